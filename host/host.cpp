@@ -1,0 +1,105 @@
+#include "host.h"
+
+#include <cstring>
+
+#include "function_table.h"
+#include "messages.h"
+
+namespace kestrin::host {
+namespace {
+
+Host* activeHost = nullptr;
+
+HostFunction lookupCallback(const char* name, uint32_t groupBits) {
+    return activeHost != nullptr ? activeHost->lookup(name, groupBits) : nullptr;
+}
+
+using ApiFunction = int32_t (*)(void);
+using EntryFunction = int32_t (*)(char*, HostLookup, int32_t, int32_t);
+
+}  // namespace
+
+Host::Host() { activeHost = this; }
+
+Host::~Host() {
+    for (LoadedModule& module : modules_) {
+        if (module.library == nullptr) continue;
+        if (auto exitFunction = reinterpret_cast<void (*)(void)>(dlsym(module.library, "kestrinExit"))) {
+            exitFunction();
+        }
+        dlclose(module.library);
+    }
+    if (activeHost == this) activeHost = nullptr;
+}
+
+Host* Host::active() { return activeHost; }
+
+int Host::load(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error != nullptr) *error = why;
+        return -1;
+    };
+    void* library = dlopen(path.c_str(), dlopenFlags);
+    if (library == nullptr) {
+        const char* reason = dlerror();
+        return fail(reason != nullptr ? reason : path + ": cannot be loaded");
+    }
+    auto api = reinterpret_cast<ApiFunction>(dlsym(library, "kestrinAPI"));
+    auto entry = reinterpret_cast<EntryFunction>(dlsym(library, "kestrinEntry"));
+    if (api == nullptr || entry == nullptr) {
+        dlclose(library);
+        return fail(path + ": not a kestrin plug-in (no kestrinAPI or kestrinEntry)");
+    }
+
+    const int index = static_cast<int>(modules_.size());
+    modules_.emplace_back();
+    modules_.back().path = path;
+    modules_.back().library = library;
+    modules_.back().apiVersion = api();
+
+    // A guard byte past the 255 the plug-in may write shows an overrun.
+    std::vector<unsigned char> nameBuffer(256, 0);
+    nameBuffer[255] = 0xAA;
+    const int32_t result = callInto(index, [&] {
+        return entry(reinterpret_cast<char*>(nameBuffer.data()), &lookupCallback, hostFlags,
+                     hostType);
+    });
+    modules_[index].entryResult = result;
+    modules_[index].nameBuffer = std::move(nameBuffer);
+    return index;
+}
+
+HostFunction Host::lookup(const char* name, uint32_t groupBits) {
+    lookups_.push_back({name != nullptr ? name : "", groupBits});
+    if (name == nullptr || withheld_.count(name) != 0) return nullptr;
+    if (groupBits == BIND_PUBLISHED) {
+        auto found = published_.find(name);
+        return found == published_.end() ? nullptr : found->second;
+    }
+    const ServedFunction* served = findServedFunction(name);
+    if (served == nullptr || served->group != groupBits) return nullptr;
+    return served->function;
+}
+
+int32_t Host::send(int module, HostHandle item, uint32_t messageClass, uint64_t subKind,
+                   void* data) {
+    if (module < 0 || module >= moduleCount() || !modules_[module].registered()) return 0;
+    channels.writeLinks();
+    ModuleCallback callback = modules_[module].callback;
+    return callInto(module, [&] { return callback(data, item, messageClass, subKind); });
+}
+
+void* Host::typeData(int module, HostHandle item) const {
+    auto found = typeData_.find({module, item});
+    return found == typeData_.end() ? nullptr : found->second;
+}
+
+void Host::setTypeData(int module, HostHandle item, void* record) {
+    if (record == nullptr) {
+        typeData_.erase({module, item});
+    } else {
+        typeData_[{module, item}] = record;
+    }
+}
+
+}  // namespace kestrin::host

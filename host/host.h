@@ -1,0 +1,149 @@
+// The host simulator: loads plug-in libraries, serves every host function by
+// name, owns the scene and the host-side state of the services, sends the
+// numbered messages and drives the scans, as the kestrin host does.
+//
+// The host functions are plain C functions without a context argument, so
+// they reach the host through Host::active(): one Host exists at a time.
+#ifndef KESTRIN_HOST_HOST_H
+#define KESTRIN_HOST_HOST_H
+
+#include <dlfcn.h>
+#include <stdint.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "call_log.h"
+#include "channels.h"
+#include "controls.h"
+#include "effects.h"
+#include "kestrin_types.h"
+#include "scene.h"
+#include "weight_scan.h"
+
+namespace kestrin::host {
+
+// One HostLookup request, as the plug-in made it.
+struct LookupRequest {
+    std::string name;
+    uint32_t group;
+};
+
+// What fxMessageSend showed the user.
+struct ShownMessage {
+    std::string title;
+    int32_t style;
+    std::string text;
+};
+
+struct ModuleAccessRecord {
+    uint32_t messageClass;
+    uint64_t subKindMask;
+};
+
+// A plug-in library the host loaded, and what it registered.
+struct LoadedModule {
+    std::string path;
+    void* library = nullptr;
+    int32_t apiVersion = 0;
+    int32_t entryResult = -1;
+    // The whole 256-byte name buffer as kestrinEntry left it (it starts zeroed
+    // with a 0xAA guard byte at 255).
+    std::vector<unsigned char> nameBuffer;
+    std::string description;
+    std::vector<ModuleAccessRecord> access;
+    // fxModuleRegister's arguments; callback is null until registered.
+    int32_t moduleClass = 0;
+    std::string name;
+    ModuleCallback callback = nullptr;
+    int32_t registerFlags = 0;
+
+    bool registered() const { return callback != nullptr; }
+};
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The host the host functions serve; null when none exists.
+    static Host* active();
+
+    // What the next kestrinEntry is given.
+    int32_t hostFlags = 0x00100000;
+    int32_t hostType = 2;
+    int dlopenFlags = RTLD_LAZY | RTLD_LOCAL;
+
+    // Loads a plug-in and enters it: kestrinAPI, then kestrinEntry with a
+    // 256-byte name buffer, the lookup callback, hostFlags and hostType.
+    // Returns the module's index, also when the entry failed (see
+    // entryResult); -1 when the file cannot be loaded or lacks an entry point,
+    // with the reason in *error.
+    int load(const std::string& path, std::string* error = nullptr);
+    LoadedModule& module(int index) { return modules_[index]; }
+    int moduleCount() const { return static_cast<int>(modules_.size()); }
+
+    // HostLookup. Every host function is found under its own group bit only;
+    // BIND_PUBLISHED finds what was published. Each request is kept in
+    // lookups().
+    HostFunction lookup(const char* name, uint32_t groupBits);
+    void withhold(const std::string& name) { withheld_.insert(name); }
+    void withholdNothing() { withheld_.clear(); }
+    const std::vector<LookupRequest>& lookups() const { return lookups_; }
+    void clearLookups() { lookups_.clear(); }
+    void publish(const std::string& name, HostFunction function) { published_[name] = function; }
+    void unpublishAll() { published_.clear(); }
+
+    // Sends a message to a module as the host does: the linked channels are
+    // written into their fields first. Returns the module's answer; a module
+    // that is not registered gets nothing and the answer is 0.
+    int32_t send(int module, HostHandle item, uint32_t messageClass, uint64_t subKind,
+                 void* data = nullptr);
+
+    // The module the host is calling into (during send, entry and control
+    // callbacks); -1 outside those calls.
+    int callingModule() const { return callingModule_; }
+    // Runs f with `module` as the calling module, restoring the previous one.
+    template <typename F>
+    auto callInto(int module, F&& f) {
+        struct Restore {
+            int& slot;
+            int saved;
+            ~Restore() { slot = saved; }
+        } restore{callingModule_, callingModule_};
+        callingModule_ = module;
+        return f();
+    }
+
+    // Records plug-ins attached to items, per module.
+    void* typeData(int module, HostHandle item) const;
+    void setTypeData(int module, HostHandle item, void* record);
+    // Items that still have a record of some module attached.
+    size_t attachedRecords() const { return typeData_.size(); }
+
+    CallLog log;
+    std::vector<ShownMessage> shown;
+    Scene scene;
+    ChannelStore channels;
+    ControlStore controls;
+    WeightScanState weightScan;
+    EffectState effects;
+
+private:
+    std::vector<LoadedModule> modules_;
+    std::set<std::string> withheld_;
+    std::vector<LookupRequest> lookups_;
+    std::map<std::string, HostFunction> published_;
+    std::map<std::pair<int, HostHandle>, void*> typeData_;
+    int callingModule_ = -1;
+};
+
+}  // namespace kestrin::host
+
+#endif

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds with, skipping those already
+# present; apt-get update runs once, and only when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential     # g++, make
+  cmake               # 3.25, with presets
+  g++-multilib        # the 32-bit (-m32) configuration
+  googletest          # GoogleTest sources, built per configuration
+  libbenchmark-dev    # bench/
+  libtinyobjloader-dev  # OBJ input of the command-line tool
+  nlohmann-json3-dev  # saved settings files
+  libcli11-dev        # command-line parsing
+  libstb-dev          # PNG output
+  clang               # fuzzers (libFuzzer)
+  libclang-rt-14-dev  # sanitizer and fuzzer runtimes for clang
+  valgrind            # leak checks
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
