@@ -86,7 +86,12 @@ int32_t Host::send(int module, HostHandle item, uint32_t messageClass, uint64_t 
     if (module < 0 || module >= moduleCount() || !modules_[module].registered()) return 0;
     channels.writeLinks();
     ModuleCallback callback = modules_[module].callback;
-    return callInto(module, [&] { return callback(data, item, messageClass, subKind); });
+    const int32_t answer =
+        callInto(module, [&] { return callback(data, item, messageClass, subKind); });
+    // The instance is gone with its record: its channels go too, and no link
+    // may point into the freed record any more.
+    if (messageClass == MSG_OBJECT && subKind == OBJ_DESTROY) channels.remove(module, item);
+    return answer;
 }
 
 void* Host::typeData(int module, HostHandle item) const {
@@ -95,6 +100,9 @@ void* Host::typeData(int module, HostHandle item) const {
 }
 
 void Host::setTypeData(int module, HostHandle item, void* record) {
+    // Links point into the record that was attached; a detached or replaced
+    // record may be freed next, so they must not be written again.
+    if (record != typeData(module, item)) channels.dropLinks(module, item);
     if (record == nullptr) {
         typeData_.erase({module, item});
     } else {

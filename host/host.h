@@ -23,6 +23,7 @@
 #include "effects.h"
 #include "kestrin_types.h"
 #include "scene.h"
+#include "settings.h"
 #include "weight_scan.h"
 
 namespace kestrin::host {
@@ -120,6 +121,27 @@ public:
         callingModule_ = module;
         return f();
     }
+
+    // Thin conveniences over send: OBJ_SAVE / OBJ_LOAD with the context as
+    // the message's data (settings.h).
+    int32_t saveInstance(int module, HostHandle item, SettingsContext& context);
+    int32_t loadInstance(int module, HostHandle item, SettingsContext& context);
+
+    // Fills the weight map of that name on the item's mesh (made when
+    // missing, cleared first) by sending WEIGHT_COMPUTE to the module
+    // (weight_scan.h). Returns the map's handle; 0 when the item is no object.
+    HostHandle computeWeights(int module, HostHandle item, const std::string& mapName);
+
+    // Acting as the user on a control (controls.h). changeControl and
+    // changeControlObject set the control's value and call its callback with
+    // CONTROL_CHANGED for item; refreshControl asks it to show item's value
+    // (CONTROL_REFRESH); controlEvent passes any event. The callback runs as
+    // the module that made the control. Returns the callback's answer; -1
+    // when there is no such control or it has no callback.
+    int32_t changeControl(HostHandle control, HostHandle item, int32_t value);
+    int32_t changeControlObject(HostHandle control, HostHandle item, HostHandle value);
+    int32_t refreshControl(HostHandle control, HostHandle item);
+    int32_t controlEvent(HostHandle control, HostHandle item, uint64_t event);
 
     // Records plug-ins attached to items, per module.
     void* typeData(int module, HostHandle item) const;

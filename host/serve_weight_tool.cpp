@@ -1,18 +1,70 @@
 // Weight-tool scans.
-// Not served yet: each records its call and answers 0.
 #include "host.h"
+#include "messages.h"
 #include "served.h"
 
 namespace kestrin::host::served {
 
 int32_t fxWeightToolValueSet(int32_t point, float weight, int32_t flags) {
-    Host::active()->log.record("fxWeightToolValueSet", point, weight, flags);
-    return {};
+    Host* host = Host::active();
+    host->log.record("fxWeightToolValueSet", point, weight, flags);
+    WeightScanState& scan = host->weightScan;
+    WeightMap* map = host->scene.weightMap(scan.map);
+    if (!scan.scanning || map == nullptr) {
+        ++scan.strayWrites;
+        return 1;
+    }
+    scan.writes.push_back({point, weight});
+    if (point < 0 || point >= static_cast<int32_t>(map->values.size())) return 1;
+    map->values[point] = weight;
+    return 0;
 }
 
-int32_t fxWeightToolScan(HostHandle item, void* instance, WeightToolRoutine routine, int32_t flags) {
-    Host::active()->log.record("fxWeightToolScan", item, instance, routine, flags);
-    return {};
+// Scans only for the item of the computation in progress: there is no map
+// to fill otherwise. A scan does not start inside another.
+int32_t fxWeightToolScan(HostHandle item, void* instance, WeightToolRoutine routine,
+                         int32_t flags) {
+    Host* host = Host::active();
+    host->log.record("fxWeightToolScan", item, instance, routine, flags);
+    WeightScanState& scan = host->weightScan;
+    const SceneObject* object = host->scene.object(item);
+    if (routine == nullptr || scan.scanning || scan.map == 0 || item != scan.item ||
+        object == nullptr) {
+        return 1;
+    }
+    std::vector<int32_t> numbers = scan.pointNumbers;
+    if (numbers.empty()) {
+        for (int32_t number = 1; number <= object->mesh.pointCount(); ++number) {
+            numbers.push_back(number);
+        }
+    }
+    host->channels.writeLinks();
+    scan.writes.clear();
+    scan.scanning = true;
+    ++scan.scans;
+    for (int32_t number : numbers) routine(nullptr, item, number, 0, 0, instance);
+    scan.scanning = false;
+    return 0;
 }
 
 }  // namespace kestrin::host::served
+
+namespace kestrin::host {
+
+HostHandle Host::computeWeights(int module, HostHandle item, const std::string& mapName) {
+    SceneObject* object = scene.object(item);
+    if (object == nullptr) return 0;
+    const HostHandle map = scene.addWeightMap(item, mapName);
+    // A new computation starts from a cleared map at the mesh's present size,
+    // so a point the tool leaves unwritten reads 0.
+    scene.weightMap(map)->values.assign(object->mesh.pointCount(), 0.0f);
+    weightScan.item = item;
+    weightScan.map = map;
+    weightScan.writes.clear();
+    send(module, item, MSG_WEIGHT_TOOL, WEIGHT_COMPUTE);
+    weightScan.item = 0;
+    weightScan.map = 0;
+    return map;
+}
+
+}  // namespace kestrin::host
