@@ -1,7 +1,13 @@
 // Strainmark's description for the framework, and its message dispatch.
 #include "module.h"
 
+#include "display.h"
+#include "host_api.h"
+#include "instance.h"
 #include "messages.h"
+#include "panel.h"
+#include "settings.h"
+#include "weight.h"
 
 namespace {
 const ModuleAccess strainmarkAccess[] = {
@@ -10,6 +16,27 @@ const ModuleAccess strainmarkAccess[] = {
     {MSG_INTERFACE, INTERFACE_BUILD},
     {MSG_WEIGHT_TOOL, WEIGHT_COMPUTE},
 };
+
+// WEIGHT_COMPUTE: the host calls computePointWeight for every point of the
+// item's mesh, with the record as its instance.
+void computeWeights(HostHandle item) {
+    WeightToolInstance* tool = findWeightTool(item);
+    if (tool == nullptr) return;
+    tool->captureFailed = 0;
+    fxWeightToolScan(item, tool, computePointWeight, 0);
+}
+
+void dispatchObject(void* data, HostHandle item, uint64_t subKind) {
+    if (subKind == OBJ_CREATE) {
+        createWeightTool(item);
+    } else if (subKind == OBJ_DESTROY) {
+        destroyWeightTool(item);
+    } else if (subKind == OBJ_LOAD) {
+        loadWeightTool(data, item);
+    } else if (subKind == OBJ_SAVE) {
+        saveWeightTool(data, item);
+    }
+}
 }  // namespace
 
 const ModuleDescriptor moduleDescriptor = {
@@ -22,9 +49,21 @@ const ModuleDescriptor moduleDescriptor = {
 };
 
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {
-    (void)data;
-    (void)item;
-    (void)messageClass;
-    (void)subKind;
+    switch (messageClass) {
+        case MSG_OBJECT:
+            dispatchObject(data, item, subKind);
+            break;
+        case MSG_WEIGHT_TOOL:
+            if (subKind == WEIGHT_COMPUTE) computeWeights(item);
+            break;
+        case MSG_INTERFACE:
+            if (subKind == INTERFACE_BUILD) buildWeightToolPanel();
+            break;
+        case MSG_DISPLAY:
+            if (subKind == DISPLAY_SETUP) setupModuleDisplay();
+            break;
+        default:
+            break;
+    }
     return 0;
 }

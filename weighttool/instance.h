@@ -1,0 +1,54 @@
+// Strainmark's per-item record and its life: creation with its channels,
+// reset, and release with everything it owns.
+#ifndef STRAINMARK_INSTANCE_H
+#define STRAINMARK_INSTANCE_H
+
+#include <stdint.h>
+
+#include "kestrin_types.h"
+
+// One per item carrying the weight tool, attached to the item as its type
+// data. The five doubles are channel-linked: the host writes the channels'
+// current values into them before every message and scan. The toggles are
+// 0 or 1 and count as on only when equal to 1.
+typedef struct WeightToolInstance {
+    double exponent;           // channel 0 "Exponent"; the weight is raised to 10 x this
+    double preMultiplier;      // channel 1 "Pre Multiplier"; doubled, before the ramp
+    double postMultiplier;     // channel 2 "Post Multiplier"; doubled, after the ramp
+    double stretchMultiplier;  // channel 3 "Stretch Multi"; doubled, positive values
+    double squashMultiplier;   // channel 4 "Squash Multi"; doubled, negative values
+    int32_t onlyPositive;      // "Only Positive": weights limited to 0..1
+    int32_t switchMode;        // "Squash/Stretch switch": sign inverted
+    int32_t clampValues;       // "Clamp": weights limited to -1..1
+
+    // The rest state, built by the first computation after creation or load.
+    int32_t captured;          // 1 once the arrays below describe the rest shape
+    int32_t pointCount;        // points the rest state covers
+    int32_t* neighbourCounts;  // pointCount entries
+    int32_t** neighbourLists;  // pointCount entries; null for a point without neighbours
+    double* restLengths;       // pointCount mean edge lengths of the rest shape
+
+    // Set when the rest state could not be built in the scan in progress, so
+    // that the scan writes nothing rather than retrying at every point.
+    // Cleared when a scan starts.
+    int32_t captureFailed;
+} WeightToolInstance;
+
+// Sets exponent 0.0, captured 0 and clampValues 1; touches nothing else.
+void resetWeightTool(WeightToolInstance* tool);
+
+// Releases the rest-state arrays (each list, then the arrays) and clears
+// their pointers and pointCount; captured is left to the caller.
+void freeRestState(WeightToolInstance* tool);
+
+// OBJ_CREATE: attaches a new record with its defaults to the item and makes
+// and links its five channels. Without memory the item gets no record.
+void createWeightTool(HostHandle item);
+
+// OBJ_DESTROY: releases the item's record and all it owns, then detaches it.
+void destroyWeightTool(HostHandle item);
+
+// The item's record, or null.
+WeightToolInstance* findWeightTool(HostHandle item);
+
+#endif

@@ -1,0 +1,64 @@
+#include "rest_state.h"
+
+#include <errno.h>
+#include <math.h>
+#include <stdlib.h>
+
+#include "host_api.h"
+#include "neighbours.h"
+
+double meanEdgeLength(HostHandle mesh, int32_t point, const int32_t* neighbours, int32_t count,
+                      int32_t state) {
+    Point3 p = {0.0, 0.0, 0.0};
+    fxMeshPoint(mesh, point, &p, state);
+    double sum = 0.0;
+    for (int32_t k = 0; k < count; ++k) {
+        Point3 q = {0.0, 0.0, 0.0};
+        fxMeshPoint(mesh, neighbours[k], &q, state);
+        const double dx = p.x - q.x;
+        const double dy = p.y - q.y;
+        const double dz = p.z - q.z;
+        sum += sqrt(dx * dx + dy * dy + dz * dz);
+    }
+    return sum / (double)count;
+}
+
+int32_t captureRestState(WeightToolInstance* tool, HostHandle mesh) {
+    freeRestState(tool);
+    tool->captured = 0;
+
+    int32_t n = 0;
+    fxMeshNumPoints(mesh, &n, 0);
+    if (n < 0) n = 0;
+    tool->pointCount = n;
+
+    // All three arrays are made before any is filled, so that running out of
+    // memory is found before the host is asked about a single point. An empty
+    // mesh may get null arrays; that is no failure.
+    tool->neighbourCounts = static_cast<int32_t*>(calloc((size_t)n, sizeof(int32_t)));
+    tool->neighbourLists = static_cast<int32_t**>(calloc((size_t)n, sizeof(int32_t*)));
+    tool->restLengths = static_cast<double*>(calloc((size_t)n, sizeof(double)));
+    if (n > 0 && (tool->neighbourCounts == nullptr || tool->neighbourLists == nullptr ||
+                  tool->restLengths == nullptr)) {
+        freeRestState(tool);
+        return 0;
+    }
+
+    for (int32_t i = 0; i < n; ++i) {
+        // collectNeighbours answers null both for a point without neighbours
+        // and for an exhausted heap; errno tells the two apart, and a rest
+        // state with a point wrongly left isolated must not be kept.
+        errno = 0;
+        tool->neighbourLists[i] = collectNeighbours(mesh, i, &tool->neighbourCounts[i]);
+        if (tool->neighbourLists[i] == nullptr && errno == ENOMEM) {
+            freeRestState(tool);
+            return 0;
+        }
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        tool->restLengths[i] =
+            meanEdgeLength(mesh, i, tool->neighbourLists[i], tool->neighbourCounts[i], 0);
+    }
+    tool->captured = 1;
+    return 1;
+}
