@@ -2,7 +2,7 @@
 # missing, build and run.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build32 demo test test64 test32 clean
+.PHONY: all deps build build32 demo test test64 test32 bench clean
 
 all: build
 
@@ -27,6 +27,16 @@ test32: build32
 	ctest --preset x86 -j $(JOBS)
 
 test: test64 test32
+
+# Release build of the benchmarks (64-bit), then the run and its table.
+# BENCH_ARGS passes Google Benchmark options, e.g.
+# BENCH_ARGS=--benchmark_filter=grid/1M
+BENCH_DIR ?= build/bench-release
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
+		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=OFF >/dev/null
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench
+	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 
 clean:
 	rm -rf build out

@@ -1,0 +1,48 @@
+// The plug-ins in a simulated host, holding the current case's mesh, driven
+// exactly as the host drives them.
+#ifndef KESTRIN_BENCH_PLUGIN_SCENE_H
+#define KESTRIN_BENCH_PLUGIN_SCENE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host.h"
+
+namespace kestrin::bench {
+
+struct Case;
+
+struct PluginScene {
+    std::unique_ptr<host::Host> host;
+    int strainmark = -1;
+    int rimshaper = -1;
+    HostHandle mesh = 0;           // the posed mesh, the item both plug-ins work on
+    HostHandle stretchObject = 0;  // target shapes (points only)
+    HostHandle squashObject = 0;
+    HostHandle weightMap = 0;      // the map Strainmark fills
+};
+
+// The scene of the held case, made on first use: a fresh host with both
+// plug-ins loaded and the case's mesh posed.
+PluginScene& pluginScene(Case& c);
+void dropPluginScene();
+
+// Strainmark: a new instance on the mesh (the old one destroyed), so that the
+// next computation captures.
+void strainmarkFreshInstance(PluginScene& scene);
+// One WEIGHT_COMPUTE as the host sends it, filling the scene's weight map.
+void strainmarkCompute(PluginScene& scene);
+// The weights the last computation left.
+const std::vector<float>& strainmarkWeights(PluginScene& scene);
+
+// Heap bytes in use, as the C library counts them (payload and chunk
+// overhead): differences give what a pass kept.
+size_t heapInUse();
+
+}  // namespace kestrin::bench
+
+#endif
