@@ -53,7 +53,11 @@ int32_t bindHostFunctions(uint32_t requested) {
             loadedGroups |= group;
             currentGroup = group;
             for (int32_t k = i; k < end; ++k) {
-                HostFunction function = hostLookup(bindTable[k].name, currentGroup);
+                // A host that gave no lookup callback supplies nothing: every
+                // name is missing rather than a call through null.
+                HostFunction function = hostLookup != nullptr
+                                            ? hostLookup(bindTable[k].name, currentGroup)
+                                            : nullptr;
                 // The slots differ in type; copying the bits stores the function
                 // in whichever pointer type the slot has.
                 memcpy(bindTable[k].slot, &function, sizeof function);

@@ -58,7 +58,7 @@ int Host::load(const std::string& path, std::string* error) {
     modules_.back().apiVersion = api();
 
     // A guard byte past the 255 the plug-in may write shows an overrun.
-    std::vector<unsigned char> nameBuffer(256, 0);
+    std::vector<unsigned char> nameBuffer(256, nameBufferFill);
     nameBuffer[255] = 0xAA;
     const int32_t result = callInto(index, [&] {
         return entry(reinterpret_cast<char*>(nameBuffer.data()), &lookupCallback, hostFlags,

@@ -52,8 +52,8 @@ struct LoadedModule {
     void* library = nullptr;
     int32_t apiVersion = 0;
     int32_t entryResult = -1;
-    // The whole 256-byte name buffer as kestrinEntry left it (it starts zeroed
-    // with a 0xAA guard byte at 255).
+    // The whole 256-byte name buffer as kestrinEntry left it (it starts as
+    // Host::nameBufferFill with a 0xAA guard byte at 255).
     std::vector<unsigned char> nameBuffer;
     std::string description;
     std::vector<ModuleAccessRecord> access;
@@ -79,6 +79,9 @@ public:
     // What the next kestrinEntry is given.
     int32_t hostFlags = 0x00100000;
     int32_t hostType = 2;
+    // What the name buffer holds before kestrinEntry writes to it (the guard
+    // byte at 255 aside); a test fills it with junk to see the zero padding.
+    unsigned char nameBufferFill = 0;
     int dlopenFlags = RTLD_LAZY | RTLD_LOCAL;
 
     // Loads a plug-in and enters it: kestrinAPI, then kestrinEntry with a
