@@ -22,6 +22,7 @@
 #include "controls.h"
 #include "effects.h"
 #include "kestrin_types.h"
+#include "provider.h"
 #include "scene.h"
 #include "settings.h"
 #include "weight_scan.h"
@@ -102,6 +103,7 @@ public:
     const std::vector<LookupRequest>& lookups() const { return lookups_; }
     void clearLookups() { lookups_.clear(); }
     void publish(const std::string& name, HostFunction function) { published_[name] = function; }
+    void unpublish(const std::string& name) { published_.erase(name); }
     void unpublishAll() { published_.clear(); }
 
     // Sends a message to a module as the host does: the linked channels are
@@ -125,8 +127,9 @@ public:
         return f();
     }
 
-    // Thin conveniences over send: OBJ_SAVE / OBJ_LOAD with the context as
-    // the message's data (settings.h).
+    // OBJ_SAVE / OBJ_LOAD with the context as the message's data
+    // (settings.h). The host keeps the instance's channel values in the
+    // context too: saved before OBJ_SAVE, restored before OBJ_LOAD.
     int32_t saveInstance(int module, HostHandle item, SettingsContext& context);
     int32_t loadInstance(int module, HostHandle item, SettingsContext& context);
 
@@ -146,6 +149,20 @@ public:
     int32_t refreshControl(HostHandle control, HostHandle item);
     int32_t controlEvent(HostHandle control, HostHandle item, uint64_t event);
 
+    // Effect passes (effects.h, effect_passes.cpp). linkModules sends
+    // LINK_FUNCTIONS to every registered module that declared it, as the host
+    // does once the plug-ins and the provider are loaded. setupEffect sends
+    // EFFECT_SETUP with the item's targets evaluated at their rest shape
+    // (current = base; their pose is restored afterwards); displaceEffect
+    // starts each target's output at its current positions and sends
+    // EFFECT_DISPLACE. Both return the module's answer.
+    void linkModules();
+    int32_t setupEffect(int module, HostHandle item);
+    int32_t displaceEffect(int module, HostHandle item);
+    // The meshes an effect on item scans: its targets that are objects, or
+    // the item itself when it lists none; empty when item is no object.
+    std::vector<HostHandle> effectTargets(HostHandle item) const;
+
     // Records plug-ins attached to items, per module.
     void* typeData(int module, HostHandle item) const;
     void setTypeData(int module, HostHandle item, void* record);
@@ -159,6 +176,8 @@ public:
     ControlStore controls;
     WeightScanState weightScan;
     EffectState effects;
+    // The tangent-space provider (provider.h); unloaded after the plug-ins.
+    TangentProvider provider{*this};
 
 private:
     std::vector<LoadedModule> modules_;

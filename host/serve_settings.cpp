@@ -104,10 +104,19 @@ int32_t fxArgSaveObj(FormatBlock block, const char* key, HostHandle value, int32
 namespace kestrin::host {
 
 int32_t Host::saveInstance(int module, HostHandle item, SettingsContext& context) {
+    context.channels.clear();
+    for (const Channel& channel : channels.all()) {
+        if (channel.module == module && channel.item == item) {
+            context.channels.emplace_back(channel.name, channel.value);
+        }
+    }
     return send(module, item, MSG_OBJECT, OBJ_SAVE, &context);
 }
 
+// The host restores its channels first, so the fields they are linked to
+// already hold the saved values when the module reads its blocks.
 int32_t Host::loadInstance(int module, HostHandle item, SettingsContext& context) {
+    for (const auto& [name, value] : context.channels) channels.set(module, item, name, value);
     return send(module, item, MSG_OBJECT, OBJ_LOAD, &context);
 }
 

@@ -109,10 +109,12 @@ const SavedValue* SavedBlock::find(const std::string& key) const {
 
 SettingsContext::SettingsContext() { liveContexts().insert(this); }
 SettingsContext::~SettingsContext() { liveContexts().erase(this); }
-SettingsContext::SettingsContext(const SettingsContext& other) : blocks_(other.blocks_) {
+SettingsContext::SettingsContext(const SettingsContext& other)
+    : channels(other.channels), blocks_(other.blocks_) {
     liveContexts().insert(this);
 }
 SettingsContext& SettingsContext::operator=(const SettingsContext& other) {
+    channels = other.channels;
     blocks_ = other.blocks_;
     return *this;
 }
@@ -168,7 +170,13 @@ nlohmann::json settingsToJson(const SettingsContext& context, const Scene& scene
         }
         blocks.push_back({{"name", block.name}, {"values", std::move(values)}});
     }
-    return {{"kestrin_settings", FORMAT_VERSION}, {"blocks", std::move(blocks)}};
+    nlohmann::json channels = nlohmann::json::array();
+    for (const auto& [name, value] : context.channels) {
+        channels.push_back({{"name", name}, {"value", doubleToJson(value)}});
+    }
+    return {{"kestrin_settings", FORMAT_VERSION},
+            {"blocks", std::move(blocks)},
+            {"channels", std::move(channels)}};
 }
 
 bool settingsFromJson(const nlohmann::json& document, const Scene& scene, SettingsContext* out,
@@ -205,6 +213,19 @@ bool settingsFromJson(const nlohmann::json& document, const Scene& scene, Settin
                 return fail("block \"" + into->name + "\": " + why);
             }
             into->values.push_back(std::move(value));
+        }
+    }
+    auto channels = document.find("channels");
+    if (channels != document.end()) {
+        if (!channels->is_array()) return fail("\"channels\" is not a list");
+        for (const nlohmann::json& channel : *channels) {
+            double value = 0.0;
+            if (!channel.is_object() || !channel.contains("name") ||
+                !channel["name"].is_string() || !channel.contains("value") ||
+                !doubleFromJson(channel["value"], &value)) {
+                return fail("a channel is not {name, value}");
+            }
+            read.channels.emplace_back(channel["name"].get<std::string>(), value);
         }
     }
     *out = read;

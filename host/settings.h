@@ -7,9 +7,11 @@
 //    "blocks": [{"name": "LagData",
 //                "values": [{"key": "positive", "type": "int", "value": 0},
 //                           {"key": "lag", "type": "double", "value": 0.2},
-//                           {"key": "target", "type": "object", "value": "Sphere"}]}]}
+//                           {"key": "target", "type": "object", "value": "Sphere"}]}],
+//    "channels": [{"name": "Exponent", "value": 0.2}]}
 // Object references are kept by object name (null for none) and resolved
-// against the scene when the file is read.
+// against the scene when the file is read; a name the scene no longer has
+// reads as none. "channels" may be left out.
 #ifndef KESTRIN_HOST_SETTINGS_H
 #define KESTRIN_HOST_SETTINGS_H
 
@@ -17,6 +19,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -60,7 +63,14 @@ public:
     SavedBlock* block(const std::string& name);
     const SavedBlock* block(const std::string& name) const;
     const std::deque<SavedBlock>& blocks() const { return blocks_; }
-    void clear() { blocks_.clear(); }
+    void clear() {
+        blocks_.clear();
+        channels.clear();
+    }
+
+    // The instance's channel values, which the host keeps with the item
+    // beside the plug-in's blocks (Host::saveInstance / loadInstance).
+    std::vector<std::pair<std::string, double>> channels;
 
     // Whether pointer is a live context, or a block of a live context. The
     // served functions check what a plug-in hands them before using it.
