@@ -3,15 +3,48 @@
 #include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "cases.h"
 #include "messages.h"
+#include "reference.h"
 
 namespace kestrin::bench {
 namespace {
 
 std::unique_ptr<PluginScene> held;
 const Case* heldFor = nullptr;
+
+// The stand-in tangent-space provider: one space for every (mesh, target),
+// the identity frame at every point.
+char identitySpace;
+
+TangentSpaceHandle identityCreate(HostHandle, uint32_t) { return &identitySpace; }
+TangentSpaceHandle identityFetch(HostHandle, uint32_t) { return &identitySpace; }
+void identityDelete() {}
+int32_t identityCalculate(TangentSpaceHandle) { return 1; }
+int32_t identityMatrix(TangentSpaceHandle, int32_t, double* matrix) {
+    memcpy(matrix, identityFrame(), 16 * sizeof(double));
+    return 1;
+}
+
+void publishIdentityProvider(host::Host& host) {
+    host.publish("useful_CreateTangentSpace", reinterpret_cast<HostFunction>(&identityCreate));
+    host.publish("useful_FetchTangentSpace", reinterpret_cast<HostFunction>(&identityFetch));
+    host.publish("useful_DeleteTangentSpace", reinterpret_cast<HostFunction>(&identityDelete));
+    host.publish("useful_TangentSpaceCalculate",
+                 reinterpret_cast<HostFunction>(&identityCalculate));
+    host.publish("useful_TangentGetMatrix", reinterpret_cast<HostFunction>(&identityMatrix));
+}
+
+HostHandle controlOf(host::Host& host, int module, const char* label) {
+    const host::Control* control = host.controls.find(module, label);
+    if (control == nullptr) {
+        fprintf(stderr, "no control \"%s\" in the panel\n", label);
+        exit(1);
+    }
+    return control->id;
+}
 
 int loadOrDie(host::Host& host, const char* path) {
     std::string error;
@@ -34,6 +67,11 @@ PluginScene& pluginScene(Case& c) {
     scene.host = std::make_unique<host::Host>();
     scene.strainmark = loadOrDie(*scene.host, STRAINMARK_PATH);
     scene.rimshaper = loadOrDie(*scene.host, RIMSHAPER_PATH);
+    publishIdentityProvider(*scene.host);
+    scene.host->linkModules();
+    scene.host->send(scene.rimshaper, 0, MSG_INTERFACE, INTERFACE_BUILD);
+    scene.stretchControl = controlOf(*scene.host, scene.rimshaper, "Stretch object");
+    scene.squashControl = controlOf(*scene.host, scene.rimshaper, "Squash object");
     scene.mesh = scene.host->scene.addObject(c.spec.label, toHostMesh(c.mesh, true));
     scene.stretchObject =
         scene.host->scene.addObject("stretch", host::Mesh(c.stretchTarget, {}));
@@ -61,14 +99,40 @@ void strainmarkFreshInstance(PluginScene& scene) {
         host.send(scene.strainmark, scene.mesh, MSG_OBJECT, OBJ_DESTROY);
     }
     host.send(scene.strainmark, scene.mesh, MSG_OBJECT, OBJ_CREATE);
+    scene.strainmarkCaptured = false;
 }
 
 void strainmarkCompute(PluginScene& scene) {
     scene.weightMap = scene.host->computeWeights(scene.strainmark, scene.mesh, "tension");
+    scene.strainmarkCaptured = true;
 }
 
 const std::vector<float>& strainmarkWeights(PluginScene& scene) {
     return scene.host->scene.weightMap(scene.weightMap)->values;
+}
+
+void rimshaperFreshInstance(PluginScene& scene) {
+    host::Host& host = *scene.host;
+    if (host.typeData(scene.rimshaper, scene.mesh) != nullptr) {
+        host.send(scene.rimshaper, scene.mesh, MSG_OBJECT, OBJ_DESTROY);
+    }
+    host.send(scene.rimshaper, scene.mesh, MSG_OBJECT, OBJ_CREATE);
+    host.changeControlObject(scene.stretchControl, scene.mesh, scene.stretchObject);
+    host.changeControlObject(scene.squashControl, scene.mesh, scene.squashObject);
+    scene.rimshaperCaptured = false;
+}
+
+void rimshaperSetup(PluginScene& scene) {
+    scene.host->setupEffect(scene.rimshaper, scene.mesh);
+    scene.rimshaperCaptured = true;
+}
+
+void rimshaperDisplace(PluginScene& scene) {
+    scene.host->displaceEffect(scene.rimshaper, scene.mesh);
+}
+
+const std::vector<Point3>& rimshaperOutput(PluginScene& scene) {
+    return scene.host->scene.object(scene.mesh)->output;
 }
 
 size_t heapInUse() {

@@ -166,7 +166,11 @@ void displace(const Neighbours& neighbours, const double* restLengths, const Poi
     const int32_t points = static_cast<int32_t>(neighbours.start.size()) - 1;
     const double l2 = log(2.0);
     for (int32_t i = 0; i < points; ++i) {
+        // No neighbours or no finite ratio: nothing to measure, not moved.
+        r_tensions[i] = NAN;
+        if (neighbours.count(i) == 0) continue;
         const double ratio = meanLength(neighbours, i, current) / restLengths[i];
+        if (!isfinite(ratio)) continue;
         double t = log(ratio) / l2;
         t = t * s.preMultiplier * 2.0;
         if (t > 1.0) {
@@ -182,9 +186,12 @@ void displace(const Neighbours& neighbours, const double* restLengths, const Poi
     for (int32_t i = 0; i < points; ++i) {
         const Point3 p = current[i];
         r_positions[i] = p;
-        if (neighbours.count(i) == 0 || isnan(restLengths[i])) continue;
-        const double* m = frames != nullptr ? frames + 16 * static_cast<size_t>(i) : identityFrame();
         const double v = r_tensions[i];
+        if (isnan(v)) {
+            r_tensions[i] = 0.0;
+            continue;
+        }
+        const double* m = frames != nullptr ? frames + 16 * static_cast<size_t>(i) : identityFrame();
         double f;
         Point3 d;
         if (v > 0.0) {
@@ -198,6 +205,7 @@ void displace(const Neighbours& neighbours, const double* restLengths, const Poi
             d = squashDeltas[i];
         }
         r_tensions[i] = f;
+        if (isnan(f)) continue;
         Point3 w = {f * (m[0] * d.x + m[4] * d.y + m[8] * d.z),
                     f * (m[1] * d.x + m[5] * d.y + m[9] * d.z),
                     f * (m[2] * d.x + m[6] * d.y + m[10] * d.z)};

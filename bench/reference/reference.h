@@ -75,8 +75,9 @@ void targetDeltas(int32_t pointCount, const Point3* rest, const Point3* target, 
 
 // One displacement pass. Writes pointCount positions to r_positions: the
 // displaced position, or the current one for a point that is not moved (no
-// neighbours, or a factor that is not a finite number), and the per-point
-// factor to r_tensions (pointCount doubles). weights: a float per point, or
+// neighbours, a ratio or factor that is not a number, or a new position that
+// is not finite), and each point's factor to r_tensions (pointCount doubles;
+// 0 for a point without a measurable tension). weights: a float per point, or
 // null for no weight map.
 void displace(const Neighbours& neighbours, const double* restLengths, const Point3* current,
               const double* frames, const Point3* stretchDeltas, const Point3* squashDeltas,
