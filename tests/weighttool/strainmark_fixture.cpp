@@ -35,6 +35,14 @@ std::vector<Point3> scaledAbout(const std::vector<Point3>& points, double r, Poi
     return out;
 }
 
+void StrainmarkTest::TearDown() {
+    for (const host::SceneObject& object : host.scene.objects()) {
+        if (host.typeData(module, object.id) != nullptr) {
+            host.send(module, object.id, MSG_OBJECT, OBJ_DESTROY);
+        }
+    }
+}
+
 HostHandle StrainmarkTest::addInstance(host::Mesh mesh, const std::string& name) {
     item = host.scene.addObject(name, std::move(mesh));
     send(MSG_OBJECT, OBJ_CREATE);

@@ -38,6 +38,9 @@ protected:
     HostHandle item = 0;
 
     void SetUp() override { module = loadPlugin(host, strainmarkPath); }
+    // Destroys every instance still attached, as the host does when the scene
+    // closes, so that a leak check of the suite sees only real leaks.
+    void TearDown() override;
 
     // Adds the mesh as an object and creates an instance on it.
     HostHandle addInstance(host::Mesh mesh, const std::string& name = "Mesh");
