@@ -1,33 +1,66 @@
 // Effect target scans, weight-map reads and displacement.
-// Not served yet: each records its call and answers 0.
 #include "host.h"
 #include "served.h"
 
 namespace kestrin::host::served {
 
-int32_t fxEffectTargetScan(HostHandle item, TargetScanRoutine routine, void* instance, int32_t flags) {
-    Host::active()->log.record("fxEffectTargetScan", item, routine, instance, flags);
-    return {};
+// Target ids are the targets' places in the item's target list, from 0.
+int32_t fxEffectTargetScan(HostHandle item, TargetScanRoutine routine, void* instance,
+                           int32_t flags) {
+    Host* host = Host::active();
+    host->log.record("fxEffectTargetScan", item, routine, instance, flags);
+    if (routine == nullptr) return 0;
+    const std::vector<HostHandle> targets = host->effectTargets(item);
+    for (size_t k = 0; k < targets.size(); ++k) {
+        routine(static_cast<uint32_t>(k), nullptr, targets[k], instance);
+    }
+    return static_cast<int32_t>(targets.size());
 }
 
-int32_t fxMeshPointWeight(HostHandle mesh, int32_t point, HostHandle weightMap, int32_t kind, float* weight, int32_t flags) {
-    Host::active()->log.record("fxMeshPointWeight", mesh, point, weightMap, kind, weight, flags);
-    return {};
+int32_t fxMeshPointWeight(HostHandle mesh, int32_t point, HostHandle weightMap, int32_t kind,
+                          float* weight, int32_t flags) {
+    Host* host = Host::active();
+    host->log.record("fxMeshPointWeight", mesh, point, weightMap, kind, weight, flags);
+    if (weight == nullptr) return 0;
+    const WeightMap* map = host->scene.weightMap(weightMap);
+    const bool covered = map != nullptr && point >= 0 && static_cast<size_t>(point) < map->values.size();
+    *weight = covered ? map->values[point] : 0.0f;
+    return covered ? 1 : 0;
 }
 
 int32_t fxDisplaceBegin(HostHandle mesh, int32_t flags) {
-    Host::active()->log.record("fxDisplaceBegin", mesh, flags);
-    return {};
+    Host* host = Host::active();
+    host->log.record("fxDisplaceBegin", mesh, flags);
+    EffectState& effects = host->effects;
+    const SceneObject* object = host->scene.object(mesh);
+    effects.displacing = object != nullptr ? mesh : 0;
+    effects.pending = object != nullptr ? object->mesh.current() : std::vector<Point3>{};
+    return 0;
 }
 
 int32_t fxDisplacePoint(HostHandle mesh, int32_t point, double x, double y, double z) {
-    Host::active()->log.record("fxDisplacePoint", mesh, point, x, y, z);
-    return {};
+    Host* host = Host::active();
+    host->log.record("fxDisplacePoint", mesh, point, x, y, z);
+    EffectState& effects = host->effects;
+    if (mesh == 0 || mesh != effects.displacing || point < 0 ||
+        static_cast<size_t>(point) >= effects.pending.size()) {
+        ++effects.strayPoints;
+        return 0;
+    }
+    effects.pending[point] = Point3{x, y, z};
+    return 0;
 }
 
 int32_t fxDisplaceEnd(HostHandle mesh, int32_t flags) {
-    Host::active()->log.record("fxDisplaceEnd", mesh, flags);
-    return {};
+    Host* host = Host::active();
+    host->log.record("fxDisplaceEnd", mesh, flags);
+    EffectState& effects = host->effects;
+    if (mesh == 0 || mesh != effects.displacing) return 0;
+    if (SceneObject* object = host->scene.object(mesh)) object->output = std::move(effects.pending);
+    effects.pending.clear();
+    effects.displacing = 0;
+    ++effects.passes;
+    return 0;
 }
 
 }  // namespace kestrin::host::served

@@ -2,7 +2,15 @@
 // "Strainshaper"), and its message dispatch.
 #include "module.h"
 
+#include "capture.h"
+#include "displace.h"
+#include "display.h"
+#include "host_api.h"
+#include "instance.h"
 #include "messages.h"
+#include "panel.h"
+#include "settings.h"
+#include "tangent_api.h"
 
 namespace {
 const ModuleAccess strainshaperAccess[] = {
@@ -12,6 +20,31 @@ const ModuleAccess strainshaperAccess[] = {
     {MSG_EFFECT, EFFECT_SETUP | EFFECT_DISPLACE},
     {MSG_LINK, LINK_FUNCTIONS},
 };
+
+// Starts a scan of the item's targets with routine, if the item has a record.
+void scanTargets(HostHandle item, TargetScanRoutine routine) {
+    MorpherInstance* record = findInstance(item);
+    if (record != nullptr) fxEffectTargetScan(item, routine, record, 0);
+}
+
+void onEffect(HostHandle item, uint64_t subKind) {
+    if (subKind == EFFECT_SETUP) {
+        scanTargets(item, captureRoutine);
+    } else if (subKind == EFFECT_DISPLACE) {
+        scanTargets(item, displaceRoutine);
+    }
+}
+
+void onObject(void* data, HostHandle item, uint64_t subKind) {
+    switch (subKind) {
+        case OBJ_CREATE: createInstance(item); break;
+        case OBJ_DESTROY: destroyInstance(item); break;
+        case OBJ_LOAD: loadSettings(data, item); break;
+        case OBJ_SAVE: saveSettings(data, item); break;
+        default: break;
+    }
+}
+
 }  // namespace
 
 const ModuleDescriptor moduleDescriptor = {
@@ -24,9 +57,19 @@ const ModuleDescriptor moduleDescriptor = {
 };
 
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {
-    (void)data;
-    (void)item;
-    (void)messageClass;
-    (void)subKind;
+    switch (messageClass) {
+        case MSG_EFFECT: onEffect(item, subKind); break;
+        case MSG_OBJECT: onObject(data, item, subKind); break;
+        case MSG_INTERFACE:
+            if (subKind == INTERFACE_BUILD) buildPanel();
+            break;
+        case MSG_DISPLAY:
+            if (subKind == DISPLAY_SETUP) setupModuleDisplay();
+            break;
+        case MSG_LINK:
+            if (subKind == LINK_FUNCTIONS) linkTangentFunctions();
+            break;
+        default: break;
+    }
     return 0;
 }

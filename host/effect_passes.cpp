@@ -1,0 +1,51 @@
+// How the host drives effects: the link after loading, the setup pass at the
+// rest shape and the displacement pass at each posed evaluation.
+#include "host.h"
+#include "messages.h"
+
+namespace kestrin::host {
+
+std::vector<HostHandle> Host::effectTargets(HostHandle item) const {
+    const SceneObject* object = scene.object(item);
+    if (object == nullptr) return {};
+    if (object->targets.empty()) return {item};
+    std::vector<HostHandle> targets;
+    for (HostHandle target : object->targets) {
+        if (scene.object(target) != nullptr) targets.push_back(target);
+    }
+    return targets;
+}
+
+void Host::linkModules() {
+    for (int m = 0; m < moduleCount(); ++m) {
+        for (const ModuleAccessRecord& access : modules_[m].access) {
+            if (access.messageClass == MSG_LINK && (access.subKindMask & LINK_FUNCTIONS) != 0) {
+                send(m, 0, MSG_LINK, LINK_FUNCTIONS);
+                break;
+            }
+        }
+    }
+}
+
+int32_t Host::setupEffect(int module, HostHandle item) {
+    // The targets are evaluated at rest for this pass only; their pose stays.
+    std::vector<std::pair<SceneObject*, std::vector<Point3>>> poses;
+    for (HostHandle target : effectTargets(item)) {
+        SceneObject* object = scene.object(target);
+        poses.emplace_back(object, object->mesh.current());
+        object->mesh.setCurrent(object->mesh.base());
+    }
+    const int32_t answer = send(module, item, MSG_EFFECT, EFFECT_SETUP);
+    for (auto& [object, pose] : poses) object->mesh.setCurrent(std::move(pose));
+    return answer;
+}
+
+int32_t Host::displaceEffect(int module, HostHandle item) {
+    for (HostHandle target : effectTargets(item)) {
+        SceneObject* object = scene.object(target);
+        object->output = object->mesh.current();
+    }
+    return send(module, item, MSG_EFFECT, EFFECT_DISPLACE);
+}
+
+}  // namespace kestrin::host

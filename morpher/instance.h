@@ -1,0 +1,52 @@
+// One Strainshaper effect on one item: the user's settings, bound to the
+// item's channels and controls, and the rest state the capture builds.
+#ifndef RIMSHAPER_INSTANCE_H
+#define RIMSHAPER_INSTANCE_H
+
+#include <stdint.h>
+
+#include "kestrin_types.h"
+
+// The field order is part of the record's identity: the host writes the five
+// channel values straight into the first five fields.
+typedef struct MorpherInstance {
+    double exponent;           // power of the multiplied tension is exponent x 10
+    double preMultiplier;      // applied doubled to the log2 length ratio
+    double postMultiplier;     // applied doubled to the shaped tension
+    double stretchMultiplier;  // applied doubled to positive tension
+    double squashMultiplier;   // applied doubled to zero or negative tension
+    HostHandle weightMap;      // 0 = none
+    HostHandle stretchObject;  // 0 = none
+    HostHandle squashObject;   // 0 = none
+    int32_t scanFlag;          // saved and loaded, otherwise unused
+    int32_t captured;          // 1 while a complete rest state is held
+
+    // Rest state: every array holds pointCount entries and is owned here.
+    int32_t pointCount;
+    int32_t* neighbourCounts;
+    int32_t** neighbourLists;  // null entry for a point without neighbours
+    double* restLengths;
+    TangentSpaceHandle tangentSpace;  // owned by the provider, never released here
+    Point3* squashDeltas;             // offsets in each point's rest tangent frame
+    Point3* stretchDeltas;
+    double* tensions;  // per-pass work buffer: each point's last displacement factor
+} MorpherInstance;
+
+// The record attached to item, or null when the item has none.
+MorpherInstance* findInstance(HostHandle item);
+
+// Sets exponent to 0.0 and captured to 0; nothing else.
+void resetInstance(MorpherInstance* record);
+
+// Attaches a new record with the default settings to item and creates and
+// binds its five channels. Without memory the item gets no record.
+void createInstance(HostHandle item);
+
+// Releases item's record and everything it owns, and detaches it.
+void destroyInstance(HostHandle item);
+
+// Releases each neighbour list of the last capture (pointCount entries), then
+// the array, and clears the pointer.
+void releaseNeighbourLists(MorpherInstance* record);
+
+#endif
