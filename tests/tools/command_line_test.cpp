@@ -1,0 +1,266 @@
+// The kestrin binary end to end: bad input is refused with a message naming
+// the file and leaves no output; real meshes give the weights and corrected
+// shapes the plug-ins define.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include "mesh_data.h"
+#include "mesh_writers.h"
+#include "obj_reader.h"
+#include "tool_runner.h"
+#include "weight_csv_reader.h"
+
+namespace kestrin::tool {
+namespace {
+
+using test::readText;
+using test::runTool;
+using test::ScratchDirectory;
+using test::writeText;
+
+const std::string spiderPath = KESTRIN_TEST_DATA "/spider.obj";
+
+// 3---2
+// | \ |   the rest square; poses and targets are written beside it
+// 0---1
+const char* const squareObj = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n";
+
+MeshData transformed(const MeshData& mesh, const std::function<Point3(const Point3&)>& move) {
+    std::vector<Point3> points;
+    for (const Point3& p : mesh.points) points.push_back(move(p));
+    return withPositions(mesh, points);
+}
+
+void writeObj(const std::string& path, const MeshData& mesh) { writeText(path, meshObj(mesh)); }
+
+struct BadRun {
+    const char* name;
+    // Files to create in the scratch directory: name, contents.
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> arguments;
+    const char* message;  // must appear on standard error
+};
+
+class RefusedInput : public testing::TestWithParam<BadRun> {};
+
+TEST_P(RefusedInput, ExitsNonZeroWithAMessageAndWritesNothing) {
+    ScratchDirectory scratch;
+    for (const auto& [name, text] : GetParam().files) writeText(scratch.file(name), text);
+    const std::vector<std::string> before = scratch.entries();
+    const test::ToolRun run = runTool(GetParam().arguments, scratch.path());
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+    EXPECT_EQ(scratch.entries(), before) << run.err;
+}
+
+const std::string pyramid = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4 2\n";
+const std::string empty = "";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedInput,
+    testing::Values(
+        BadRun{"MissingRest", {{"pose.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "rest.obj: cannot open"},
+        BadRun{"MalformedPoseLine", {{"rest.obj", squareObj}, {"pose.obj", "v 0 0 0\nv 1 zero 0\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "pose.obj:2: 'zero' is not a number"},
+        BadRun{"FaceIndexOutOfRange", {{"rest.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 9\n"}, {"pose.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "rest.obj:4: face index 9 is out of range"},
+        BadRun{"NonFiniteCoordinate", {{"rest.obj", squareObj}, {"pose.obj", "v 0 0 inf\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "pose.obj:1: coordinate 'inf' is not a finite number"},
+        BadRun{"PosePointCount", {{"rest.obj", squareObj}, {"pose.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "pose.obj: the pose has 3 points but the rest mesh rest.obj has 4"},
+        BadRun{"PoseFaces", {{"rest.obj", squareObj}, {"pose.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 4\nf 2 3 4\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "pose.obj: face 1 of the pose differs"},
+        BadRun{"SecondPoseBadFirstNotWritten", {{"rest.obj", squareObj}, {"a.obj", squareObj}, {"b.obj", "v 1\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "a.obj", "b.obj", "-o", "out.csv"},
+               "b.obj:1:"},
+        BadRun{"TargetPointCount", {{"rest.obj", squareObj}, {"pose.obj", squareObj}, {"t.obj", "v 0 0 0\n"}},
+               {"morph", "--rest", "rest.obj", "--pose", "pose.obj", "--stretch-target", "t.obj",
+                "--squash-target", "rest.obj", "-o", "out.obj"},
+               "t.obj: the stretch target has 1 points"},
+        BadRun{"WeightMapRow", {{"rest.obj", squareObj}, {"w.csv", "point,weight\n0,1\n1,x\n"}},
+               {"morph", "--rest", "rest.obj", "--pose", "rest.obj", "--stretch-target", "rest.obj",
+                "--squash-target", "rest.obj", "--weight-map", "w.csv", "-o", "out.obj"},
+               "w.csv:3: 'x' is not a number"},
+        BadRun{"UnknownOption", {{"rest.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "--frobnicate", "-o", "out.csv"},
+               "--frobnicate"},
+        BadRun{"UnknownOutputType", {{"rest.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "out.txt"},
+               "out.txt: unknown output type '.txt'"},
+        BadRun{"PluginMissing", {{"rest.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "out.csv", "--plugin-dir", "."},
+               "Strainmark.so: cannot load plug-in"},
+        BadRun{"PluginNotALibrary", {{"rest.obj", squareObj}, {"Strainmark.so", "not a library"}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "out.csv", "--plugin-dir", "."},
+               "Strainmark.so: cannot load plug-in"},
+        BadRun{"SettingsNotJson", {{"rest.obj", squareObj}, {"s.json", "{ nope"}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "out.csv", "--settings", "s.json"},
+               "s.json: not a JSON settings file"},
+        BadRun{"CheckNotAPlugin", {{"x.so", "text"}}, {"check", "x.so"}, "x.so: cannot load plug-in"}),
+    [](const testing::TestParamInfo<BadRun>& info) { return info.param.name; });
+
+TEST(CommandLine, EveryCommandHasHelp) {
+    for (const char* command : {"weights", "morph", "check", "demo"}) {
+        const test::ToolRun run = runTool({command, "--help"});
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_NE(run.out.find(std::string("Usage: kestrin ") + command), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(runTool({"--help"}).exitCode, 0);
+    EXPECT_NE(runTool({}).exitCode, 0);
+}
+
+// Every edge 1.5 times as long: with the default settings the weight is
+// sin(log2(1.5)·π/2)² = 0.63188 wherever the rest edges have a length at all.
+TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
+    ScratchDirectory scratch;
+    const MeshData rest = readObj(spiderPath);
+    writeObj(scratch.file("scaled.obj"),
+             transformed(rest, [](const Point3& p) { return Point3{1.5 * p.x, 1.5 * p.y, 1.5 * p.z}; }));
+    const test::ToolRun run = runTool({"weights", "--rest", spiderPath, "--pose", scratch.file("scaled.obj"),
+                                       "-o", scratch.file("w.csv"), "-o", scratch.file("w.ply"), "-o",
+                                       scratch.file("w.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"scaled.obj", "w.csv", "w.ply", "w.png"}));
+
+    // Rest mean edge length per point, from the polygons' boundary edges.
+    std::vector<double> edgeLength(rest.points.size(), 0.0);
+    for (const auto& polygon : rest.polygons) {
+        for (size_t i = 0; i < polygon.size(); ++i) {
+            const Point3& a = rest.points[polygon[i]];
+            const Point3& b = rest.points[polygon[(i + 1) % polygon.size()]];
+            const double length = std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+            edgeLength[polygon[i]] += length;
+            edgeLength[polygon[(i + 1) % polygon.size()]] += length;
+        }
+    }
+    const std::vector<float> weights = readWeightCsv(scratch.file("w.csv"), rest.points.size());
+    size_t measured = 0;
+    for (size_t i = 0; i < weights.size(); ++i) {
+        if (edgeLength[i] == 0.0) continue;  // every edge of zero length: no ratio
+        EXPECT_NEAR(weights[i], 0.63188, 0.000005) << "point " << i;
+        ++measured;
+    }
+    EXPECT_GT(measured, 750u);
+}
+
+// Rotated by R and doubled: every edge twice as long, so each point takes its
+// full stretch offset, carried round by its tangent frame: pose + R·(stretch − rest).
+TEST(CommandLine, MorphOfRotatedDoubledPoseAddsRotatedStretchOffset) {
+    ScratchDirectory scratch;
+    const MeshData rest = readObj(spiderPath);
+    const double c = std::cos(0.7), s = std::sin(0.7);
+    auto rotate = [&](const Point3& p) { return Point3{c * p.x - s * p.y, s * p.x + c * p.y, p.z}; };
+    const MeshData pose = transformed(rest, [&](const Point3& p) {
+        const Point3 r = rotate(p);
+        return Point3{2 * r.x, 2 * r.y, 2 * r.z};
+    });
+    size_t index = 0;
+    const MeshData stretch = transformed(rest, [&](const Point3& p) {
+        ++index;
+        return Point3{p.x + 0.3 * std::sin(index), p.y + 0.2 * std::cos(3.0 * index), p.z - 0.25};
+    });
+    writeObj(scratch.file("pose.obj"), pose);
+    writeObj(scratch.file("stretch.obj"), stretch);
+    const test::ToolRun run = runTool({"morph", "--rest", spiderPath, "--pose", scratch.file("pose.obj"),
+                                       "--stretch-target", scratch.file("stretch.obj"), "--squash-target",
+                                       spiderPath, "-o", scratch.file("out.obj")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const MeshData corrected = readObj(scratch.file("out.obj"));
+    ASSERT_EQ(corrected.points.size(), rest.points.size());
+    EXPECT_EQ(corrected.polygons, rest.polygons);
+    // Points on a face of no area (the spider's leg tips gather coincident
+    // points) have no tangent frame to carry an offset; they are left out.
+    std::vector<bool> degenerate(rest.points.size(), false);
+    for (const auto& polygon : rest.polygons) {
+        const Point3& a = rest.points[polygon[0]];
+        const Point3& b = rest.points[polygon[1]];
+        const Point3& d = rest.points[polygon[2]];
+        const double nx = (b.y - a.y) * (d.z - a.z) - (b.z - a.z) * (d.y - a.y);
+        const double ny = (b.z - a.z) * (d.x - a.x) - (b.x - a.x) * (d.z - a.z);
+        const double nz = (b.x - a.x) * (d.y - a.y) - (b.y - a.y) * (d.x - a.x);
+        if (std::hypot(nx, ny, nz) == 0.0) {
+            for (int32_t point : polygon) degenerate[point] = true;
+        }
+    }
+    size_t checked = 0;
+    for (size_t i = 0; i < rest.points.size(); ++i) {
+        if (degenerate[i]) continue;
+        const Point3 offset = rotate({stretch.points[i].x - rest.points[i].x,
+                                      stretch.points[i].y - rest.points[i].y,
+                                      stretch.points[i].z - rest.points[i].z});
+        const Point3& got = corrected.points[i];
+        EXPECT_NEAR(got.x, pose.points[i].x + offset.x, 1e-6) << "point " << i;
+        EXPECT_NEAR(got.y, pose.points[i].y + offset.y, 1e-6) << "point " << i;
+        EXPECT_NEAR(got.z, pose.points[i].z + offset.z, 1e-6) << "point " << i;
+        ++checked;
+    }
+    EXPECT_GT(checked, 700u);
+}
+
+TEST(CommandLine, SavedSettingsGiveTheSameWeightsAgain) {
+    ScratchDirectory scratch;
+    writeText(scratch.file("rest.obj"), squareObj);
+    writeText(scratch.file("pose.obj"), "v 0 0 0\nv 1.3 0 0\nv 1.3 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n");
+    const std::vector<std::string> common = {"weights", "--rest", "rest.obj", "--pose", "pose.obj"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> arguments = common;
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return arguments;
+    };
+    ASSERT_EQ(runTool(with({"-o", "direct.csv", "--exponent", "0.1", "--post-multiplier", "0.9",
+                            "--clamp", "off", "--switch", "--save-settings", "s.json"}),
+                      scratch.path()).exitCode, 0);
+    const test::ToolRun again = runTool(with({"-o", "loaded.csv", "--settings", "s.json"}), scratch.path());
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    const test::ToolRun plain = runTool(with({"-o", "plain.csv"}), scratch.path());
+    EXPECT_EQ(readText(scratch.file("loaded.csv")), readText(scratch.file("direct.csv")));
+    EXPECT_NE(readText(scratch.file("plain.csv")), readText(scratch.file("direct.csv")));
+    const std::string saved = readText(scratch.file("s.json"));
+    EXPECT_NE(saved.find("\"LagData\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"Post Multiplier\": 0.9"), std::string::npos) << saved;
+}
+
+TEST(CommandLine, CheckReportsRegistrationAndZeroAnswers) {
+    const test::ToolRun run = runTool({"check", STRAINMARK_PATH});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("module name        \"Strainmark\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("every message answered 0"), std::string::npos) << run.out;
+}
+
+// The demo's arm bends upward: the outside of the elbow (below) stretches,
+// the inside (above) squashes.
+TEST(CommandLine, DemoWritesItsOutputsWithStretchOutsideTheElbow) {
+    ScratchDirectory scratch;
+    const test::ToolRun run = runTool({"demo", "--out", scratch.file("demo")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("4 (90 deg)"), std::string::npos) << run.out;
+    for (const char* name : {"weights_0004.csv", "weights_0004.ply", "weights_0004.png",
+                             "corrected_0004.obj", "arm_rest.obj"}) {
+        EXPECT_TRUE(std::filesystem::exists(scratch.file("demo/") + name)) << name;
+    }
+    const MeshData rest = readObj(scratch.file("demo/arm_rest.obj"));
+    const std::vector<float> weights = readWeightCsv(scratch.file("demo/weights_0004.csv"), rest.points.size());
+    for (size_t i = 0; i < rest.points.size(); ++i) {
+        const Point3& p = rest.points[i];
+        if (std::fabs(p.x - 5.0) > 0.5) continue;
+        if (p.y < -0.95) {
+            EXPECT_GT(weights[i], 0.2f) << "outside point " << i;
+        }
+        if (p.y > 0.95) {
+            EXPECT_LT(weights[i], -0.2f) << "inside point " << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestrin::tool

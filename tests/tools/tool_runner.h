@@ -1,0 +1,42 @@
+// Runs the built kestrin binary as a user would, and a scratch directory per
+// test for its inputs and outputs.
+#ifndef KESTRIN_TESTS_TOOL_RUNNER_H
+#define KESTRIN_TESTS_TOOL_RUNNER_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kestrin::test {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs kestrin with these arguments (no shell), in `directory`.
+ToolRun runTool(const std::vector<std::string>& arguments,
+                const std::filesystem::path& directory = std::filesystem::current_path());
+
+// A fresh empty directory under the system's temporary directory, removed
+// with everything in it when the object goes.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // Every file name in it, sorted.
+    std::vector<std::string> entries() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readText(const std::string& path);
+void writeText(const std::string& path, const std::string& text);
+
+}  // namespace kestrin::test
+
+#endif

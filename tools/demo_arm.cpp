@@ -1,0 +1,81 @@
+#include "demo_arm.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestrin::tool {
+namespace {
+
+// Moves each point out from the arm's axis by amount × a bell around the elbow.
+MeshData radialOffset(const MeshData& rest, const ArmShape& shape, double amount, double width) {
+    std::vector<Point3> points = rest.points;
+    for (Point3& p : points) {
+        const double radial = std::hypot(p.y, p.z);
+        if (radial == 0.0) continue;
+        const double bell = std::exp(-std::pow((p.x - shape.elbow) / width, 2.0));
+        const double scale = (radial + amount * bell) / radial;
+        p.y *= scale;
+        p.z *= scale;
+    }
+    return withPositions(rest, std::move(points));
+}
+
+}  // namespace
+
+MeshData makeArm(const ArmShape& shape) {
+    MeshData arm;
+    for (int ring = 0; ring < shape.rings; ++ring) {
+        const double x = shape.length * ring / (shape.rings - 1);
+        for (int segment = 0; segment < shape.segments; ++segment) {
+            const double angle = 2.0 * M_PI * segment / shape.segments;
+            arm.points.push_back({x, shape.radius * std::cos(angle), shape.radius * std::sin(angle)});
+        }
+    }
+    auto point = [&](int ring, int segment) {
+        return static_cast<int32_t>(ring * shape.segments + segment % shape.segments);
+    };
+    for (int ring = 0; ring + 1 < shape.rings; ++ring) {
+        for (int segment = 0; segment < shape.segments; ++segment) {
+            arm.polygons.push_back({point(ring, segment), point(ring + 1, segment),
+                                    point(ring + 1, segment + 1), point(ring, segment + 1)});
+        }
+    }
+    std::vector<int32_t> start;
+    std::vector<int32_t> end;
+    for (int segment = 0; segment < shape.segments; ++segment) {
+        start.push_back(point(0, shape.segments - segment));
+        end.push_back(point(shape.rings - 1, segment));
+    }
+    arm.polygons.push_back(start);
+    arm.polygons.push_back(end);
+    return arm;
+}
+
+MeshData bendArm(const MeshData& rest, const ArmShape& shape, double degrees) {
+    const double angle = degrees * M_PI / 180.0;
+    if (std::fabs(angle) < 1e-12) return rest;
+    const double start = shape.elbow - shape.bendLength / 2.0;
+    const double radius = shape.bendLength / angle;  // of the centre line's arc
+    std::vector<Point3> points = rest.points;
+    for (Point3& p : points) {
+        const double along = std::clamp(p.x - start, 0.0, shape.bendLength);
+        const double beyond = p.x - start - along;  // < 0 before the elbow, > 0 after
+        const double turn = angle * along / shape.bendLength;
+        // On the arc about (start, radius), then straight on along its tangent.
+        const double arcX = start + (radius - p.y) * std::sin(turn);
+        const double arcY = radius - (radius - p.y) * std::cos(turn);
+        p.x = arcX + beyond * std::cos(turn);
+        p.y = arcY + beyond * std::sin(turn);
+    }
+    return withPositions(rest, std::move(points));
+}
+
+MeshData bulgeTarget(const MeshData& rest, const ArmShape& shape) {
+    return radialOffset(rest, shape, 0.35, 0.8);
+}
+
+MeshData creaseTarget(const MeshData& rest, const ArmShape& shape) {
+    return radialOffset(rest, shape, -0.2, 0.4);
+}
+
+}  // namespace kestrin::tool

@@ -1,0 +1,38 @@
+#include "mesh_data.h"
+
+#include "tool_error.h"
+
+namespace kestrin::tool {
+
+void requireSameShape(const MeshData& rest, const MeshData& other, const std::string& role,
+                      bool sameFaces) {
+    if (other.points.size() != rest.points.size()) {
+        throw ToolError(other.path + ": the " + role + " has " +
+                        std::to_string(other.points.size()) + " points but the rest mesh " +
+                        rest.path + " has " + std::to_string(rest.points.size()) +
+                        "; point i of each file must be the same point");
+    }
+    if (!sameFaces) return;
+    if (other.polygons.size() != rest.polygons.size()) {
+        throw ToolError(other.path + ": the " + role + " has " +
+                        std::to_string(other.polygons.size()) + " faces but the rest mesh " +
+                        rest.path + " has " + std::to_string(rest.polygons.size()));
+    }
+    for (size_t face = 0; face < rest.polygons.size(); ++face) {
+        if (other.polygons[face] != rest.polygons[face]) {
+            throw ToolError(other.path + ": face " + std::to_string(face + 1) + " of the " + role +
+                            " differs from face " + std::to_string(face + 1) +
+                            " of the rest mesh " + rest.path);
+        }
+    }
+}
+
+MeshData withPositions(const MeshData& mesh, std::vector<Point3> positions) {
+    MeshData result;
+    result.path = mesh.path;
+    result.points = std::move(positions);
+    result.polygons = mesh.polygons;
+    return result;
+}
+
+}  // namespace kestrin::tool

@@ -1,0 +1,90 @@
+#include "output_names.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+#include "tool_error.h"
+
+namespace kestrin::tool {
+namespace {
+
+const char* extensionOf(OutputKind kind) {
+    switch (kind) {
+        case OutputKind::csv: return ".csv";
+        case OutputKind::ply: return ".ply";
+        case OutputKind::png: return ".png";
+        case OutputKind::obj: return ".obj";
+    }
+    return "";
+}
+
+// Finds the one integer field ("%d", "%04d", "%3d"); npos when there is none.
+size_t integerField(const std::string& pattern, size_t* length) {
+    size_t found = std::string::npos;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') continue;
+        if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+            ++i;
+            continue;
+        }
+        size_t end = i + 1;
+        while (end < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[end]))) ++end;
+        if (end >= pattern.size() || pattern[end] != 'd' || end - i > 4) {
+            throw ToolError(pattern + ": the only % field an output name may hold is one integer "
+                                      "field such as %04d (write %% for a percent sign)");
+        }
+        if (found != std::string::npos) {
+            throw ToolError(pattern + ": an output name may hold only one %d field");
+        }
+        found = i;
+        *length = end + 1 - i;
+    }
+    return found;
+}
+
+std::string unescapePercent(const std::string& text) {
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        result += text[i];
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') ++i;
+    }
+    return result;
+}
+
+}  // namespace
+
+OutputKind outputKind(const std::string& path, const std::vector<OutputKind>& allowed) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string list;
+    for (OutputKind kind : allowed) {
+        if (extension == extensionOf(kind)) return kind;
+        list += list.empty() ? "" : ", ";
+        list += extensionOf(kind);
+    }
+    throw ToolError(path + ": unknown output type '" + extension + "' (use " + list + ")");
+}
+
+std::string numberedOutput(const std::string& pattern, int number, int count) {
+    size_t length = 0;
+    const size_t field = integerField(pattern, &length);
+    if (field != std::string::npos) {
+        char digits[32];
+        std::snprintf(digits, sizeof digits, ("%" + pattern.substr(field + 1, length - 1)).c_str(),
+                      number);
+        return unescapePercent(pattern.substr(0, field)) + digits +
+               unescapePercent(pattern.substr(field + length));
+    }
+    const std::string plain = unescapePercent(pattern);
+    if (count == 1) return plain;
+    const std::filesystem::path path(plain);
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "_%04d", number);
+    const std::string stem = path.stem().string() + suffix + path.extension().string();
+    return (path.parent_path() / stem).string();
+}
+
+}  // namespace kestrin::tool

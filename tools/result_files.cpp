@@ -1,0 +1,62 @@
+#include "result_files.h"
+
+#include <cstdio>
+#include <set>
+
+#include "atomic_file.h"
+#include "heat_map_image.h"
+#include "mesh_writers.h"
+#include "tool_error.h"
+
+namespace kestrin::tool {
+
+ResultFiles::ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
+                         int poseCount, bool binaryPly)
+    : patterns_(std::move(patterns)), poseCount_(poseCount), binaryPly_(binaryPly) {
+    std::set<std::string> names;
+    for (const std::string& pattern : patterns_) {
+        kinds_.push_back(outputKind(pattern, allowed));
+        for (int number = 1; number <= poseCount_; ++number) {
+            const std::string name = numberedOutput(pattern, number, poseCount_);
+            if (!names.insert(name).second) {
+                throw ToolError(name + ": more than one output would be written to this file "
+                                       "(put %04d in the name for one file per pose)");
+            }
+        }
+    }
+}
+
+ResultFiles::~ResultFiles() {
+    if (committed_) return;
+    for (const std::string& path : written_) std::remove(path.c_str());
+}
+
+void ResultFiles::write(const std::string& path, const std::string& bytes) {
+    writeFileAtomically(path, bytes);
+    written_.push_back(path);
+}
+
+void ResultFiles::writeWeights(int number, const MeshData& posed, const std::vector<float>& weights) {
+    for (size_t i = 0; i < patterns_.size(); ++i) {
+        const std::string path = numberedOutput(patterns_[i], number, poseCount_);
+        switch (kinds_[i]) {
+            case OutputKind::csv: write(path, weightsCsv(weights)); break;
+            case OutputKind::ply: write(path, weightsPly(posed, weights, binaryPly_)); break;
+            case OutputKind::png: write(path, encodePng(renderHeatMap(posed, weights))); break;
+            case OutputKind::obj: write(path, meshObj(posed)); break;
+        }
+    }
+}
+
+void ResultFiles::writeMesh(int number, const MeshData& corrected) {
+    for (size_t i = 0; i < patterns_.size(); ++i) {
+        const std::string path = numberedOutput(patterns_[i], number, poseCount_);
+        if (kinds_[i] == OutputKind::ply) {
+            write(path, meshPly(corrected, binaryPly_));
+        } else {
+            write(path, meshObj(corrected));
+        }
+    }
+}
+
+}  // namespace kestrin::tool

@@ -1,0 +1,47 @@
+// Writing a run's results: every output pattern for every pose, each file
+// whole or not at all.
+#ifndef KESTRIN_TOOL_RESULT_FILES_H
+#define KESTRIN_TOOL_RESULT_FILES_H
+
+#include <string>
+#include <vector>
+
+#include "mesh_data.h"
+#include "output_names.h"
+
+namespace kestrin::tool {
+
+// The files a run will write, checked before any work: known extensions,
+// sound patterns, no two outputs landing on the same file.
+class ResultFiles {
+public:
+    ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
+                int poseCount, bool binaryPly);
+    // Removes what this run wrote unless commit() was called: a failed run
+    // leaves no output behind.
+    ~ResultFiles();
+    ResultFiles(const ResultFiles&) = delete;
+    ResultFiles& operator=(const ResultFiles&) = delete;
+
+    // Weights of pose `number` (1-based): .csv, .ply (posed mesh with
+    // weights and colours) and .png (heat map).
+    void writeWeights(int number, const MeshData& posed, const std::vector<float>& weights);
+    // A corrected mesh of pose `number`: .obj or .ply.
+    void writeMesh(int number, const MeshData& corrected);
+    void commit() { committed_ = true; }
+    const std::vector<std::string>& written() const { return written_; }
+
+private:
+    void write(const std::string& path, const std::string& bytes);
+
+    std::vector<std::string> patterns_;
+    std::vector<OutputKind> kinds_;
+    int poseCount_;
+    bool binaryPly_;
+    std::vector<std::string> written_;
+    bool committed_ = false;
+};
+
+}  // namespace kestrin::tool
+
+#endif
