@@ -85,6 +85,14 @@ void Strainshaper::SetUp() {
     host.log.clear();
 }
 
+void Strainshaper::TearDown() {
+    for (const host::SceneObject& object : host.scene.objects()) {
+        if (host.typeData(module, object.id) != nullptr) {
+            host.send(module, object.id, MSG_OBJECT, OBJ_DESTROY);
+        }
+    }
+}
+
 HostHandle Strainshaper::control(const std::string& label) {
     const host::Control* found = host.controls.find(module, label);
     EXPECT_NE(found, nullptr) << label;

@@ -47,6 +47,8 @@ void expectPointsNear(const std::vector<Point3>& actual, const std::vector<Point
 class Strainshaper : public ::testing::Test {
 protected:
     void SetUp() override;
+    // Destroys every record still attached, as closing a scene does.
+    void TearDown() override;
 
     // The control of that label in the panel built at set-up.
     HostHandle control(const std::string& label);
