@@ -9,37 +9,33 @@
 namespace kestrin::test {
 namespace {
 
-TEST(Registration, StrainmarkDescribesDeclaresAndRegistersTheWeightTool) {
-    host::Host host;
-    const int module = loadPlugin(host, strainmarkPath);
-    EXPECT_EQ(host.log.texts(),
-              (std::vector<std::string>{
-                  "fxModuleDescription(\"WeightTool to show the tension of a vertex based on edge "
-                  "length\", 0)",
-                  "fxModuleAccess(11, " + std::to_string(0x10001805) + ", 0)",
-                  "fxModuleAccess(30, 256, 0)",
-                  "fxModuleAccess(29, 1, 0)",
-                  "fxModuleAccess(23, 1, 0)",
-                  "fxModuleRegister(3, \"Strainmark\", fn, 4096)",
-              }));
-    EXPECT_EQ(host.module(module).registerFlags, 0x1000);
-}
-
-TEST(Registration, RimshaperDescribesDeclaresAndRegistersTheStrainshaperEffect) {
-    host::Host host;
-    const int module = loadPlugin(host, rimshaperPath);
-    EXPECT_EQ(host.log.texts(),
-              (std::vector<std::string>{
-                  "fxModuleDescription(\"Points lag behind the motion of the object based on "
-                  "their distance from the pivot\", 0)",
-                  "fxModuleAccess(11, " + std::to_string(0x10001805) + ", 0)",
-                  "fxModuleAccess(30, 256, 0)",
-                  "fxModuleAccess(29, 1, 0)",
-                  "fxModuleAccess(10, " + std::to_string(0x1004) + ", 0)",
-                  "fxModuleAccess(31, 2, 0)",
-                  "fxModuleRegister(1, \"Strainshaper\", fn, 1)",
-              }));
-    EXPECT_EQ(host.module(module).registerFlags, 1);
+// After binding, in this order: the description, one fxModuleAccess per
+// declared class with its sub-kind mask, then the registration.
+TEST(Registration, EachLibraryDescribesDeclaresAndRegistersItsModule) {
+    struct Case {
+        std::string path;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {strainmarkPath,
+         {"fxModuleDescription(\"WeightTool to show the tension of a vertex based on edge "
+          "length\", 0)",
+          "fxModuleAccess(11, " + std::to_string(0x10001805) + ", 0)",
+          "fxModuleAccess(30, 256, 0)", "fxModuleAccess(29, 1, 0)", "fxModuleAccess(23, 1, 0)",
+          "fxModuleRegister(3, \"Strainmark\", fn, 4096)"}},
+        {rimshaperPath,
+         {"fxModuleDescription(\"Points lag behind the motion of the object based on their "
+          "distance from the pivot\", 0)",
+          "fxModuleAccess(11, " + std::to_string(0x10001805) + ", 0)",
+          "fxModuleAccess(30, 256, 0)", "fxModuleAccess(29, 1, 0)",
+          "fxModuleAccess(10, " + std::to_string(0x1004) + ", 0)", "fxModuleAccess(31, 2, 0)",
+          "fxModuleRegister(1, \"Strainshaper\", fn, 1)"}},
+    };
+    for (const Case& c : cases) {
+        host::Host host;
+        loadPlugin(host, c.path);
+        EXPECT_EQ(host.log.texts(), c.calls) << c.path;
+    }
 }
 
 // The two libraries are independent: each keeps its own module-wide state
