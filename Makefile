@@ -17,7 +17,11 @@ build32: deps
 	cmake --preset x86 >/dev/null
 	cmake --build --preset x86 -j $(JOBS)
 
+# The tool is on by default; a build directory configured without it gets it
+# back here, so the demo never runs a stale or missing binary.
 demo: build
+	cmake --preset x64 -DKESTRIN_BUILD_TOOLS=ON >/dev/null
+	cmake --build --preset x64 -j $(JOBS) --target kestrin
 	./build/x64/tools/kestrin demo
 
 test64: build
