@@ -8,15 +8,8 @@
 namespace kestrin::test {
 namespace {
 
-class Displacement : public Strainshaper {
+class Displacement : public CapturedStrainshaper {
 protected:
-    void SetUp() override {
-        Strainshaper::SetUp();
-        chooseStretch(stretch);
-        chooseSquash(squash);
-        setup();
-    }
-
     // pose + s * (target - rest), point by point.
     std::vector<Point3> movedToward(const std::vector<Point3>& pose,
                                     const std::vector<Point3>& target, double s) const {

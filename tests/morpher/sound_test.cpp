@@ -32,16 +32,7 @@ std::vector<Point3> doubled(const std::vector<Point3>& points) {
     return mapped(points, [](Point3 p) { return scale(p, 2.0); });
 }
 
-class Captured : public Strainshaper {
-protected:
-    void SetUp() override {
-        Strainshaper::SetUp();
-        chooseStretch(stretch);
-        chooseSquash(squash);
-        setup();
-        host.log.clear();
-    }
-};
+using Captured = CapturedStrainshaper;
 
 // Without the provider there is no frame to hold an offset: the capture
 // records nothing (so a later provider still gets a full capture) and the

@@ -85,6 +85,14 @@ void Strainshaper::SetUp() {
     host.log.clear();
 }
 
+void CapturedStrainshaper::SetUp() {
+    Strainshaper::SetUp();
+    chooseStretch(stretch);
+    chooseSquash(squash);
+    setup();
+    host.log.clear();
+}
+
 void Strainshaper::TearDown() {
     for (const host::SceneObject& object : host.scene.objects()) {
         if (host.typeData(module, object.id) != nullptr) {

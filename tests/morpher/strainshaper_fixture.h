@@ -77,6 +77,13 @@ protected:
     std::vector<Point3> squashTarget;
 };
 
+// The same with both targets chosen and the rest state captured; the call log
+// starts empty.
+class CapturedStrainshaper : public Strainshaper {
+protected:
+    void SetUp() override;
+};
+
 }  // namespace kestrin::test
 
 #endif
