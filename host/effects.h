@@ -3,7 +3,8 @@
 // The host drives an effect through Host::setupEffect (EFFECT_SETUP, with the
 // targets evaluated at their rest shape) and Host::displaceEffect
 // (EFFECT_DISPLACE at the current pose). fxEffectTargetScan calls the
-// module's routine once per target; between fxDisplaceBegin and
+// module's routine once per target (Host::effectTargets), with the target's
+// place in that list, from 0, as its target id; between fxDisplaceBegin and
 // fxDisplaceEnd the positions given by fxDisplacePoint are collected, and
 // End makes them the target's output (SceneObject::output). Points a pass
 // does not move keep their current position.
