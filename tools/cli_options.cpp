@@ -27,7 +27,7 @@ const CLI::Validator finiteNumber(
         }
         return std::string();
     },
-    "NUMBER");
+    "");
 
 }  // namespace
 
@@ -59,11 +59,12 @@ void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggle
         options.channelOptions[i] =
             command.add_option(channelOptions[i].flag, options.channelValues[i], channelOptions[i].help)
                 ->check(finiteNumber)
+                ->type_name("NUMBER")
                 ->group("Settings");
     }
     if (toggles) {
         command.add_option("--clamp", options.clamp, "Clamp control: limit weights to -1..1 (default on)")
-            ->check(CLI::IsMember({"on", "off"}))
+            ->check(CLI::IsMember({"on", "off"}).description(""))
             ->type_name("on|off")
             ->group("Settings");
         command.add_flag("--only-positive", options.onlyPositive,
@@ -85,7 +86,7 @@ void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggle
 
 void addPlyFormatOption(CLI::App& command, SettingsOptions& options) {
     command.add_option("--ply-format", options.plyFormat, "Encoding of .ply outputs (default binary)")
-        ->check(CLI::IsMember({"ascii", "binary"}))
+        ->check(CLI::IsMember({"ascii", "binary"}).description(""))
         ->type_name("ascii|binary");
 }
 

@@ -70,7 +70,7 @@ void addMorphCommand(CLI::App& app) {
     command->add_option("--pose", options->poses,
                         "Posed meshes (OBJ) with the rest mesh's points and faces")
         ->required()
-        ->type_name("POSE...");
+        ->type_name("POSE");
     command->add_option("--stretch-target", options->stretchTarget,
                         "Shape (OBJ, the rest mesh's points) that stretched points move toward")
         ->required()
@@ -87,7 +87,7 @@ void addMorphCommand(CLI::App& app) {
                         "Corrected meshes: .obj (the input's vertex order and faces) or .ply; "
                         "several poses number them unless the name holds a %04d field")
         ->required()
-        ->type_name("OUT...");
+        ->type_name("OUT");
     addSettingsOptions(*command, options->settings, false);
     addPlyFormatOption(*command, options->settings);
     addPluginDirectoryOption(*command, options->settings);

@@ -60,13 +60,13 @@ void addWeightsCommand(CLI::App& app) {
     command->add_option("--pose", options->poses,
                         "Posed meshes (OBJ) with the rest mesh's points and faces")
         ->required()
-        ->type_name("POSE...");
+        ->type_name("POSE");
     command->add_option("-o,--output", options->outputs,
                         "Outputs by extension: .csv (point,weight), .ply (posed mesh with weights "
                         "and colours), .png (heat map); several poses number them (out_0001.csv) "
                         "unless the name holds a %04d field")
         ->required()
-        ->type_name("OUT...");
+        ->type_name("OUT");
     addSettingsOptions(*command, options->settings, true);
     addPlyFormatOption(*command, options->settings);
     addPluginDirectoryOption(*command, options->settings);

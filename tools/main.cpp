@@ -11,11 +11,12 @@ int main(int argc, char** argv) {
                  "outside the host",
                  "kestrin");
     app.require_subcommand(1);
-    app.footer("Run 'kestrin COMMAND --help' for a command's options.");
     kestrin::tool::addWeightsCommand(app);
     kestrin::tool::addMorphCommand(app);
     kestrin::tool::addCheckCommand(app);
     kestrin::tool::addDemoCommand(app);
+    // After the commands, so that their own help does not repeat it.
+    app.footer("Run 'kestrin COMMAND --help' for a command's options.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

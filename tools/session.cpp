@@ -89,9 +89,18 @@ void loadSettings(Session& session, int module, HostHandle item, const std::stri
     const nlohmann::json document = readJson(path);
     const std::string module_ = moduleName(session, module);
     const bool ours = document.is_object() && document.contains("kestrin_tool_settings");
-    if (ours && document.value("module", std::string()) != module_) {
-        throw ToolError(path + ": holds settings of \"" + document.value("module", std::string()) +
-                        "\", not of " + module_);
+    if (ours) {
+        // Checked before use: a file with these of the wrong kind is as
+        // malformed as one that does not parse.
+        const auto named = document.find("module");
+        if (named == document.end() || !named->is_string()) {
+            throw ToolError(path + ": no \"module\" name in the settings file");
+        }
+        if (!document.contains("saved")) throw ToolError(path + ": no \"saved\" settings");
+        if (named->get<std::string>() != module_) {
+            throw ToolError(path + ": holds settings of \"" + named->get<std::string>() +
+                            "\", not of " + module_);
+        }
     }
     host::SettingsContext context;
     std::string error;
@@ -186,8 +195,15 @@ WeightTool::WeightTool(Session& session, const MeshData& rest, const PluginSetti
     host::Host& host = session.host();
     item_ = host.scene.addObject(meshName, host::Mesh(rest.points, rest.polygons));
     host.send(module_, item_, MSG_OBJECT, OBJ_CREATE);
-    host.send(module_, 0, MSG_INTERFACE, INTERFACE_BUILD);
-    applySettings(session, module_, item_, settings);
+    // A constructor that throws runs no destructor: the instance is released
+    // here, so that bad settings leave no record behind.
+    try {
+        host.send(module_, 0, MSG_INTERFACE, INTERFACE_BUILD);
+        applySettings(session, module_, item_, settings);
+    } catch (...) {
+        host.send(module_, item_, MSG_OBJECT, OBJ_DESTROY);
+        throw;
+    }
 }
 
 WeightTool::~WeightTool() { session_.host().send(module_, item_, MSG_OBJECT, OBJ_DESTROY); }
@@ -226,6 +242,19 @@ Morpher::Morpher(Session& session, const MeshData& rest, const MeshData& stretch
         host.scene.weightMap(map)->values = *weightMap;
     }
     host.send(module_, item_, MSG_OBJECT, OBJ_CREATE);
+    try {
+        configure(session, stretch, squash, map, settings);
+    } catch (...) {
+        host.send(module_, item_, MSG_OBJECT, OBJ_DESTROY);
+        throw;
+    }
+}
+
+// Links, builds the panel and applies the settings and choices; the setup
+// pass then captures the rest state.
+void Morpher::configure(Session& session, HostHandle stretch, HostHandle squash, HostHandle map,
+                        const PluginSettings& settings) {
+    host::Host& host = session.host();
     host.linkModules();
     host.send(module_, 0, MSG_INTERFACE, INTERFACE_BUILD);
     // A settings file may choose targets too; those given here are the user's

@@ -86,6 +86,9 @@ public:
     std::vector<Point3> displace(const std::vector<Point3>& pose);
 
 private:
+    void configure(Session& session, HostHandle stretch, HostHandle squash, HostHandle map,
+                   const PluginSettings& settings);
+
     Session& session_;
     int module_;
     HostHandle item_;

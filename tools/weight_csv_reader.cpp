@@ -1,6 +1,7 @@
 #include "weight_csv_reader.h"
 
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,9 @@ std::vector<float> readWeightCsv(const std::string& path, size_t pointCount) {
             failAt(path, lineNumber, "'" + weightText + "' is not a number");
         }
         if (!std::isfinite(weight)) failAt(path, lineNumber, "weight is not a finite number");
+        // Weights are floats: a larger magnitude would reach the plug-in as
+        // an infinity.
+        if (std::fabs(weight) > FLT_MAX) failAt(path, lineNumber, "weight is too large for a float");
         if (seen[point]) failAt(path, lineNumber, "point " + pointText + " appears twice");
         seen[point] = true;
         ++seenCount;
