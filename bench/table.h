@@ -18,6 +18,8 @@ namespace kestrin::bench {
 inline constexpr const char* kPointsCounter = "points";
 inline constexpr const char* kRestBytesCounter = "rest_B/pt";
 inline constexpr const char* kAllocsCounter = "allocs/pass";
+// The aggregate of the repetitions the table takes.
+inline constexpr const char* kFastestStatistic = "fastest";
 
 struct PassResult {
     std::string label;  // case, "grid/1M"
