@@ -204,15 +204,54 @@ TEST_F(Neighbours, PolygonsThatDoNotListThePointAddNothing) {
     EXPECT_EQ(count, -7);
 }
 
-// Whichever allocation fails (the polygon list, the pairs, a vertex list,
-// growing the pairs or the result), the answer is null, the count is left
-// alone and nothing is leaked.
-//   polygons (p, a, p, b) and (p, b, c): the first one makes the pairs grow.
-TEST_F(Neighbours, AllocationFailureAnywhereReturnsNullWithoutLeaks) {
+// An ordinary point keeps its working lists on the stack: its only heap block
+// is the result, even when a polygon passes through it twice.
+TEST_F(Neighbours, OrdinaryPointAllocatesOnlyItsResult) {
     const HostHandle mesh = addMesh(4, {{0, 1, 0, 2}, {0, 2, 3}});
     EXPECT_EQ(neighbours(mesh, 0), (List{2, 1, 3}));
+    EXPECT_EQ(probeAllocationAttempts(), 1);
+}
+
+// 100 triangles around p (0), each sharing an edge with the next: 200 pairs,
+// nearly all repeats, filtered through the hash set that keeps a point of
+// high valence linear. First-seen order as for a short list.
+TEST_F(Neighbours, HighValencePointKeepsFirstSeenOrder) {
+    Polygons fan;
+    for (int32_t i = 0; i < 100; ++i) fan.push_back({0, 1 + i, 1 + (i + 1) % 100});
+    const HostHandle mesh = addMesh(101, fan);
+    List expected = {2, 1};
+    for (int32_t v = 3; v <= 100; ++v) expected.push_back(v);
+    int32_t count = -7;
+    EXPECT_EQ(neighbours(mesh, 0, &count), expected);
+    EXPECT_EQ(count, 100);
+    EXPECT_EQ(neighbours(mesh, 1), (List{0, 2, 100}));
+}
+
+// A point past the stack storage on every count: 32 triangles and a
+// 40-vertex polygon that passes through it twice, so 33 polygons, a long
+// vertex list, pairs that grow (68 entries in room for 66) and more pairs than
+// the short filter takes.
+// Whichever allocation fails (the polygon list, the pairs, the long vertex
+// list, growing the pairs, the filter's set or the result), the answer is
+// null, the count is left alone and nothing is leaked.
+TEST_F(Neighbours, AllocationFailureAnywhereReturnsNullWithoutLeaks) {
+    Polygons polygons;
+    List expected;
+    for (int32_t i = 0; i < 32; ++i) {
+        polygons.push_back({0, 1 + 2 * i, 2 + 2 * i});
+        expected.insert(expected.end(), {2 + 2 * i, 1 + 2 * i});
+    }
+    List ring = {0};
+    for (int32_t v = 100; v < 119; ++v) ring.push_back(v);
+    ring.push_back(0);
+    for (int32_t v = 119; v < 139; ++v) ring.push_back(v);
+    polygons.push_back(ring);
+    expected.insert(expected.end(), {138, 100, 118, 119});
+    const HostHandle mesh = addMesh(140, polygons);
+
+    EXPECT_EQ(neighbours(mesh, 0), expected);
     const int32_t attempts = probeAllocationAttempts();
-    ASSERT_EQ(attempts, 6) << "polygons, pairs, 2 vertex lists, 1 growth, result";
+    ASSERT_EQ(attempts, 6) << "polygons, pairs, long vertex list, growth, filter set, result";
 
     for (int32_t failing = 0; failing < attempts; ++failing) {
         SCOPED_TRACE(failing);
