@@ -5,15 +5,9 @@
 
 #include <stdint.h>
 
+#include "edge_length.h"
 #include "instance.h"
 #include "kestrin_types.h"
-
-// Sum of the distances from point to each of its count neighbours, in list
-// order, over count; positions in the given state (0 base, 1 this
-// evaluation) fetched from the host, the point's first. Not a number when
-// count is 0.
-double meanEdgeLength(HostHandle mesh, int32_t point, const int32_t* neighbours, int32_t count,
-                      int32_t state);
 
 // Replaces the tool's rest state with one built from the mesh: pointCount,
 // the neighbour lists and their counts, the rest lengths, all owned by the

@@ -1,6 +1,6 @@
 // Mean length of the edges around a point.
-#ifndef RIMSHAPER_EDGE_LENGTH_H
-#define RIMSHAPER_EDGE_LENGTH_H
+#ifndef KESTRIN_EDGE_LENGTH_H
+#define KESTRIN_EDGE_LENGTH_H
 
 #include <stdint.h>
 
