@@ -47,16 +47,23 @@ public:
     // Texts of the calls of one function only.
     std::vector<std::string> texts(const std::string& function) const;
 
+    // The check is inline; the recording is not, so that a host function
+    // stays small when nothing is recorded. Arguments are scalars and
+    // pointers, taken by value.
     template <typename... Args>
-    void record(const char* function, const Args&... args) {
-        if (!enabled_) return;
+    void record(const char* function, Args... args) {
+        if (enabled_) recordCall(function, args...);
+    }
+
+private:
+    template <typename... Args>
+    __attribute__((noinline)) void recordCall(const char* function, Args... args) {
         HostCall call;
         call.function = function;
         (append(call, args), ...);
         calls_.push_back(std::move(call));
     }
 
-private:
     template <typename T>
     static void append(HostCall& call, const T& value) {
         if constexpr (std::is_pointer_v<T>) {

@@ -8,10 +8,8 @@
 namespace kestrin::host {
 namespace {
 
-Host* activeHost = nullptr;
-
 HostFunction lookupCallback(const char* name, uint32_t groupBits) {
-    return activeHost != nullptr ? activeHost->lookup(name, groupBits) : nullptr;
+    return Host::active() != nullptr ? Host::active()->lookup(name, groupBits) : nullptr;
 }
 
 using ApiFunction = int32_t (*)(void);
@@ -19,7 +17,7 @@ using EntryFunction = int32_t (*)(char*, HostLookup, int32_t, int32_t);
 
 }  // namespace
 
-Host::Host() { activeHost = this; }
+Host::Host() { active_ = this; }
 
 Host::~Host() {
     for (LoadedModule& module : modules_) {
@@ -29,10 +27,9 @@ Host::~Host() {
         }
         dlclose(module.library);
     }
-    if (activeHost == this) activeHost = nullptr;
+    if (active_ == this) active_ = nullptr;
 }
 
-Host* Host::active() { return activeHost; }
 
 int Host::load(const std::string& path, std::string* error) {
     auto fail = [&](const std::string& why) {

@@ -75,7 +75,7 @@ public:
     Host& operator=(const Host&) = delete;
 
     // The host the host functions serve; null when none exists.
-    static Host* active();
+    static Host* active() { return active_; }
 
     // What the next kestrinEntry is given.
     int32_t hostFlags = 0x00100000;
@@ -180,6 +180,9 @@ public:
     TangentProvider provider{*this};
 
 private:
+    // Read by every host function: an inline load.
+    static inline Host* active_ = nullptr;
+
     std::vector<LoadedModule> modules_;
     std::set<std::string> withheld_;
     std::vector<LookupRequest> lookups_;

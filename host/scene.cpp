@@ -31,30 +31,6 @@ void Mesh::setBase(std::vector<Point3> positions) {
     current_ = base_;
 }
 
-bool Mesh::position(int32_t point, int32_t state, Point3* out) const {
-    if (point < 0 || point >= pointCount()) return false;
-    *out = state == 0 ? base_[point] : current_[point];
-    return true;
-}
-
-const int32_t* Mesh::polygonVertices(int32_t polygon, int32_t* count) const {
-    if (polygon < 0 || polygon >= polygonCount()) {
-        *count = 0;
-        return nullptr;
-    }
-    *count = polygonStart_[polygon + 1] - polygonStart_[polygon];
-    return polygonVertices_.data() + polygonStart_[polygon];
-}
-
-const int32_t* Mesh::pointPolygons(int32_t point, int32_t* count) const {
-    if (point < 0 || point >= pointCount()) {
-        *count = 0;
-        return nullptr;
-    }
-    *count = pointStart_[point + 1] - pointStart_[point];
-    return pointPolygons_.data() + pointStart_[point];
-}
-
 // Counting sort by point: a polygon is listed once per point it uses (once even
 // when it names the point twice), in ascending polygon order.
 void Mesh::buildAdjacency() {
@@ -83,28 +59,14 @@ void Mesh::buildAdjacency() {
     }
 }
 
-const Scene::Slot* Scene::slot(HostHandle id) const {
-    if (id == 0 || id > slots_.size()) return nullptr;
-    return &slots_[id - 1];
-}
-
 HostHandle Scene::addObject(const std::string& name, Mesh mesh) {
     SceneObject object;
-    slots_.push_back({true, static_cast<uint32_t>(objects_.size())});
-    object.id = static_cast<HostHandle>(slots_.size());
+    object.id = static_cast<HostHandle>(slots_.size() + 1);
     object.name = name;
     object.mesh = std::move(mesh);
     objects_.push_back(std::move(object));
+    slots_.push_back({&objects_.back(), nullptr});
     return objects_.back().id;
-}
-
-SceneObject* Scene::object(HostHandle id) {
-    const Slot* s = slot(id);
-    return s != nullptr && s->isObject ? &objects_[s->index] : nullptr;
-}
-
-const SceneObject* Scene::object(HostHandle id) const {
-    return const_cast<Scene*>(this)->object(id);
 }
 
 HostHandle Scene::findObject(const std::string& name) const {
@@ -117,20 +79,15 @@ HostHandle Scene::findObject(const std::string& name) const {
 HostHandle Scene::addWeightMap(HostHandle objectId, const std::string& name) {
     if (HostHandle existing = findWeightMap(objectId, name)) return existing;
     WeightMap map;
-    slots_.push_back({false, static_cast<uint32_t>(weightMaps_.size())});
-    map.id = static_cast<HostHandle>(slots_.size());
+    map.id = static_cast<HostHandle>(slots_.size() + 1);
     map.object = objectId;
     map.name = name;
     if (const SceneObject* owner = object(objectId)) {
         map.values.assign(owner->mesh.pointCount(), 0.0f);
     }
     weightMaps_.push_back(std::move(map));
+    slots_.push_back({nullptr, &weightMaps_.back()});
     return weightMaps_.back().id;
-}
-
-WeightMap* Scene::weightMap(HostHandle id) {
-    const Slot* s = slot(id);
-    return s != nullptr && !s->isObject ? &weightMaps_[s->index] : nullptr;
 }
 
 HostHandle Scene::findWeightMap(HostHandle objectId, const std::string& name) const {

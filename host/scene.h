@@ -37,12 +37,30 @@ public:
     void reset(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons);
 
     // Position of a point in state 0 (base) or 1 (current); false out of range.
-    bool position(int32_t point, int32_t state, Point3* out) const;
+    bool position(int32_t point, int32_t state, Point3* out) const {
+        if (point < 0 || point >= pointCount()) return false;
+        *out = state == 0 ? base_[point] : current_[point];
+        return true;
+    }
 
     // Vertex list of a polygon; empty for an index out of range.
-    const int32_t* polygonVertices(int32_t polygon, int32_t* count) const;
+    const int32_t* polygonVertices(int32_t polygon, int32_t* count) const {
+        if (polygon < 0 || polygon >= polygonCount()) {
+            *count = 0;
+            return nullptr;
+        }
+        *count = polygonStart_[polygon + 1] - polygonStart_[polygon];
+        return polygonVertices_.data() + polygonStart_[polygon];
+    }
     // Polygons that use a point, ascending; empty for an index out of range.
-    const int32_t* pointPolygons(int32_t point, int32_t* count) const;
+    const int32_t* pointPolygons(int32_t point, int32_t* count) const {
+        if (point < 0 || point >= pointCount()) {
+            *count = 0;
+            return nullptr;
+        }
+        *count = pointStart_[point + 1] - pointStart_[point];
+        return pointPolygons_.data() + pointStart_[point];
+    }
 
 private:
     void buildAdjacency();
@@ -78,16 +96,31 @@ struct SceneObject {
 
 class Scene {
 public:
+    Scene() = default;
+    // The slots point into this scene's own object and map stores.
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
     // Adds an object and returns its handle (handles start at 1; 0 is "none").
     HostHandle addObject(const std::string& name, Mesh mesh);
-    SceneObject* object(HostHandle id);
-    const SceneObject* object(HostHandle id) const;
+    // Inline and constant time: every mesh service call starts here.
+    SceneObject* object(HostHandle id) {
+        const Slot* s = slot(id);
+        return s != nullptr ? s->object : nullptr;
+    }
+    const SceneObject* object(HostHandle id) const {
+        const Slot* s = slot(id);
+        return s != nullptr ? s->object : nullptr;
+    }
     HostHandle findObject(const std::string& name) const;
     const std::deque<SceneObject>& objects() const { return objects_; }
 
     // Adds (or finds) the weight map of that name on an object.
     HostHandle addWeightMap(HostHandle object, const std::string& name);
-    WeightMap* weightMap(HostHandle id);
+    WeightMap* weightMap(HostHandle id) {
+        const Slot* s = slot(id);
+        return s != nullptr ? s->map : nullptr;
+    }
     HostHandle findWeightMap(HostHandle object, const std::string& name) const;
     const std::deque<WeightMap>& weightMaps() const { return weightMaps_; }
 
@@ -96,10 +129,12 @@ private:
     // one thing only; slots_ finds either in constant time. References to
     // objects and maps stay valid as more are added.
     struct Slot {
-        bool isObject;
-        uint32_t index;
+        SceneObject* object;  // exactly one of the two is set
+        WeightMap* map;
     };
-    const Slot* slot(HostHandle id) const;
+    const Slot* slot(HostHandle id) const {
+        return id == 0 || id > slots_.size() ? nullptr : &slots_[id - 1];
+    }
 
     std::deque<SceneObject> objects_;
     std::deque<WeightMap> weightMaps_;

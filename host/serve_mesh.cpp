@@ -1,6 +1,8 @@
 // Mesh queries. Lists follow the count/capacity contract: the full count is
 // always reported, at most `capacity` entries are written. An index out of
 // range reads as a zero position or an empty list.
+#include <string.h>
+
 #include <algorithm>
 
 #include "host.h"
@@ -17,9 +19,14 @@ const Mesh* meshOf(HostHandle handle) {
 void copyList(const int32_t* list, int32_t count, int32_t* buffer, int32_t capacity,
               int32_t* countOut) {
     if (countOut != nullptr) *countOut = count;
-    if (buffer != nullptr && list != nullptr && capacity > 0) {
-        std::copy(list, list + std::min(count, capacity), buffer);
+    if (buffer == nullptr || list == nullptr || capacity <= 0) return;
+    const int32_t n = std::min(count, capacity);
+    // Most lists are a few entries long: a plain loop beats a library call.
+    if (n > 16) {
+        memcpy(buffer, list, sizeof(int32_t) * n);
+        return;
     }
+    for (int32_t k = 0; k < n; ++k) buffer[k] = list[k];
 }
 
 }  // namespace

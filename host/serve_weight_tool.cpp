@@ -32,17 +32,21 @@ int32_t fxWeightToolScan(HostHandle item, void* instance, WeightToolRoutine rout
         object == nullptr) {
         return 1;
     }
-    std::vector<int32_t> numbers = scan.pointNumbers;
-    if (numbers.empty()) {
-        for (int32_t number = 1; number <= object->mesh.pointCount(); ++number) {
-            numbers.push_back(number);
-        }
-    }
     host->channels.writeLinks();
     scan.writes.clear();
     scan.scanning = true;
     ++scan.scans;
-    for (int32_t number : numbers) routine(nullptr, item, number, 0, 0, instance);
+    // Point numbers 1..n unless a test chose its own; counted, not listed,
+    // so that a scan allocates nothing.
+    if (scan.pointNumbers.empty()) {
+        const int32_t points = object->mesh.pointCount();
+        for (int32_t number = 1; number <= points; ++number) {
+            routine(nullptr, item, number, 0, 0, instance);
+        }
+    } else {
+        const std::vector<int32_t> numbers = scan.pointNumbers;
+        for (int32_t number : numbers) routine(nullptr, item, number, 0, 0, instance);
+    }
     scan.scanning = false;
     return 0;
 }
