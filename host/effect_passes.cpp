@@ -41,9 +41,16 @@ int32_t Host::setupEffect(int module, HostHandle item) {
 }
 
 int32_t Host::displaceEffect(int module, HostHandle item) {
-    for (HostHandle target : effectTargets(item)) {
-        SceneObject* object = scene.object(target);
-        object->output = object->mesh.current();
+    // Copied into the output kept from the last pass, without a target list
+    // for an item that is its own target: a pass allocates nothing.
+    SceneObject* self = scene.object(item);
+    if (self != nullptr && self->targets.empty()) {
+        self->output = self->mesh.current();
+    } else {
+        for (HostHandle target : effectTargets(item)) {
+            SceneObject* object = scene.object(target);
+            object->output = object->mesh.current();
+        }
     }
     return send(module, item, MSG_EFFECT, EFFECT_DISPLACE);
 }

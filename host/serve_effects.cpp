@@ -10,6 +10,13 @@ int32_t fxEffectTargetScan(HostHandle item, TargetScanRoutine routine, void* ins
     Host* host = Host::active();
     host->log.record("fxEffectTargetScan", item, routine, instance, flags);
     if (routine == nullptr) return 0;
+    // An item without a target list is its own only target: no list to make,
+    // so that an effect pass allocates nothing.
+    const SceneObject* object = host->scene.object(item);
+    if (object != nullptr && object->targets.empty()) {
+        routine(0, nullptr, item, instance);
+        return 1;
+    }
     const std::vector<HostHandle> targets = host->effectTargets(item);
     for (size_t k = 0; k < targets.size(); ++k) {
         routine(static_cast<uint32_t>(k), nullptr, targets[k], instance);
@@ -34,7 +41,12 @@ int32_t fxDisplaceBegin(HostHandle mesh, int32_t flags) {
     EffectState& effects = host->effects;
     const SceneObject* object = host->scene.object(mesh);
     effects.displacing = object != nullptr ? mesh : 0;
-    effects.pending = object != nullptr ? object->mesh.current() : std::vector<Point3>{};
+    // Assigned, not replaced: the buffer of the last pass is reused.
+    if (object != nullptr) {
+        effects.pending.assign(object->mesh.current().begin(), object->mesh.current().end());
+    } else {
+        effects.pending.clear();
+    }
     return 0;
 }
 
@@ -56,7 +68,8 @@ int32_t fxDisplaceEnd(HostHandle mesh, int32_t flags) {
     host->log.record("fxDisplaceEnd", mesh, flags);
     EffectState& effects = host->effects;
     if (mesh == 0 || mesh != effects.displacing) return 0;
-    if (SceneObject* object = host->scene.object(mesh)) object->output = std::move(effects.pending);
+    // Swapped, so that both buffers live on for the next pass.
+    if (SceneObject* object = host->scene.object(mesh)) object->output.swap(effects.pending);
     effects.pending.clear();
     effects.displacing = 0;
     ++effects.passes;
