@@ -2,7 +2,7 @@
 # missing, build and run.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build32 demo test test64 test32 bench clean
+.PHONY: all deps build build32 demo test test64 test32 testasan fuzz bench clean
 
 all: build
 
@@ -30,7 +30,22 @@ test64: build
 test32: build32
 	ctest --preset x86 -j $(JOBS)
 
-test: test64 test32
+# The whole suite again under AddressSanitizer, UndefinedBehaviorSanitizer
+# and LeakSanitizer (64-bit); any report fails the test that caused it.
+testasan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+test: test64 test32 testasan
+
+# Each fuzz target for FUZZ_SECONDS (libFuzzer, clang), starting from its
+# committed seeds; new inputs and any crash land in build/fuzz/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	bash scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 # Release build of the benchmarks (64-bit), then the run and its table.
 # BENCH_ARGS passes Google Benchmark options, e.g.

@@ -1,0 +1,86 @@
+// Mesh files for the kestrin tool: any bytes, read by its OBJ reader.
+//
+// Checked for every input: the reader either refuses the file with its own
+// error, naming the file, or gives a mesh the plug-ins can be handed as it
+// is: at least one point, every coordinate finite, every polygon with at
+// least three corners, each naming a point of the file. Written back out by
+// the tool's OBJ writer, such a mesh reads back as the same mesh.
+#include <stddef.h>
+#include <stdint.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "fuzz_host.h"
+#include "mesh_writers.h"
+#include "obj_reader.h"
+#include "tool_error.h"
+
+namespace kestrin::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string& inputPath() {
+    static const std::string path =
+        (fs::temp_directory_path() / ("kestrin-fuzz-mesh-" + std::to_string(getpid()) + ".obj")).string();
+    return path;
+}
+
+void write(const std::string& path, const char* data, size_t size) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(data, std::streamsize(size));
+}
+
+// The mesh, or nothing when the reader refused the file for a stated reason.
+bool read(const std::string& path, tool::MeshData* mesh) {
+    try {
+        *mesh = tool::readObj(path);
+        return true;
+    } catch (const tool::ToolError& error) {
+        require(std::string(error.what()).rfind(path, 0) == 0, "the error names the file");
+        return false;
+    }
+}
+
+void requireSound(const tool::MeshData& mesh) {
+    require(!mesh.points.empty(), "a mesh read has points");
+    for (const Point3& p : mesh.points) {
+        require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
+                "every coordinate read is finite");
+    }
+    const int32_t points = int32_t(mesh.points.size());
+    for (const std::vector<int32_t>& polygon : mesh.polygons) {
+        require(polygon.size() >= 3, "every polygon read has three corners or more");
+        for (int32_t corner : polygon) require(corner >= 0 && corner < points, "every corner names a point");
+    }
+}
+
+}  // namespace
+}  // namespace kestrin::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kestrin;
+    using namespace kestrin::fuzz;
+    const std::string& path = inputPath();
+    write(path, reinterpret_cast<const char*>(data), size);
+    tool::MeshData mesh;
+    if (!read(path, &mesh)) return 0;
+    requireSound(mesh);
+
+    const std::string text = tool::meshObj(mesh);
+    write(path, text.data(), text.size());
+    tool::MeshData again;
+    require(read(path, &again), "a mesh written reads back");
+    require(again.points.size() == mesh.points.size(), "the same points read back");
+    for (size_t i = 0; i < mesh.points.size(); ++i) {
+        require(again.points[i].x == mesh.points[i].x && again.points[i].y == mesh.points[i].y &&
+                    again.points[i].z == mesh.points[i].z,
+                "every coordinate reads back exactly");
+    }
+    require(again.polygons == mesh.polygons, "the same polygons read back");
+    return 0;
+}
