@@ -112,8 +112,11 @@ LineCounts checkLines(const std::string& path, const std::string& text) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#') continue;
-        const bool pointLine = line.compare(first, 2, "v ") == 0 || line.compare(first, 2, "v\t") == 0;
-        const bool faceLine = line.compare(first, 2, "f ") == 0 || line.compare(first, 2, "f\t") == 0;
+        // The keyword is the whole first word: a bare "v" or "f" is a point
+        // or face line without values, not a line of some other kind.
+        const std::string keyword = line.substr(first, line.find_first_of(" \t", first) - first);
+        const bool pointLine = keyword == "v";
+        const bool faceLine = keyword == "f";
         if (!pointLine && !faceLine) continue;
         const std::vector<std::string> words = splitWords(line.substr(first));
         if (pointLine) {
