@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "messages.h"
 
@@ -44,7 +46,22 @@ bool finiteText(const std::string& text) {
     return end != text.c_str() && std::isfinite(value);
 }
 
+std::vector<std::string>& pathsToRemove() {
+    static std::vector<std::string> paths;
+    return paths;
+}
+
+void removePaths() {
+    std::error_code ignored;
+    for (const std::string& path : pathsToRemove()) std::filesystem::remove_all(path, ignored);
+}
+
 }  // namespace
+
+void removeAtExit(const std::string& path) {
+    if (pathsToRemove().empty()) std::atexit(removePaths);
+    pathsToRemove().push_back(path);
+}
 
 void require(bool condition, const char* what) {
     if (condition) return;

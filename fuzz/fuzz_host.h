@@ -4,6 +4,7 @@
 #ifndef KESTRIN_FUZZ_HOST_H
 #define KESTRIN_FUZZ_HOST_H
 
+#include <string>
 #include <vector>
 
 #include "host.h"
@@ -22,6 +23,9 @@ struct LoadedPlugins {
 // must not come and go. Their binding is done once; later entries find
 // every group bound already and register again.
 LoadedPlugins loadPlugins(host::Host& host);
+
+// Removes the file or directory (with what is in it) when the process ends.
+void removeAtExit(const std::string& path);
 
 // Aborts with "invariant broken: what" unless condition holds.
 void require(bool condition, const char* what);

@@ -25,8 +25,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string& inputPath() {
-    static const std::string path =
-        (fs::temp_directory_path() / ("kestrin-fuzz-mesh-" + std::to_string(getpid()) + ".obj")).string();
+    static const std::string path = [] {
+        const std::string made =
+            (fs::temp_directory_path() / ("kestrin-fuzz-mesh-" + std::to_string(getpid()) + ".obj")).string();
+        removeAtExit(made);
+        return made;
+    }();
     return path;
 }
 

@@ -50,6 +50,7 @@ const std::string& pluginDirectory() {
     if (!directory.empty()) return directory;
     directory = (fs::temp_directory_path() / ("kestrin-fuzz-plugins-" + std::to_string(getpid()))).string();
     fs::create_directories(directory);
+    removeAtExit(directory);
     std::error_code ignored;
     fs::create_symlink(STRAINMARK_PATH, fs::path(directory) / tool::strainmarkFile, ignored);
     fs::create_symlink(RIMSHAPER_PATH, fs::path(directory) / tool::rimshaperFile, ignored);
@@ -58,8 +59,12 @@ const std::string& pluginDirectory() {
 }
 
 const std::string& inputPath() {
-    static const std::string path =
-        (fs::temp_directory_path() / ("kestrin-fuzz-settings-" + std::to_string(getpid()) + ".json")).string();
+    static const std::string path = [] {
+        const std::string made =
+            (fs::temp_directory_path() / ("kestrin-fuzz-settings-" + std::to_string(getpid()) + ".json")).string();
+        removeAtExit(made);
+        return made;
+    }();
     return path;
 }
 

@@ -90,8 +90,8 @@ void removeTemporaries(const fs::path& directory) {
 
 TEST(AtomicOutput, KilledRunLeavesOldOrCompleteFiles) {
     ScratchDirectory scratch;
-    writeText(scratch.file("rest.obj"), gridObj(120, 0.0));
-    writeText(scratch.file("pose.obj"), gridObj(120, 9.0));
+    writeText(scratch.file("rest.obj"), gridObj(100, 0.0));
+    writeText(scratch.file("pose.obj"), gridObj(100, 9.0));
 
     // A finished run gives the complete files, and how long a run and its
     // writing take on this machine (the window for the kills).
