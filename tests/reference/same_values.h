@@ -1,9 +1,9 @@
 // How the plug-ins' results are held against the direct computation's.
 //
 // Where doubles are evaluated at their own precision (FLT_EVAL_METHOD 0, as
-// with SSE arithmetic in the 64-bit build) both follow the same steps to the
-// same bits, and nothing less is accepted. The 32-bit build evaluates on the
-// x87 unit at extended precision and rounds wherever the compiler spills a
+// with SSE arithmetic, which both our builds use) both follow the same steps
+// to the same bits, and nothing less is accepted. A compiler that evaluates
+// on the x87 unit at extended precision rounds wherever it spills a
 // register, so two compilations of the same steps may differ in the last
 // bits there; a relative 1e-12 is allowed then.
 #ifndef KESTRIN_TEST_SAME_VALUES_H
