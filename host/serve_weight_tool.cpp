@@ -14,7 +14,7 @@ int32_t fxWeightToolValueSet(int32_t point, float weight, int32_t flags) {
         ++scan.strayWrites;
         return 1;
     }
-    scan.writes.push_back({point, weight});
+    if (host->log.enabled()) scan.writes.push_back({point, weight});
     if (point < 0 || point >= static_cast<int32_t>(map->values.size())) return 1;
     map->values[point] = weight;
     return 0;

@@ -33,7 +33,9 @@ struct WeightScanState {
     // mesh of n points. Lets a test call the routine with 0 or out of range.
     std::vector<int32_t> pointNumbers;
 
-    std::vector<WeightWrite> writes;  // of the last scan, in order
+    // The writes of the last scan, in order; kept only while the host records
+    // calls (CallLog), so that a scan outside tests stays a plain store.
+    std::vector<WeightWrite> writes;
     int32_t scans = 0;                // fxWeightToolScan calls that ran a scan
     int32_t strayWrites = 0;          // values set outside a scan, dropped
 };

@@ -32,6 +32,7 @@ protected:
     int instance = 0;
 
     void SetUp() override {
+        host.log.enable(true);
         routineCalls.clear();
         item = host.scene.addObject(
             "Strip", Mesh({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}, {}));
