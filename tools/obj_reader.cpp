@@ -31,6 +31,10 @@ struct FaceReference {
 struct LineCounts {
     size_t points = 0;
     size_t faces = 0;
+    // The coordinates of every point, as strtod reads them: correctly
+    // rounded, where the loader's own number parser can be an ulp off (it
+    // reads 0.6 as 0.6000000000000001).
+    std::vector<Point3> positions;
 };
 
 [[noreturn]] void failAt(const std::string& path, size_t line, const std::string& what) {
@@ -56,13 +60,14 @@ bool parseWholeLong(const std::string& text, long* value) {
     return errno == 0 && *end == '\0';
 }
 
-void checkPointLine(const std::string& path, size_t line, const std::vector<std::string>& words) {
+Point3 checkPointLine(const std::string& path, size_t line, const std::vector<std::string>& words) {
     // x y z, optionally w, or x y z r g b [w] as some exporters write colours.
     const size_t values = words.size() - 1;
     if (values < 3 || values > 7) {
         failAt(path, line, "a point line needs 3 coordinates (found " + std::to_string(values) +
                                " values)");
     }
+    double coordinates[3] = {0.0, 0.0, 0.0};
     for (size_t i = 1; i < words.size(); ++i) {
         char* end = nullptr;
         const double value = std::strtod(words[i].c_str(), &end);
@@ -72,7 +77,9 @@ void checkPointLine(const std::string& path, size_t line, const std::vector<std:
         if (!std::isfinite(value)) {
             failAt(path, line, "coordinate '" + words[i] + "' is not a finite number");
         }
+        if (i <= 3) coordinates[i - 1] = value;
     }
+    return {coordinates[0], coordinates[1], coordinates[2]};
 }
 
 // Checks one corner "v", "v/vt", "v//vn" or "v/vt/vn"; returns its point index
@@ -120,7 +127,7 @@ LineCounts checkLines(const std::string& path, const std::string& text) {
         if (!pointLine && !faceLine) continue;
         const std::vector<std::string> words = splitWords(line.substr(first));
         if (pointLine) {
-            checkPointLine(path, lineNumber, words);
+            counts.positions.push_back(checkPointLine(path, lineNumber, words));
             ++counts.points;
             continue;
         }
@@ -188,11 +195,9 @@ MeshData readObj(const std::string& path) {
 
     MeshData mesh;
     mesh.path = path;
-    mesh.points.reserve(attributes.vertices.size() / 3);
-    for (size_t i = 0; i + 2 < attributes.vertices.size(); i += 3) {
-        mesh.points.push_back({attributes.vertices[i], attributes.vertices[i + 1],
-                               attributes.vertices[i + 2]});
-    }
+    // The loader's points only confirm the count; the values are the
+    // exactly read ones.
+    if (attributes.vertices.size() / 3 == counts.points) mesh.points = counts.positions;
     // Shapes come in file order and each keeps its faces in file order, so
     // their concatenation is the file's face list.
     for (const tinyobj::shape_t& shape : shapes) {

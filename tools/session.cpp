@@ -76,7 +76,8 @@ nlohmann::json readJson(const std::string& path) {
     if (!file) throw ToolError(path + ": cannot open settings file");
     try {
         return nlohmann::json::parse(file);
-    } catch (const nlohmann::json::parse_error& error) {
+    } catch (const nlohmann::json::exception& error) {
+        // Syntax errors, and numbers out of a double's range (1e400).
         throw ToolError(path + ": not a JSON settings file: " + error.what());
     }
 }
