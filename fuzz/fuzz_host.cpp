@@ -1,6 +1,7 @@
 #include "fuzz_host.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -58,9 +59,13 @@ void removePaths() {
 
 }  // namespace
 
-void removeAtExit(const std::string& path) {
+std::string scratchPath(const std::string& name) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("kestrin-fuzz-" + std::to_string(getpid()) + "-" + name))
+                                 .string();
     if (pathsToRemove().empty()) std::atexit(removePaths);
     pathsToRemove().push_back(path);
+    return path;
 }
 
 void require(bool condition, const char* what) {

@@ -24,8 +24,9 @@ struct LoadedPlugins {
 // every group bound already and register again.
 LoadedPlugins loadPlugins(host::Host& host);
 
-// Removes the file or directory (with what is in it) when the process ends.
-void removeAtExit(const std::string& path);
+// "kestrin-fuzz-PID-NAME" in the temporary directory: a path of this process
+// alone, removed (with whatever is in it) when the process ends.
+std::string scratchPath(const std::string& name);
 
 // Aborts with "invariant broken: what" unless condition holds.
 void require(bool condition, const char* what);

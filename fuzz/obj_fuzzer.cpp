@@ -7,10 +7,8 @@
 // the tool's OBJ writer, such a mesh reads back as the same mesh.
 #include <stddef.h>
 #include <stdint.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -22,15 +20,8 @@
 namespace kestrin::fuzz {
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string& inputPath() {
-    static const std::string path = [] {
-        const std::string made =
-            (fs::temp_directory_path() / ("kestrin-fuzz-mesh-" + std::to_string(getpid()) + ".obj")).string();
-        removeAtExit(made);
-        return made;
-    }();
+    static const std::string path = scratchPath("mesh.obj");
     return path;
 }
 

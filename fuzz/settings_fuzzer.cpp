@@ -10,7 +10,6 @@
 // not.
 #include <stddef.h>
 #include <stdint.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -48,9 +47,8 @@ std::vector<Point3> stretched(double r) {
 const std::string& pluginDirectory() {
     static std::string directory;
     if (!directory.empty()) return directory;
-    directory = (fs::temp_directory_path() / ("kestrin-fuzz-plugins-" + std::to_string(getpid()))).string();
+    directory = scratchPath("plugins");
     fs::create_directories(directory);
-    removeAtExit(directory);
     std::error_code ignored;
     fs::create_symlink(STRAINMARK_PATH, fs::path(directory) / tool::strainmarkFile, ignored);
     fs::create_symlink(RIMSHAPER_PATH, fs::path(directory) / tool::rimshaperFile, ignored);
@@ -59,12 +57,7 @@ const std::string& pluginDirectory() {
 }
 
 const std::string& inputPath() {
-    static const std::string path = [] {
-        const std::string made =
-            (fs::temp_directory_path() / ("kestrin-fuzz-settings-" + std::to_string(getpid()) + ".json")).string();
-        removeAtExit(made);
-        return made;
-    }();
+    static const std::string path = scratchPath("settings.json");
     return path;
 }
 
