@@ -35,6 +35,11 @@ struct LineCounts {
     // rounded, where the loader's own number parser can be an ulp off (it
     // reads 0.6 as 0.6000000000000001).
     std::vector<Point3> positions;
+    // What the loader is given: the point and face lines alone, cut down to
+    // what is used (x y z; each corner's point index). Lines of other kinds
+    // never reach it: it mishandles some of them (a `vw` joint id beyond an
+    // int is converted regardless), and nothing of theirs is used.
+    std::string loaderText;
 };
 
 [[noreturn]] void failAt(const std::string& path, size_t line, const std::string& what) {
@@ -128,6 +133,7 @@ LineCounts checkLines(const std::string& path, const std::string& text) {
         const std::vector<std::string> words = splitWords(line.substr(first));
         if (pointLine) {
             counts.positions.push_back(checkPointLine(path, lineNumber, words));
+            counts.loaderText += "v " + words[1] + " " + words[2] + " " + words[3] + "\n";
             ++counts.points;
             continue;
         }
@@ -140,14 +146,17 @@ LineCounts checkLines(const std::string& path, const std::string& text) {
             failAt(path, lineNumber, "a face with more than 255 corners is not supported");
         }
         FaceReference reference{lineNumber, 0};
+        counts.loaderText += "f";
         for (size_t i = 1; i < words.size(); ++i) {
             const long index = checkCorner(path, lineNumber, words[i]);
+            counts.loaderText += " " + std::to_string(index);
             if (index < 0 && -index > static_cast<long>(counts.points)) {
                 failAt(path, lineNumber, "relative face index " + std::to_string(index) +
                                              " reaches before the first point");
             }
             if (index > reference.largestIndex) reference.largestIndex = index;
         }
+        counts.loaderText += "\n";
         faces.push_back(reference);
         ++counts.faces;
     }
@@ -186,7 +195,7 @@ MeshData readObj(const std::string& path) {
     std::vector<tinyobj::shape_t> shapes;
     std::string warnings;
     std::string errors;
-    std::istringstream stream(text);
+    std::istringstream stream(counts.loaderText);
     // No material reader: materials play no part, and a missing .mtl file must
     // not make a mesh unreadable.
     const bool loaded = tinyobj::LoadObj(&attributes, &shapes, nullptr, &warnings, &errors, &stream,
