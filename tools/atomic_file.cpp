@@ -18,7 +18,7 @@ std::string temporaryNameFor(const std::string& path) {
     return (target.parent_path() / name).string();
 }
 
-void writeFileAtomically(const std::string& path, const std::string& bytes) {
+std::string writeTemporaryFor(const std::string& path, const std::string& bytes) {
     const std::string temporary = temporaryNameFor(path);
     auto fail = [&](const std::string& what, int error) {
         std::remove(temporary.c_str());
@@ -41,7 +41,19 @@ void writeFileAtomically(const std::string& path, const std::string& bytes) {
         written += static_cast<size_t>(count);
     }
     if (::close(file) != 0) fail("cannot write", errno);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) fail("cannot rename into place", errno);
+    return temporary;
+}
+
+void renameIntoPlace(const std::string& temporary, const std::string& path) {
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        std::remove(temporary.c_str());
+        throw ToolError(path + ": cannot rename into place: " + std::strerror(error));
+    }
+}
+
+void writeFileAtomically(const std::string& path, const std::string& bytes) {
+    renameIntoPlace(writeTemporaryFor(path, bytes), path);
 }
 
 }  // namespace kestrin::tool

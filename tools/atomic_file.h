@@ -12,6 +12,15 @@ namespace kestrin::tool {
 // or the rename fails; the temporary file is removed on every failure.
 void writeFileAtomically(const std::string& path, const std::string& bytes);
 
+// Writes `bytes` to the temporary name of `path` and returns that name, for a
+// caller that renames several files into place together (renameIntoPlace).
+// Throws ToolError as above; nothing is left behind on failure.
+std::string writeTemporaryFor(const std::string& path, const std::string& bytes);
+
+// Renames a file written by writeTemporaryFor over `path`; throws ToolError
+// and removes the temporary file when the rename fails.
+void renameIntoPlace(const std::string& temporary, const std::string& path);
+
 // The temporary name used for `path`: ".NAME.tmp-PID" beside it.
 std::string temporaryNameFor(const std::string& path);
 

@@ -28,11 +28,20 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, const std::vector<Ou
 
 ResultFiles::~ResultFiles() {
     if (committed_) return;
-    for (const std::string& path : written_) std::remove(path.c_str());
+    for (const std::string& temporary : staged_) std::remove(temporary.c_str());
 }
 
+void ResultFiles::commit() {
+    for (size_t i = 0; i < staged_.size(); ++i) renameIntoPlace(staged_[i], written_[i]);
+    staged_.clear();
+    committed_ = true;
+}
+
+// Each file is complete under its temporary name before the next is made; the
+// renames wait for commit(), so a run that fails on a later pose or output
+// leaves the user's earlier files untouched.
 void ResultFiles::write(const std::string& path, const std::string& bytes) {
-    writeFileAtomically(path, bytes);
+    staged_.push_back(writeTemporaryFor(path, bytes));
     written_.push_back(path);
 }
 

@@ -17,8 +17,8 @@ class ResultFiles {
 public:
     ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
                 int poseCount, bool binaryPly);
-    // Removes what this run wrote unless commit() was called: a failed run
-    // leaves no output behind.
+    // Removes what this run staged unless commit() was called: a failed run
+    // leaves no output behind, and every file it would have replaced as it was.
     ~ResultFiles();
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
@@ -28,7 +28,9 @@ public:
     void writeWeights(int number, const MeshData& posed, const std::vector<float>& weights);
     // A corrected mesh of pose `number`: .obj or .ply.
     void writeMesh(int number, const MeshData& corrected);
-    void commit() { committed_ = true; }
+    // Moves every staged file into place. Nothing replaces an existing file
+    // before the whole run has succeeded.
+    void commit();
     const std::vector<std::string>& written() const { return written_; }
 
 private:
@@ -38,7 +40,8 @@ private:
     std::vector<OutputKind> kinds_;
     int poseCount_;
     bool binaryPly_;
-    std::vector<std::string> written_;
+    std::vector<std::string> written_;  // final names, in the order written
+    std::vector<std::string> staged_;   // their temporary names, until commit()
     bool committed_ = false;
 };
 

@@ -10,6 +10,7 @@
 #include "mesh_writers.h"
 #include "obj_reader.h"
 #include "output_names.h"
+#include "result_files.h"
 #include "tool_error.h"
 #include "tool_runner.h"
 
@@ -84,6 +85,31 @@ TEST(AtomicFile, FailureLeavesNothing) {
     std::filesystem::create_directory(scratch.file("taken/inside"));
     EXPECT_THROW(writeFileAtomically(scratch.file("taken"), "x"), ToolError);
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"taken"});
+}
+
+TEST(ResultFiles, ARunThatFailsLaterLeavesEarlierFilesAsTheyWere) {
+    ScratchDirectory scratch;
+    writeFileAtomically(scratch.file("w.csv"), "old\n");
+    {
+        // The second output cannot be written: its directory is missing.
+        ResultFiles results({scratch.file("w.csv"), scratch.file("missing/w.ply")},
+                            {OutputKind::csv, OutputKind::ply}, 1, false);
+        EXPECT_THROW(results.writeWeights(1, square(), {0.5f, 0.f, 0.f, 0.f}), ToolError);
+    }
+    EXPECT_EQ(test::readText(scratch.file("w.csv")), "old\n");
+    EXPECT_EQ(scratch.entries(), std::vector<std::string>{"w.csv"});
+}
+
+TEST(ResultFiles, CommitPutsEveryFileInPlace) {
+    ScratchDirectory scratch;
+    writeFileAtomically(scratch.file("w_0001.csv"), "old\n");
+    ResultFiles results({scratch.file("w_%04d.csv")}, {OutputKind::csv}, 2, false);
+    results.writeWeights(1, square(), {0.f, 0.f, 0.f, 0.f});
+    results.writeWeights(2, square(), {1.f, 0.f, 0.f, 0.f});
+    EXPECT_EQ(test::readText(scratch.file("w_0001.csv")), "old\n") << "nothing replaced before commit";
+    results.commit();
+    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"w_0001.csv", "w_0002.csv"}));
+    EXPECT_EQ(test::readText(scratch.file("w_0001.csv")).substr(0, 12), "point,weight");
 }
 
 TEST(NumberedOutput, NumbersSeveralPosesAndFillsPatterns) {
