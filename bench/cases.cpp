@@ -9,16 +9,16 @@ namespace {
 
 std::unique_ptr<Case> held;
 
-MeshData build(const CaseSpec& spec) {
-    switch (spec.kind) {
+MeshData build(const CaseSpec& caseSpec) {
+    switch (caseSpec.kind) {
     case MeshKind::Grid:
-        return quadGrid(spec.size);
+        return quadGrid(caseSpec.size);
     case MeshKind::Sphere:
-        return triangulatedSphere(spec.size);
+        return triangulatedSphere(caseSpec.size);
     case MeshKind::Fan:
-        return fan(spec.size);
+        return fan(caseSpec.size);
     case MeshKind::Isolated:
-        return gridWithIsolatedPoints(spec.size, spec.size);
+        return gridWithIsolatedPoints(caseSpec.size, caseSpec.size);
     }
     return MeshData();
 }
@@ -39,12 +39,12 @@ void Case::prepareReference() {
     positions.resize(points());
 }
 
-Case& useCase(const CaseSpec& spec) {
-    if (held != nullptr && held->spec.label == spec.label) return *held;
+Case& useCase(const CaseSpec& caseSpec) {
+    if (held != nullptr && held->caseSpec.label == caseSpec.label) return *held;
     dropCase();
     held = std::make_unique<Case>();
-    held->spec = spec;
-    held->mesh = build(spec);
+    held->caseSpec = caseSpec;
+    held->mesh = build(caseSpec);
     held->stretchTarget = offsetTarget(held->mesh, {0.0, 0.0, 0.25});
     held->squashTarget = offsetTarget(held->mesh, {0.0, 0.0, -0.25});
     return *held;

@@ -24,7 +24,7 @@ struct CaseSpec {
 
 // A mesh with its targets and the reference's state, ready for the passes.
 struct Case {
-    CaseSpec spec;
+    CaseSpec caseSpec;
     MeshData mesh;
     std::vector<Point3> stretchTarget;
     std::vector<Point3> squashTarget;
@@ -42,9 +42,9 @@ struct Case {
     void prepareReference();
 };
 
-// The case of that spec, building it (and dropping the previous one) when it
+// The case of that caseSpec, building it (and dropping the previous one) when it
 // is not the one held.
-Case& useCase(const CaseSpec& spec);
+Case& useCase(const CaseSpec& caseSpec);
 // Drops the held case and everything made for it.
 void dropCase();
 

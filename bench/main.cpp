@@ -54,8 +54,8 @@ void timePasses(benchmark::State& state, Pass pass) {
 }
 
 // Adjacency and rest lengths: what a Strainmark capture builds.
-void referenceCapture(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void referenceCapture(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     size_t bytes = 0;
     timePasses(state, [&] {
         Neighbours neighbours = buildNeighbours(c.mesh);
@@ -68,8 +68,8 @@ void referenceCapture(benchmark::State& state, const CaseSpec& spec) {
     state.counters[kRestBytesCounter] = static_cast<double>(bytes) / c.points();
 }
 
-void referenceWeights(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void referenceWeights(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     c.prepareReference();
     const WeightSettings settings;
     timePasses(state, [&] {
@@ -81,8 +81,8 @@ void referenceWeights(benchmark::State& state, const CaseSpec& spec) {
 }
 
 // Adjacency, rest lengths and both targets' offsets: a Rimshaper capture.
-void referenceSetup(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void referenceSetup(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     size_t bytes = 0;
     timePasses(state, [&] {
         const int32_t n = c.points();
@@ -100,8 +100,8 @@ void referenceSetup(benchmark::State& state, const CaseSpec& spec) {
     state.counters[kRestBytesCounter] = static_cast<double>(bytes) / c.points();
 }
 
-void referenceDisplace(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void referenceDisplace(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     c.prepareReference();
     const MorphSettings settings;
     timePasses(state, [&] {
@@ -113,8 +113,8 @@ void referenceDisplace(benchmark::State& state, const CaseSpec& spec) {
     setPoints(state, c);
 }
 
-void strainmarkCapture(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void strainmarkCapture(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     PluginScene& scene = pluginScene(c);
     // A first computation makes the host's map and scan buffers, so that the
     // measured one adds only the instance's rest state.
@@ -129,8 +129,8 @@ void strainmarkCapture(benchmark::State& state, const CaseSpec& spec) {
     state.counters[kRestBytesCounter] = bytes / c.points();
 }
 
-void strainmarkScan(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void strainmarkScan(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     PluginScene& scene = pluginScene(c);
     if (!scene.strainmarkCaptured) {
         strainmarkFreshInstance(scene);
@@ -140,8 +140,8 @@ void strainmarkScan(benchmark::State& state, const CaseSpec& spec) {
     setPoints(state, c);
 }
 
-void rimshaperSetupPass(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void rimshaperSetupPass(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     PluginScene& scene = pluginScene(c);
     // As for Strainmark: a first capture makes what the host keeps.
     rimshaperFreshInstance(scene);
@@ -155,8 +155,8 @@ void rimshaperSetupPass(benchmark::State& state, const CaseSpec& spec) {
     state.counters[kRestBytesCounter] = bytes / c.points();
 }
 
-void rimshaperDisplacePass(benchmark::State& state, const CaseSpec& spec) {
-    Case& c = useCase(spec);
+void rimshaperDisplacePass(benchmark::State& state, const CaseSpec& caseSpec) {
+    Case& c = useCase(caseSpec);
     PluginScene& scene = pluginScene(c);
     if (!scene.rimshaperCaptured) {
         rimshaperFreshInstance(scene);
@@ -200,11 +200,11 @@ double fastest(const std::vector<double>& values) {
 }
 
 void registerAll() {
-    for (const CaseSpec& spec : defaultCases()) {
+    for (const CaseSpec& caseSpec : defaultCases()) {
         for (const Pass& pass : kPasses) {
-            const std::string name = spec.label + "/" + pass.name;
+            const std::string name = caseSpec.label + "/" + pass.name;
             auto* benchmark = benchmark::RegisterBenchmark(
-                name.c_str(), [spec, run = pass.run](benchmark::State& state) { run(state, spec); });
+                name.c_str(), [caseSpec, run = pass.run](benchmark::State& state) { run(state, caseSpec); });
             // The machine may be shared: the fastest of three repetitions is
             // the one least disturbed.
             benchmark->Unit(benchmark::kMillisecond)

@@ -72,7 +72,7 @@ PluginScene& pluginScene(Case& c) {
     scene.host->send(scene.rimshaper, 0, MSG_INTERFACE, INTERFACE_BUILD);
     scene.stretchControl = controlOf(*scene.host, scene.rimshaper, "Stretch object");
     scene.squashControl = controlOf(*scene.host, scene.rimshaper, "Squash object");
-    scene.mesh = scene.host->scene.addObject(c.spec.label, toHostMesh(c.mesh, true));
+    scene.mesh = scene.host->scene.addObject(c.caseSpec.label, toHostMesh(c.mesh, true));
     scene.stretchObject =
         scene.host->scene.addObject("stretch", host::Mesh(c.stretchTarget, {}));
     scene.squashObject = scene.host->scene.addObject("squash", host::Mesh(c.squashTarget, {}));
