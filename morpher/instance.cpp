@@ -3,17 +3,7 @@
 #include <stdlib.h>
 
 #include "host_api.h"
-
-namespace {
-
-// Channel names by index; the index order is the creation order.
-const char* const channelNames[] = {
-    "Exponent", "Pre Multiplier", "Post Multiplier", "Stretch Multi", "Squash Multi",
-};
-
-enum : int32_t { CHANNEL_COUNT = 5, CHANNEL_TYPE = 4, CHANNEL_LINK_KIND = 2 };
-
-}  // namespace
+#include "tension_channels.h"
 
 MorpherInstance* findInstance(HostHandle item) {
     return static_cast<MorpherInstance*>(fxObjectGetTypeData(item, 0));
@@ -30,23 +20,11 @@ void createInstance(HostHandle item) {
     resetInstance(record);
     fxObjectSetTypeData(item, record, 0);
 
-    record->exponent = 0.2;
-    record->preMultiplier = 0.5;
-    record->postMultiplier = 0.5;
-    record->stretchMultiplier = 0.5;
-    record->squashMultiplier = 0.5;
-
-    // The host keeps each bound field equal to its channel from now on.
-    double* const fields[CHANNEL_COUNT] = {
+    double* const fields[TENSION_CHANNEL_COUNT] = {
         &record->exponent,          &record->preMultiplier,    &record->postMultiplier,
         &record->stretchMultiplier, &record->squashMultiplier,
     };
-    for (int32_t i = 0; i < CHANNEL_COUNT; ++i) {
-        fxChannelSetup(item, channelNames[i], i, CHANNEL_TYPE, *fields[i], 0.0, 0.0, 0);
-    }
-    for (int32_t i = 0; i < CHANNEL_COUNT; ++i) {
-        fxChannelDataLink(item, i, CHANNEL_LINK_KIND, fields[i], 0);
-    }
+    setupTensionChannels(item, fields);
 }
 
 void releaseNeighbourLists(MorpherInstance* record) {

@@ -1,36 +1,9 @@
 #include "instance.h"
 
-#include <stddef.h>
 #include <stdlib.h>
 
 #include "host_api.h"
-
-namespace {
-
-// Channels in index order, with the record field each is linked to.
-struct ChannelField {
-    const char* name;
-    size_t offset;
-};
-
-const ChannelField channelFields[] = {
-    {"Exponent", offsetof(WeightToolInstance, exponent)},
-    {"Pre Multiplier", offsetof(WeightToolInstance, preMultiplier)},
-    {"Post Multiplier", offsetof(WeightToolInstance, postMultiplier)},
-    {"Stretch Multi", offsetof(WeightToolInstance, stretchMultiplier)},
-    {"Squash Multi", offsetof(WeightToolInstance, squashMultiplier)},
-};
-const int32_t CHANNEL_COUNT = sizeof channelFields / sizeof channelFields[0];
-
-// Channel type and link kind the host knows these channels by.
-const int32_t CHANNEL_TYPE = 4;
-const int32_t LINK_KIND = 2;
-
-double* channelField(WeightToolInstance* tool, int32_t index) {
-    return reinterpret_cast<double*>(reinterpret_cast<char*>(tool) + channelFields[index].offset);
-}
-
-}  // namespace
+#include "tension_channels.h"
 
 void resetWeightTool(WeightToolInstance* tool) {
     tool->exponent = 0.0;
@@ -62,19 +35,11 @@ void createWeightTool(HostHandle item) {
     resetWeightTool(tool);
     fxObjectSetTypeData(item, tool, 0);
 
-    tool->exponent = 0.2;
-    tool->preMultiplier = 0.5;
-    tool->postMultiplier = 0.5;
-    tool->stretchMultiplier = 0.5;
-    tool->squashMultiplier = 0.5;
-
-    for (int32_t index = 0; index < CHANNEL_COUNT; ++index) {
-        fxChannelSetup(item, channelFields[index].name, index, CHANNEL_TYPE,
-                       *channelField(tool, index), 0.0, 0.0, 0);
-    }
-    for (int32_t index = 0; index < CHANNEL_COUNT; ++index) {
-        fxChannelDataLink(item, index, LINK_KIND, channelField(tool, index), 0);
-    }
+    double* const fields[TENSION_CHANNEL_COUNT] = {
+        &tool->exponent,          &tool->preMultiplier,    &tool->postMultiplier,
+        &tool->stretchMultiplier, &tool->squashMultiplier,
+    };
+    setupTensionChannels(item, fields);
 }
 
 void destroyWeightTool(HostHandle item) {
