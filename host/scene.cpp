@@ -12,6 +12,7 @@ Mesh::Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& 
 void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons) {
     base_ = std::move(points);
     current_ = base_;
+    pointCount_ = static_cast<int32_t>(base_.size());
     polygonStart_.assign(1, 0);
     polygonVertices_.clear();
     for (const auto& polygon : polygons) {

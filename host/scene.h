@@ -24,7 +24,7 @@ public:
     // would and never read a position through them.
     Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons);
 
-    int32_t pointCount() const { return static_cast<int32_t>(base_.size()); }
+    int32_t pointCount() const { return pointCount_; }
     int32_t polygonCount() const { return static_cast<int32_t>(polygonStart_.size()) - 1; }
 
     const std::vector<Point3>& base() const { return base_; }
@@ -38,7 +38,7 @@ public:
 
     // Position of a point in state 0 (base) or 1 (current); false out of range.
     bool position(int32_t point, int32_t state, Point3* out) const {
-        if (point < 0 || point >= pointCount()) return false;
+        if (static_cast<uint32_t>(point) >= static_cast<uint32_t>(pointCount_)) return false;
         *out = state == 0 ? base_[point] : current_[point];
         return true;
     }
@@ -67,6 +67,8 @@ private:
 
     std::vector<Point3> base_;
     std::vector<Point3> current_;
+    // base_.size(), kept as a number: every position read checks against it.
+    int32_t pointCount_ = 0;
     std::vector<int32_t> polygonStart_{0};  // polygon p spans [start[p], start[p+1])
     std::vector<int32_t> polygonVertices_;
     std::vector<int32_t> pointStart_{0};    // point i's polygons span [start[i], start[i+1])
@@ -92,6 +94,8 @@ struct SceneObject {
     // Positions the last displacement pass produced, one per point; empty
     // until a pass ran.
     std::vector<Point3> output;
+    // The pass count (EffectState::passes) that last produced output.
+    int32_t outputPass = 0;
 };
 
 class Scene {

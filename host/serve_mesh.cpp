@@ -1,6 +1,10 @@
 // Mesh queries. Lists follow the count/capacity contract: the full count is
 // always reported, at most `capacity` entries are written. An index out of
 // range reads as a zero position or an empty list.
+//
+// These run once per position read, so each does its work first and records
+// the call last: without a log the function then makes no call and needs no
+// stack frame.
 #include <string.h>
 
 #include <algorithm>
@@ -39,31 +43,32 @@ int32_t fxMeshNumPoints(HostHandle mesh, int32_t* count, int32_t flags) {
 }
 
 int32_t fxMeshPoint(HostHandle mesh, int32_t point, Point3* position, int32_t state) {
-    Host::active()->log.record("fxMeshPoint", mesh, point, position, state);
     const Mesh* m = meshOf(mesh);
-    if (position == nullptr) return 0;
-    if (m == nullptr || !m->position(point, state, position)) *position = Point3{0.0, 0.0, 0.0};
+    if (position != nullptr && (m == nullptr || !m->position(point, state, position))) {
+        *position = Point3{0.0, 0.0, 0.0};
+    }
+    Host::active()->log.record("fxMeshPoint", mesh, point, position, state);
     return 0;
 }
 
 int32_t fxMeshPointPolys(HostHandle mesh, int32_t point, int32_t* polygons, int32_t capacity,
                          int32_t* count, int32_t flags) {
-    Host::active()->log.record("fxMeshPointPolys", mesh, point, polygons, capacity, count, flags);
     const Mesh* m = meshOf(mesh);
     int32_t n = 0;
     const int32_t* list = m != nullptr ? m->pointPolygons(point, &n) : nullptr;
     copyList(list, n, polygons, capacity, count);
+    Host::active()->log.record("fxMeshPointPolys", mesh, point, polygons, capacity, count, flags);
     return 0;
 }
 
 int32_t fxMeshPoly(HostHandle mesh, int32_t polygon, int32_t* vertices, int32_t capacity,
                    int32_t* count, int32_t* extra, int32_t flags) {
-    Host::active()->log.record("fxMeshPoly", mesh, polygon, vertices, capacity, count, extra,
-                               flags);
     const Mesh* m = meshOf(mesh);
     int32_t n = 0;
     const int32_t* list = m != nullptr ? m->polygonVertices(polygon, &n) : nullptr;
     copyList(list, n, vertices, capacity, count);
+    Host::active()->log.record("fxMeshPoly", mesh, polygon, vertices, capacity, count, extra,
+                               flags);
     return 0;
 }
 

@@ -7,17 +7,21 @@ namespace kestrin::host::served {
 
 int32_t fxWeightToolValueSet(int32_t point, float weight, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxWeightToolValueSet", point, weight, flags);
     WeightScanState& scan = host->weightScan;
     WeightMap* map = host->scene.weightMap(scan.map);
+    int32_t result = 1;
     if (!scan.scanning || map == nullptr) {
         ++scan.strayWrites;
-        return 1;
+    } else if (point >= 0 && point < static_cast<int32_t>(map->values.size())) {
+        map->values[point] = weight;
+        result = 0;
     }
-    if (host->log.enabled()) scan.writes.push_back({point, weight});
-    if (point < 0 || point >= static_cast<int32_t>(map->values.size())) return 1;
-    map->values[point] = weight;
-    return 0;
+    // Recorded last, so that the unrecorded path makes no call at all.
+    if (host->log.enabled()) {
+        if (scan.scanning && map != nullptr) scan.writes.push_back({point, weight});
+        host->log.record("fxWeightToolValueSet", point, weight, flags);
+    }
+    return result;
 }
 
 // Scans only for the item of the computation in progress: there is no map
