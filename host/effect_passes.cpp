@@ -41,18 +41,23 @@ int32_t Host::setupEffect(int module, HostHandle item) {
 }
 
 int32_t Host::displaceEffect(int module, HostHandle item) {
-    // Copied into the output kept from the last pass, without a target list
-    // for an item that is its own target: a pass allocates nothing.
+    const int32_t passesBefore = effects.passes;
+    const int32_t answer = send(module, item, MSG_EFFECT, EFFECT_DISPLACE);
+    // A target whose pass the module did not close keeps its current
+    // positions. Settled after the message rather than copied before it, so
+    // that a closed pass costs one copy of the positions, not two; and
+    // without a target list for an item that is its own target, so that a
+    // pass allocates nothing.
+    const auto settle = [passesBefore](SceneObject* object) {
+        if (object->outputPass <= passesBefore) object->output = object->mesh.current();
+    };
     SceneObject* self = scene.object(item);
     if (self != nullptr && self->targets.empty()) {
-        self->output = self->mesh.current();
+        settle(self);
     } else {
-        for (HostHandle target : effectTargets(item)) {
-            SceneObject* object = scene.object(target);
-            object->output = object->mesh.current();
-        }
+        for (HostHandle target : effectTargets(item)) settle(scene.object(target));
     }
-    return send(module, item, MSG_EFFECT, EFFECT_DISPLACE);
+    return answer;
 }
 
 }  // namespace kestrin::host

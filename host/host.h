@@ -154,8 +154,8 @@ public:
     // does once the plug-ins and the provider are loaded. setupEffect sends
     // EFFECT_SETUP with the item's targets evaluated at their rest shape
     // (current = base; their pose is restored afterwards); displaceEffect
-    // starts each target's output at its current positions and sends
-    // EFFECT_DISPLACE. Both return the module's answer.
+    // sends EFFECT_DISPLACE; a target whose pass the module did not close
+    // gets its current positions as its output. Both return the module's answer.
     void linkModules();
     int32_t setupEffect(int module, HostHandle item);
     int32_t displaceEffect(int module, HostHandle item);

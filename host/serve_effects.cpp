@@ -27,12 +27,16 @@ int32_t fxEffectTargetScan(HostHandle item, TargetScanRoutine routine, void* ins
 int32_t fxMeshPointWeight(HostHandle mesh, int32_t point, HostHandle weightMap, int32_t kind,
                           float* weight, int32_t flags) {
     Host* host = Host::active();
+    int32_t result = 0;
+    if (weight != nullptr) {
+        const WeightMap* map = host->scene.weightMap(weightMap);
+        const bool covered =
+            map != nullptr && point >= 0 && static_cast<size_t>(point) < map->values.size();
+        *weight = covered ? map->values[point] : 0.0f;
+        result = covered ? 1 : 0;
+    }
     host->log.record("fxMeshPointWeight", mesh, point, weightMap, kind, weight, flags);
-    if (weight == nullptr) return 0;
-    const WeightMap* map = host->scene.weightMap(weightMap);
-    const bool covered = map != nullptr && point >= 0 && static_cast<size_t>(point) < map->values.size();
-    *weight = covered ? map->values[point] : 0.0f;
-    return covered ? 1 : 0;
+    return result;
 }
 
 int32_t fxDisplaceBegin(HostHandle mesh, int32_t flags) {
@@ -52,14 +56,14 @@ int32_t fxDisplaceBegin(HostHandle mesh, int32_t flags) {
 
 int32_t fxDisplacePoint(HostHandle mesh, int32_t point, double x, double y, double z) {
     Host* host = Host::active();
-    host->log.record("fxDisplacePoint", mesh, point, x, y, z);
     EffectState& effects = host->effects;
     if (mesh == 0 || mesh != effects.displacing || point < 0 ||
         static_cast<size_t>(point) >= effects.pending.size()) {
         ++effects.strayPoints;
-        return 0;
+    } else {
+        effects.pending[point] = Point3{x, y, z};
     }
-    effects.pending[point] = Point3{x, y, z};
+    host->log.record("fxDisplacePoint", mesh, point, x, y, z);
     return 0;
 }
 
@@ -69,10 +73,13 @@ int32_t fxDisplaceEnd(HostHandle mesh, int32_t flags) {
     EffectState& effects = host->effects;
     if (mesh == 0 || mesh != effects.displacing) return 0;
     // Swapped, so that both buffers live on for the next pass.
-    if (SceneObject* object = host->scene.object(mesh)) object->output.swap(effects.pending);
+    ++effects.passes;
+    if (SceneObject* object = host->scene.object(mesh)) {
+        object->output.swap(effects.pending);
+        object->outputPass = effects.passes;
+    }
     effects.pending.clear();
     effects.displacing = 0;
-    ++effects.passes;
     return 0;
 }
 
