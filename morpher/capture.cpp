@@ -51,7 +51,8 @@ void captureOffsets(const MorpherInstance* record, HostHandle mesh, HostHandle t
     int32_t targetPoints = 0;
     fxMeshNumPoints(target, &targetPoints, 0);
     for (int32_t i = 0; i < record->pointCount; ++i) {
-        double m[TANGENT_MATRIX_SIZE] = {0.0};
+        double m[TANGENT_MATRIX_SIZE];
+        clearFrame(m);
         useful_TangentGetMatrix(record->tangentSpace, i, m);
         Point3 p = {0.0, 0.0, 0.0};
         fxMeshPoint(mesh, i, &p, 0);

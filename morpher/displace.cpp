@@ -78,7 +78,8 @@ void displacePoint(MorpherInstance* record, HostHandle mesh, int32_t i) {
     }
     Point3 p = {0.0, 0.0, 0.0};
     fxMeshPoint(mesh, i, &p, 1);
-    double m[TANGENT_MATRIX_SIZE] = {0.0};
+    double m[TANGENT_MATRIX_SIZE];
+    clearFrame(m);
     useful_TangentGetMatrix(record->tangentSpace, i, m);
 
     double s;

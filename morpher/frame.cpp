@@ -1,5 +1,9 @@
 #include "frame.h"
 
+void clearFrame(double* m) {
+    for (int r = 0; r < 3; ++r) m[4 * r] = m[4 * r + 1] = m[4 * r + 2] = 0.0;
+}
+
 Point3 intoFrame(const double* m, Point3 d) {
     Point3 r;
     r.x = m[0] * d.x + m[1] * d.y + m[2] * d.z;

@@ -8,6 +8,11 @@
 
 enum { TANGENT_MATRIX_SIZE = 16 };
 
+// Zeroes the 3x3 block, so that whatever the provider leaves unwritten reads
+// as zero. Cheaper per point than clearing all 16 entries, which compilers
+// tend to do with a slow block store.
+void clearFrame(double* m);
+
 // Object space into the frame: one dot product per row.
 Point3 intoFrame(const double* m, Point3 offset);
 
