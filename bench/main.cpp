@@ -205,11 +205,11 @@ void registerAll() {
             const std::string name = caseSpec.label + "/" + pass.name;
             auto* benchmark = benchmark::RegisterBenchmark(
                 name.c_str(), [caseSpec, run = pass.run](benchmark::State& state) { run(state, caseSpec); });
-            // The machine may be shared: the fastest of three repetitions is
+            // The machine may be shared: the fastest of five repetitions is
             // the one least disturbed.
             benchmark->Unit(benchmark::kMillisecond)
                 ->MinTime(0.1)
-                ->Repetitions(3)
+                ->Repetitions(5)
                 ->DisplayAggregatesOnly(true)
                 ->ComputeStatistics(kFastestStatistic, fastest);
         }
