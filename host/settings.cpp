@@ -1,7 +1,5 @@
 #include "settings.h"
 
-#include <stdio.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -12,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "atomic_write.h"
 #include "scene.h"
 
 namespace kestrin::host {
@@ -234,28 +233,11 @@ bool settingsFromJson(const nlohmann::json& document, const Scene& scene, Settin
 
 bool SettingsContext::writeFile(const std::string& path, const Scene& scene,
                                 std::string* error) const {
-    auto fail = [&](const std::string& reason) {
-        if (error != nullptr) *error = path + ": " + reason;
-        return false;
-    };
     const std::string text = settingsToJson(*this, scene).dump(2) + "\n";
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) return fail(std::string("cannot be written: ") + std::strerror(errno));
-        file << text;
-        file.flush();
-        if (!file) {
-            ::remove(temporary.c_str());
-            return fail("writing failed");
-        }
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        ::remove(temporary.c_str());
-        return fail("cannot be replaced: " + reason);
-    }
-    return true;
+    std::string reason;
+    if (writeFileAtomically(path, text, &reason)) return true;
+    if (error != nullptr) *error = path + ": " + reason;
+    return false;
 }
 
 bool SettingsContext::readFile(const std::string& path, const Scene& scene, std::string* error) {

@@ -1,5 +1,5 @@
-// Output files appear whole or not at all: the bytes go to a temporary name in
-// the same directory, which is renamed over the final name once complete.
+// Output files appear whole or not at all (host/atomic_write.h), with failures
+// as the tool reports them.
 #ifndef KESTRIN_TOOL_ATOMIC_FILE_H
 #define KESTRIN_TOOL_ATOMIC_FILE_H
 
@@ -20,9 +20,6 @@ std::string writeTemporaryFor(const std::string& path, const std::string& bytes)
 // Renames a file written by writeTemporaryFor over `path`; throws ToolError
 // and removes the temporary file when the rename fails.
 void renameIntoPlace(const std::string& temporary, const std::string& path);
-
-// The temporary name used for `path`: ".NAME.tmp-PID" beside it.
-std::string temporaryNameFor(const std::string& path);
 
 }  // namespace kestrin::tool
 
