@@ -22,8 +22,9 @@ int32_t kestrinEntry(char* nameBuffer, HostLookup lookup, int32_t hostFlags, int
     if ((static_cast<uint32_t>(hostFlags) & 0xF00000u) == 0) return ENTRY_WRONG_HOST_FLAGS;
 
     // strncpy pads with zeros up to the bound: the host sees exactly 255 bytes.
-    strncpy(nameBuffer, moduleDescriptor.name, 255);
-    strncpy(moduleTitle, nameBuffer, sizeof moduleTitle - 1);
+    // A host that gives no buffer learns no name, but the module still loads.
+    if (nameBuffer != nullptr) strncpy(nameBuffer, moduleDescriptor.name, 255);
+    strncpy(moduleTitle, moduleDescriptor.name, sizeof moduleTitle - 1);
     hostLookup = lookup;
 
     if (bindHostFunctions(requestedGroups) == 0) return ENTRY_MISSING_FUNCTION;

@@ -58,8 +58,8 @@ int Host::load(const std::string& path, std::string* error) {
     std::vector<unsigned char> nameBuffer(256, nameBufferFill);
     nameBuffer[255] = 0xAA;
     const int32_t result = callInto(index, [&] {
-        return entry(reinterpret_cast<char*>(nameBuffer.data()), &lookupCallback, hostFlags,
-                     hostType);
+        return entry(nullNameBuffer ? nullptr : reinterpret_cast<char*>(nameBuffer.data()),
+                     &lookupCallback, hostFlags, hostType);
     });
     modules_[index].entryResult = result;
     modules_[index].nameBuffer = std::move(nameBuffer);

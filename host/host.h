@@ -83,6 +83,8 @@ public:
     // What the name buffer holds before kestrinEntry writes to it (the guard
     // byte at 255 aside); a test fills it with junk to see the zero padding.
     unsigned char nameBufferFill = 0;
+    // Hands kestrinEntry a null name buffer instead, as a faulty host might.
+    bool nullNameBuffer = false;
     int dlopenFlags = RTLD_LAZY | RTLD_LOCAL;
 
     // Loads a plug-in and enters it: kestrinAPI, then kestrinEntry with a

@@ -71,6 +71,26 @@ TEST_P(Entry, HandsBackTheNameZeroPaddedTo255Bytes) {
     EXPECT_EQ(buffer[255], 0xAA) << "written past the 255 bytes";
 }
 
+// A host that passes no buffer gets no name back, but no crash either: the
+// module binds and registers as usual, and still titles its messages.
+TEST_P(Entry, ANullNameBufferStillLoadsTheModule) {
+    host::Host host;
+    host.nullNameBuffer = true;
+    host.withhold("fxObjectSetParent");
+    const int module = host.load(GetParam().path);
+    ASSERT_GE(module, 0);
+    EXPECT_EQ(host.module(module).entryResult, 4);
+    ASSERT_EQ(host.shown.size(), 1u);
+    EXPECT_EQ(host.shown[0].title, GetParam().moduleName);
+
+    host::Host second;
+    second.nullNameBuffer = true;
+    const int loaded = second.load(GetParam().path);
+    ASSERT_GE(loaded, 0);
+    EXPECT_EQ(second.module(loaded).entryResult, 0);
+    EXPECT_TRUE(second.module(loaded).registered());
+}
+
 KESTRIN_FOR_BOTH_PLUGINS(Entry);
 
 }  // namespace
