@@ -113,57 +113,54 @@ void referenceDisplace(benchmark::State& state, const CaseSpec& caseSpec) {
     setPoints(state, c);
 }
 
-void strainmarkCapture(benchmark::State& state, const CaseSpec& caseSpec) {
+// A capture, with the instance made afresh before each timed pass. A first
+// capture makes what the host keeps (the weight map and scan state, the pass
+// buffers), so that the measured one adds only the instance's rest state.
+void timeCapture(benchmark::State& state, const CaseSpec& caseSpec,
+                 void (*fresh)(PluginScene&), void (*capture)(PluginScene&)) {
     Case& c = useCase(caseSpec);
     PluginScene& scene = pluginScene(c);
-    // A first computation makes the host's map and scan buffers, so that the
-    // measured one adds only the instance's rest state.
-    strainmarkFreshInstance(scene);
-    strainmarkCompute(scene);
-    strainmarkFreshInstance(scene);
+    fresh(scene);
+    capture(scene);
+    fresh(scene);
     const size_t before = heapInUse();
-    strainmarkCompute(scene);
+    capture(scene);
     const double bytes = static_cast<double>(heapInUse() - before);
-    timePasses(state, [&] { strainmarkFreshInstance(scene); }, [&] { strainmarkCompute(scene); });
+    timePasses(state, [&] { fresh(scene); }, [&] { capture(scene); });
     setPoints(state, c);
     state.counters[kRestBytesCounter] = bytes / c.points();
+}
+
+// A pass over a rest state captured once, before the first timed pass.
+void timeLaterPass(benchmark::State& state, const CaseSpec& caseSpec,
+                   bool PluginScene::*captured, void (*fresh)(PluginScene&),
+                   void (*capture)(PluginScene&), void (*pass)(PluginScene&)) {
+    Case& c = useCase(caseSpec);
+    PluginScene& scene = pluginScene(c);
+    if (!(scene.*captured)) {
+        fresh(scene);
+        capture(scene);
+    }
+    timePasses(state, [&] { pass(scene); });
+    setPoints(state, c);
+}
+
+void strainmarkCapture(benchmark::State& state, const CaseSpec& caseSpec) {
+    timeCapture(state, caseSpec, strainmarkFreshInstance, strainmarkCompute);
 }
 
 void strainmarkScan(benchmark::State& state, const CaseSpec& caseSpec) {
-    Case& c = useCase(caseSpec);
-    PluginScene& scene = pluginScene(c);
-    if (!scene.strainmarkCaptured) {
-        strainmarkFreshInstance(scene);
-        strainmarkCompute(scene);
-    }
-    timePasses(state, [&] { strainmarkCompute(scene); });
-    setPoints(state, c);
+    timeLaterPass(state, caseSpec, &PluginScene::strainmarkCaptured, strainmarkFreshInstance,
+                  strainmarkCompute, strainmarkCompute);
 }
 
 void rimshaperSetupPass(benchmark::State& state, const CaseSpec& caseSpec) {
-    Case& c = useCase(caseSpec);
-    PluginScene& scene = pluginScene(c);
-    // As for Strainmark: a first capture makes what the host keeps.
-    rimshaperFreshInstance(scene);
-    rimshaperSetup(scene);
-    rimshaperFreshInstance(scene);
-    const size_t before = heapInUse();
-    rimshaperSetup(scene);
-    const double bytes = static_cast<double>(heapInUse() - before);
-    timePasses(state, [&] { rimshaperFreshInstance(scene); }, [&] { rimshaperSetup(scene); });
-    setPoints(state, c);
-    state.counters[kRestBytesCounter] = bytes / c.points();
+    timeCapture(state, caseSpec, rimshaperFreshInstance, rimshaperSetup);
 }
 
 void rimshaperDisplacePass(benchmark::State& state, const CaseSpec& caseSpec) {
-    Case& c = useCase(caseSpec);
-    PluginScene& scene = pluginScene(c);
-    if (!scene.rimshaperCaptured) {
-        rimshaperFreshInstance(scene);
-        rimshaperSetup(scene);
-    }
-    timePasses(state, [&] { rimshaperDisplace(scene); });
-    setPoints(state, c);
+    timeLaterPass(state, caseSpec, &PluginScene::rimshaperCaptured, rimshaperFreshInstance,
+                  rimshaperSetup, rimshaperDisplace);
 }
 
 struct Pass {
