@@ -1,50 +1,76 @@
 #include "host.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "function_table.h"
 #include "messages.h"
+#include "private_library.h"
 
 namespace kestrin::host {
 namespace {
 
 HostFunction lookupCallback(const char* name, uint32_t groupBits) {
-    return Host::active() != nullptr ? Host::active()->lookup(name, groupBits) : nullptr;
+    return Host::active()->lookup(name, groupBits);
 }
 
 using ApiFunction = int32_t (*)(void);
 using EntryFunction = int32_t (*)(char*, HostLookup, int32_t, int32_t);
 
-}  // namespace
-
-Host::Host() { active_ = this; }
-
-Host::~Host() {
-    for (LoadedModule& module : modules_) {
-        if (module.library == nullptr) continue;
-        if (auto exitFunction = reinterpret_cast<void (*)(void)>(dlsym(module.library, "kestrinExit"))) {
-            exitFunction();
-        }
-        dlclose(module.library);
-    }
-    if (active_ == this) active_ = nullptr;
+// The hosts alive in this process, oldest first.
+std::mutex liveHostsMutex;
+std::vector<Host*>& liveHosts() {
+    static std::vector<Host*> hosts;
+    return hosts;
 }
 
+}  // namespace
+
+Host::Host() {
+    std::lock_guard<std::mutex> lock(liveHostsMutex);
+    liveHosts().push_back(this);
+}
+
+Host::Host(Standby) : live_(false) {}
+
+Host::~Host() {
+    for (int index = 0; index < moduleCount(); ++index) {
+        LoadedModule& module = modules_[index];
+        if (module.library == nullptr) continue;
+        if (auto exitFunction = reinterpret_cast<void (*)(void)>(dlsym(module.library, "kestrinExit"))) {
+            callInto(index, exitFunction);
+        }
+        closePrivateLibrary(module.library);
+    }
+    if (!live_) return;
+    std::lock_guard<std::mutex> lock(liveHostsMutex);
+    std::vector<Host*>& hosts = liveHosts();
+    hosts.erase(std::remove(hosts.begin(), hosts.end(), this), hosts.end());
+}
+
+Host* Host::ambient() {
+    {
+        std::lock_guard<std::mutex> lock(liveHostsMutex);
+        if (!liveHosts().empty()) return liveHosts().back();
+    }
+    // Never destroyed: a host function may be reached during exit.
+    static Host* standby = new Host(Standby{});
+    return standby;
+}
 
 int Host::load(const std::string& path, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error != nullptr) *error = why;
         return -1;
     };
-    void* library = dlopen(path.c_str(), dlopenFlags);
-    if (library == nullptr) {
-        const char* reason = dlerror();
-        return fail(reason != nullptr ? reason : path + ": cannot be loaded");
-    }
+    std::string reason;
+    void* library = openPrivateLibrary(this, path, dlopenFlags, &reason);
+    if (library == nullptr) return fail(reason);
     auto api = reinterpret_cast<ApiFunction>(dlsym(library, "kestrinAPI"));
     auto entry = reinterpret_cast<EntryFunction>(dlsym(library, "kestrinEntry"));
     if (api == nullptr || entry == nullptr) {
-        dlclose(library);
+        closePrivateLibrary(library);
         return fail(path + ": not a kestrin plug-in (no kestrinAPI or kestrinEntry)");
     }
 

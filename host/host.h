@@ -3,7 +3,10 @@
 // numbered messages and drives the scans, as the kestrin host does.
 //
 // The host functions are plain C functions without a context argument, so
-// they reach the host through Host::active(): one Host exists at a time.
+// they reach the host through Host::active(): the host that is calling into
+// a plug-in on this thread. Several hosts may live at once (two sessions of
+// a Python program, a test that compares two scenes); each sets itself as
+// the active one for the length of every call it makes into plug-in code.
 #ifndef KESTRIN_HOST_HOST_H
 #define KESTRIN_HOST_HOST_H
 
@@ -74,8 +77,14 @@ public:
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
-    // The host the host functions serve; null when none exists.
-    static Host* active() { return active_; }
+    // The host the host functions serve: the one calling into plug-in code
+    // on this thread; outside such a call, the newest live host (a test that
+    // calls plug-in code directly); with no host alive, an empty standby
+    // host, so that a host function never reaches a null host.
+    static Host* active() {
+        Host* host = calling_;
+        return host != nullptr ? host : ambient();
+    }
 
     // What the next kestrinEntry is given.
     int32_t hostFlags = 0x00100000;
@@ -118,14 +127,20 @@ public:
     // callbacks); -1 outside those calls.
     int callingModule() const { return callingModule_; }
     // Runs f with `module` as the calling module, restoring the previous one.
+    // This host is the active one on this thread meanwhile.
     template <typename F>
     auto callInto(int module, F&& f) {
         struct Restore {
             int& slot;
             int saved;
-            ~Restore() { slot = saved; }
-        } restore{callingModule_, callingModule_};
+            Host* host;
+            ~Restore() {
+                slot = saved;
+                calling_ = host;
+            }
+        } restore{callingModule_, callingModule_, calling_};
         callingModule_ = module;
+        calling_ = this;
         return f();
     }
 
@@ -182,8 +197,15 @@ public:
     TangentProvider provider{*this};
 
 private:
-    // Read by every host function: an inline load.
-    static inline Host* active_ = nullptr;
+    struct Standby {};
+    explicit Host(Standby);
+    static Host* ambient();
+
+    // Read by every host function: an inline thread-local load. Initial-exec,
+    // so that it stays one instruction also when the simulator is part of a
+    // shared library (the Python module).
+    static inline thread_local Host* calling_ __attribute__((tls_model("initial-exec"))) = nullptr;
+    bool live_ = true;
 
     std::vector<LoadedModule> modules_;
     std::set<std::string> withheld_;

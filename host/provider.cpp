@@ -3,18 +3,17 @@
 #include <dlfcn.h>
 
 #include "host.h"
+#include "private_library.h"
 
 namespace kestrin::host {
 namespace {
 
 HostFunction lookupForProvider(const char* name, uint32_t groupBits) {
-    Host* host = Host::active();
-    return host != nullptr ? host->lookup(name, groupBits) : nullptr;
+    return Host::active()->lookup(name, groupBits);
 }
 
 void publishForProvider(const char* name, HostFunction function) {
-    Host* host = Host::active();
-    if (host != nullptr && name != nullptr) host->publish(name, function);
+    if (name != nullptr) Host::active()->publish(name, function);
 }
 
 }  // namespace
@@ -27,23 +26,23 @@ bool TangentProvider::load(const std::string& path, std::string* error) {
         return false;
     };
     unload();
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        const char* reason = dlerror();
-        return fail(reason != nullptr ? reason : path + ": cannot be loaded");
-    }
+    std::string reason;
+    void* library = openPrivateLibrary(&host_, path, RTLD_NOW | RTLD_LOCAL, &reason);
+    if (library == nullptr) return fail(reason);
     auto entry = reinterpret_cast<TangentProviderEntry>(dlsym(library, "tangentProviderEntry"));
     auto exit = reinterpret_cast<TangentProviderExit>(dlsym(library, "tangentProviderExit"));
     if (entry == nullptr || exit == nullptr) {
-        dlclose(library);
+        closePrivateLibrary(library);
         return fail(path + ": not a tangent-space provider");
     }
-    if (entry(&lookupForProvider, &publishForProvider) != 0) {
+    // The provider looks up and publishes through this host, also when
+    // another host lives beside it.
+    if (host_.callInto(-1, [&] { return entry(&lookupForProvider, &publishForProvider); }) != 0) {
         // The entry may have published some before it failed.
         exit();
 #define TANGENT_FUNCTION(name) host_.unpublish(#name);
 #include "tangent_functions.def"
-        dlclose(library);
+        closePrivateLibrary(library);
         return fail(path + ": the provider's entry failed");
     }
     library_ = library;
@@ -62,7 +61,7 @@ void TangentProvider::unload() {
 void TangentProvider::close() {
     if (library_ == nullptr) return;
     exit_();
-    dlclose(library_);
+    closePrivateLibrary(library_);
     library_ = nullptr;
     exit_ = nullptr;
 }

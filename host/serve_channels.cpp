@@ -7,7 +7,7 @@ namespace kestrin::host::served {
 int32_t fxChannelSetup(HostHandle item, const char* name, int32_t index, int32_t type,
                        double initial, double low, double high, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxChannelSetup", item, name, index, type, initial, low, high, flags);
+    host->log.record(__func__, item, name, index, type, initial, low, high, flags);
     host->channels.setup(host->callingModule(), item, index, name != nullptr ? name : "", type,
                          initial, low, high);
     return 0;
@@ -16,7 +16,7 @@ int32_t fxChannelSetup(HostHandle item, const char* name, int32_t index, int32_t
 int32_t fxChannelDataLink(HostHandle item, int32_t index, int32_t kind, double* field,
                           int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxChannelDataLink", item, index, kind, field, flags);
+    host->log.record(__func__, item, index, kind, field, flags);
     return host->channels.link(host->callingModule(), item, index, field) ? 0 : 1;
 }
 

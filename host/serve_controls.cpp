@@ -20,7 +20,7 @@ HostHandle addControl(ControlKind kind, const char* label, ControlCallback callb
 
 int32_t fxInterfaceUpdate(int32_t what, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxInterfaceUpdate", what, flags);
+    host->log.record(__func__, what, flags);
     ++host->controls.interfaceUpdates;
     return 0;
 }
@@ -28,7 +28,7 @@ int32_t fxInterfaceUpdate(int32_t what, int32_t flags) {
 int32_t fxInterfaceBlockSet(const char* section, const char* subSection, const char* hostBlock,
                             HostHandle ownBlock, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxInterfaceBlockSet", section, subSection, hostBlock, ownBlock, flags);
+    host->log.record(__func__, section, subSection, hostBlock, ownBlock, flags);
     host->controls.placements.push_back(
         {host->callingModule(), text(section), text(subSection), text(hostBlock), ownBlock, flags});
     return 0;
@@ -36,32 +36,32 @@ int32_t fxInterfaceBlockSet(const char* section, const char* subSection, const c
 
 HostHandle fxCC_Block(const char* title, int32_t a, int32_t b, int32_t c) {
     Host* host = Host::active();
-    host->log.record("fxCC_Block", title, a, b, c);
+    host->log.record(__func__, title, a, b, c);
     return host->controls.addBlock(host->callingModule(), text(title));
 }
 
 HostHandle fxCC_Bool(const char* label, ControlCallback callback, int32_t a, int32_t b) {
-    Host::active()->log.record("fxCC_Bool", label, callback, a, b);
+    Host::active()->log.record(__func__, label, callback, a, b);
     return addControl(ControlKind::Bool, label, callback, {formatArg(a), formatArg(b)});
 }
 
 HostHandle fxCC_ChannelFloat(const char* label, ControlCallback callback, int32_t a,
                              int32_t channel, int32_t b) {
-    Host::active()->log.record("fxCC_ChannelFloat", label, callback, a, channel, b);
+    Host::active()->log.record(__func__, label, callback, a, channel, b);
     return addControl(ControlKind::ChannelFloat, label, callback, {formatArg(a), formatArg(b)},
                       channel);
 }
 
 HostHandle fxCC_WeightPopup(const char* label, ControlCallback callback, uint64_t a,
                             int32_t width) {
-    Host::active()->log.record("fxCC_WeightPopup", label, callback, a, width);
+    Host::active()->log.record(__func__, label, callback, a, width);
     return addControl(ControlKind::WeightPopup, label, callback, {formatArg(a), formatArg(width)});
 }
 
 HostHandle fxCC_ObjectPopup(const char* label, ControlCallback callback, uint64_t a,
                             int32_t width, const void* filter, const void* filterData,
                             const void* extra, int32_t flags) {
-    Host::active()->log.record("fxCC_ObjectPopup", label, callback, a, width, filter, filterData,
+    Host::active()->log.record(__func__, label, callback, a, width, filter, filterData,
                                extra, flags);
     return addControl(ControlKind::ObjectPopup, label, callback,
                       {formatArg(a), formatArg(width), formatArg(filter), formatArg(filterData),
@@ -70,7 +70,7 @@ HostHandle fxCC_ObjectPopup(const char* label, ControlCallback callback, uint64_
 
 int32_t fxConSetPos(HostHandle control, int32_t x, int32_t y) {
     Host* host = Host::active();
-    host->log.record("fxConSetPos", control, x, y);
+    host->log.record(__func__, control, x, y);
     Control* found = host->controls.find(control);
     if (found == nullptr) return 1;
     found->positioned = true;
@@ -81,7 +81,7 @@ int32_t fxConSetPos(HostHandle control, int32_t x, int32_t y) {
 
 int32_t fxConGetInt(HostHandle control, int32_t* value) {
     Host* host = Host::active();
-    host->log.record("fxConGetInt", control, value);
+    host->log.record(__func__, control, value);
     const Control* found = host->controls.find(control);
     if (found == nullptr || value == nullptr) return 1;
     *value = found->intValue;
@@ -90,7 +90,7 @@ int32_t fxConGetInt(HostHandle control, int32_t* value) {
 
 int32_t fxConGetObj(HostHandle control, HostHandle* value) {
     Host* host = Host::active();
-    host->log.record("fxConGetObj", control, value);
+    host->log.record(__func__, control, value);
     const Control* found = host->controls.find(control);
     if (found == nullptr || value == nullptr) return 1;
     *value = found->objectValue;
@@ -99,7 +99,7 @@ int32_t fxConGetObj(HostHandle control, HostHandle* value) {
 
 int32_t fxConSetInt(HostHandle control, int32_t value) {
     Host* host = Host::active();
-    host->log.record("fxConSetInt", control, value);
+    host->log.record(__func__, control, value);
     Control* found = host->controls.find(control);
     if (found == nullptr) return 1;
     found->intValue = value;
@@ -108,7 +108,7 @@ int32_t fxConSetInt(HostHandle control, int32_t value) {
 
 int32_t fxConSetObj(HostHandle control, HostHandle value) {
     Host* host = Host::active();
-    host->log.record("fxConSetObj", control, value);
+    host->log.record(__func__, control, value);
     Control* found = host->controls.find(control);
     if (found == nullptr) return 1;
     found->objectValue = value;
@@ -117,14 +117,14 @@ int32_t fxConSetObj(HostHandle control, HostHandle value) {
 
 int32_t fxInitEffectManipulator(const char* name, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxInitEffectManipulator", name, flags);
+    host->log.record(__func__, name, flags);
     host->controls.display[host->callingModule()].manipulator = text(name);
     return 0;
 }
 
 int32_t fxInitEffectColor(uint8_t red, uint8_t green, uint8_t blue) {
     Host* host = Host::active();
-    host->log.record("fxInitEffectColor", red, green, blue);
+    host->log.record(__func__, red, green, blue);
     DisplaySetup& setup = host->controls.display[host->callingModule()];
     setup.color[0] = red;
     setup.color[1] = green;
@@ -134,7 +134,7 @@ int32_t fxInitEffectColor(uint8_t red, uint8_t green, uint8_t blue) {
 
 int32_t fxInitEffectTool(const char* name, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxInitEffectTool", name, flags);
+    host->log.record(__func__, name, flags);
     host->controls.display[host->callingModule()].tool = text(name);
     return 0;
 }

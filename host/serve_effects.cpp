@@ -8,7 +8,7 @@ namespace kestrin::host::served {
 int32_t fxEffectTargetScan(HostHandle item, TargetScanRoutine routine, void* instance,
                            int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxEffectTargetScan", item, routine, instance, flags);
+    host->log.record(__func__, item, routine, instance, flags);
     if (routine == nullptr) return 0;
     // An item without a target list is its own only target: no list to make,
     // so that an effect pass allocates nothing.
@@ -35,13 +35,13 @@ int32_t fxMeshPointWeight(HostHandle mesh, int32_t point, HostHandle weightMap, 
         *weight = covered ? map->values[point] : 0.0f;
         result = covered ? 1 : 0;
     }
-    host->log.record("fxMeshPointWeight", mesh, point, weightMap, kind, weight, flags);
+    host->log.record(__func__, mesh, point, weightMap, kind, weight, flags);
     return result;
 }
 
 int32_t fxDisplaceBegin(HostHandle mesh, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxDisplaceBegin", mesh, flags);
+    host->log.record(__func__, mesh, flags);
     EffectState& effects = host->effects;
     const SceneObject* object = host->scene.object(mesh);
     effects.displacing = object != nullptr ? mesh : 0;
@@ -63,13 +63,13 @@ int32_t fxDisplacePoint(HostHandle mesh, int32_t point, double x, double y, doub
     } else {
         effects.pending[point] = Point3{x, y, z};
     }
-    host->log.record("fxDisplacePoint", mesh, point, x, y, z);
+    host->log.record(__func__, mesh, point, x, y, z);
     return 0;
 }
 
 int32_t fxDisplaceEnd(HostHandle mesh, int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxDisplaceEnd", mesh, flags);
+    host->log.record(__func__, mesh, flags);
     EffectState& effects = host->effects;
     if (mesh == 0 || mesh != effects.displacing) return 0;
     // Swapped, so that both buffers live on for the next pass.

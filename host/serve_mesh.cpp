@@ -32,7 +32,7 @@ void copyList(const int32_t* list, int32_t count, int32_t* buffer, int32_t capac
 }  // namespace
 
 int32_t fxMeshNumPoints(HostHandle mesh, int32_t* count, int32_t flags) {
-    Host::active()->log.record("fxMeshNumPoints", mesh, count, flags);
+    Host::active()->log.record(__func__, mesh, count, flags);
     const Mesh* m = meshOf(mesh);
     if (count != nullptr) *count = m != nullptr ? m->pointCount() : 0;
     return 0;
@@ -43,7 +43,7 @@ int32_t fxMeshPoint(HostHandle mesh, int32_t point, Point3* position, int32_t st
     if (position != nullptr && (m == nullptr || !m->position(point, state, position))) {
         *position = Point3{0.0, 0.0, 0.0};
     }
-    Host::active()->log.record("fxMeshPoint", mesh, point, position, state);
+    Host::active()->log.record(__func__, mesh, point, position, state);
     return 0;
 }
 
@@ -53,7 +53,7 @@ int32_t fxMeshPointPolys(HostHandle mesh, int32_t point, int32_t* polygons, int3
     int32_t n = 0;
     const int32_t* list = m != nullptr ? m->pointPolygons(point, &n) : nullptr;
     copyList(list, n, polygons, capacity, count);
-    Host::active()->log.record("fxMeshPointPolys", mesh, point, polygons, capacity, count, flags);
+    Host::active()->log.record(__func__, mesh, point, polygons, capacity, count, flags);
     return 0;
 }
 
@@ -63,7 +63,7 @@ int32_t fxMeshPoly(HostHandle mesh, int32_t polygon, int32_t* vertices, int32_t 
     int32_t n = 0;
     const int32_t* list = m != nullptr ? m->polygonVertices(polygon, &n) : nullptr;
     copyList(list, n, vertices, capacity, count);
-    Host::active()->log.record("fxMeshPoly", mesh, polygon, vertices, capacity, count, extra,
+    Host::active()->log.record(__func__, mesh, polygon, vertices, capacity, count, extra,
                                flags);
     return 0;
 }

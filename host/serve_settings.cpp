@@ -35,21 +35,21 @@ const SavedValue* stored(FormatBlock block, const char* key, SavedType type) {
 }  // namespace
 
 FormatBlock fxFormatNew(void* data, const char* name, int32_t flags) {
-    Host::active()->log.record("fxFormatNew", data, name, flags);
+    Host::active()->log.record(__func__, data, name, flags);
     SettingsContext* context = SettingsContext::live(data);
     if (context == nullptr || name == nullptr) return nullptr;
     return context->newBlock(name);
 }
 
 FormatBlock fxFormatGet(void* data, const char* name) {
-    Host::active()->log.record("fxFormatGet", data, name);
+    Host::active()->log.record(__func__, data, name);
     SettingsContext* context = SettingsContext::live(data);
     if (context == nullptr || name == nullptr) return nullptr;
     return context->block(name);
 }
 
 int32_t fxArgLoadInt(FormatBlock block, const char* key, int32_t* value) {
-    Host::active()->log.record("fxArgLoadInt", block, key, value);
+    Host::active()->log.record(__func__, block, key, value);
     const SavedValue* found = stored(block, key, SavedType::Int);
     if (found == nullptr || value == nullptr) return 1;
     *value = found->intValue;
@@ -57,7 +57,7 @@ int32_t fxArgLoadInt(FormatBlock block, const char* key, int32_t* value) {
 }
 
 int32_t fxArgLoadDouble(FormatBlock block, const char* key, double* value) {
-    Host::active()->log.record("fxArgLoadDouble", block, key, value);
+    Host::active()->log.record(__func__, block, key, value);
     const SavedValue* found = stored(block, key, SavedType::Double);
     if (found == nullptr || value == nullptr) return 1;
     *value = found->doubleValue;
@@ -65,7 +65,7 @@ int32_t fxArgLoadDouble(FormatBlock block, const char* key, double* value) {
 }
 
 int32_t fxArgLoadObj(FormatBlock block, const char* key, HostHandle* value) {
-    Host::active()->log.record("fxArgLoadObj", block, key, value);
+    Host::active()->log.record(__func__, block, key, value);
     const SavedValue* found = stored(block, key, SavedType::Object);
     if (found == nullptr || value == nullptr) return 1;
     *value = found->objectValue;
@@ -73,7 +73,7 @@ int32_t fxArgLoadObj(FormatBlock block, const char* key, HostHandle* value) {
 }
 
 int32_t fxArgSaveInt(FormatBlock block, const char* key, int32_t value, int32_t flags) {
-    Host::active()->log.record("fxArgSaveInt", block, key, value, flags);
+    Host::active()->log.record(__func__, block, key, value, flags);
     SavedValue saved;
     saved.type = SavedType::Int;
     saved.intValue = value;
@@ -82,7 +82,7 @@ int32_t fxArgSaveInt(FormatBlock block, const char* key, int32_t value, int32_t 
 }
 
 int32_t fxArgSaveDouble(FormatBlock block, const char* key, double value, int32_t flags) {
-    Host::active()->log.record("fxArgSaveDouble", block, key, value, flags);
+    Host::active()->log.record(__func__, block, key, value, flags);
     SavedValue saved;
     saved.type = SavedType::Double;
     saved.doubleValue = value;
@@ -91,7 +91,7 @@ int32_t fxArgSaveDouble(FormatBlock block, const char* key, double value, int32_
 }
 
 int32_t fxArgSaveObj(FormatBlock block, const char* key, HostHandle value, int32_t flags) {
-    Host::active()->log.record("fxArgSaveObj", block, key, value, flags);
+    Host::active()->log.record(__func__, block, key, value, flags);
     SavedValue saved;
     saved.type = SavedType::Object;
     saved.objectValue = value;

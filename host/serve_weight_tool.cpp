@@ -19,7 +19,7 @@ int32_t fxWeightToolValueSet(int32_t point, float weight, int32_t flags) {
     // Recorded last, so that the unrecorded path makes no call at all.
     if (host->log.enabled()) {
         if (scan.scanning && map != nullptr) scan.writes.push_back({point, weight});
-        host->log.record("fxWeightToolValueSet", point, weight, flags);
+        host->log.record(__func__, point, weight, flags);
     }
     return result;
 }
@@ -29,7 +29,7 @@ int32_t fxWeightToolValueSet(int32_t point, float weight, int32_t flags) {
 int32_t fxWeightToolScan(HostHandle item, void* instance, WeightToolRoutine routine,
                          int32_t flags) {
     Host* host = Host::active();
-    host->log.record("fxWeightToolScan", item, instance, routine, flags);
+    host->log.record(__func__, item, instance, routine, flags);
     WeightScanState& scan = host->weightScan;
     const SceneObject* object = host->scene.object(item);
     if (routine == nullptr || scan.scanning || scan.map == 0 || item != scan.item ||
