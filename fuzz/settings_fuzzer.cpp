@@ -1,13 +1,12 @@
 // Saved settings files, as a user keeps them between runs: any bytes, read
-// both as the simulator's settings file and through the kestrin tool's
-// --settings (its own file format with the plug-in's block inside).
+// by the settings file reader into a session, and through the kestrin tool's
+// --settings.
 //
 // Checked for every input: a file is either refused with the reader's own
-// error (a ToolError in the tool; false with a reason in the simulator) or
-// read whole; what is read loads into both plug-ins, which then compute only
-// finite weights and positions, answer 0 and save a block that reads back to
-// itself; the tool's run releases its instance whether the file was good or
-// not.
+// error (a ToolError naming the file) or read whole; what is read loads into
+// both plug-ins, which then compute only finite weights and positions and
+// save settings that read back to themselves; the tool's run releases its
+// instance whether the file was good or not.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -17,12 +16,10 @@
 #include <fstream>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "formats/settings_file.h"
 #include "fuzz_host.h"
-#include "messages.h"
+#include "plugin_runs.h"
 #include "session.h"
-#include "settings.h"
 #include "tool_error.h"
 
 namespace kestrin::fuzz {
@@ -50,9 +47,9 @@ const std::string& pluginDirectory() {
     directory = scratchPath("plugins");
     fs::create_directories(directory);
     std::error_code ignored;
-    fs::create_symlink(STRAINMARK_PATH, fs::path(directory) / tool::strainmarkFile, ignored);
-    fs::create_symlink(RIMSHAPER_PATH, fs::path(directory) / tool::rimshaperFile, ignored);
-    fs::create_symlink(TANGENTSPACE_PATH, fs::path(directory) / tool::providerFile, ignored);
+    fs::create_symlink(STRAINMARK_PATH, fs::path(directory) / host::Session::strainmarkFile, ignored);
+    fs::create_symlink(RIMSHAPER_PATH, fs::path(directory) / host::Session::rimshaperFile, ignored);
+    fs::create_symlink(TANGENTSPACE_PATH, fs::path(directory) / host::Session::providerFile, ignored);
     return directory;
 }
 
@@ -61,72 +58,81 @@ const std::string& inputPath() {
     return path;
 }
 
-void requireRoundTrip(const host::SettingsContext& context, const host::Scene& scene) {
-    const nlohmann::json saved = host::settingsToJson(context, scene);
-    host::SettingsContext again;
-    std::string error;
-    require(host::settingsFromJson(saved, scene, &again, &error), "a saved block reads back");
-    require(host::settingsToJson(again, scene) == saved, "a saved block reads back unchanged");
+void requireFinite(const std::vector<float>& weights) {
+    for (float w : weights) require(std::isfinite(w), "weights are finite");
 }
 
-// The file as the simulator reads it, loaded into both plug-ins.
-void throughTheSimulator(const std::string& path) {
-    host::Host host;
-    const LoadedPlugins plugins = loadPlugins(host);
-    const HostHandle weighed = host.scene.addObject("Sphere", host::Mesh(boxPoints, boxFaces));
-    const HostHandle shaped = host.scene.addObject("Target", host::Mesh(boxPoints, boxFaces));
-    host.scene.addWeightMap(shaped, "Mask");
+void requireFinite(const std::vector<Point3>& positions) {
+    for (const Point3& p : positions) {
+        require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z), "positions are finite");
+    }
+}
 
-    host::SettingsContext context;
-    std::string error;
-    if (!context.readFile(path, host.scene, &error)) {
-        require(!error.empty(), "a refused file has a reason");
+// What is read writes back to text that reads back to the same text.
+void requireRoundTrip(const host::SavedSettings& settings) {
+    const std::string text = tool::settingsToText(settings);
+    require(tool::settingsToText(tool::settingsFromText(text, "saved")) == text,
+            "saved settings read back unchanged");
+}
+
+Polygons packedBox() {
+    Polygons polygons;
+    for (const auto& face : boxFaces) polygons.add(face.data(), face.size());
+    return polygons;
+}
+
+// The file as a driver reads it, loaded into both plug-ins through the
+// session: whatever it holds, they compute finite values and save settings
+// that read back to themselves.
+void throughTheSession(const std::string& path) {
+    host::SavedSettings settings;
+    try {
+        settings = tool::readSettingsFile(path);
+    } catch (const tool::ToolError& error) {
+        require(std::string(error.what()).find(path) == 0, "a refused file is named in the reason");
         return;
     }
-    requireRoundTrip(context, host.scene);
+    requireRoundTrip(settings);
 
-    require(host.send(plugins.strainmark, weighed, MSG_OBJECT, OBJ_CREATE) == 0, "answered 0");
-    require(host.send(plugins.rimshaper, shaped, MSG_OBJECT, OBJ_CREATE) == 0, "answered 0");
-    require(host.loadInstance(plugins.strainmark, weighed, context) == 0, "OBJ_LOAD answered 0");
-    require(host.loadInstance(plugins.rimshaper, shaped, context) == 0, "OBJ_LOAD answered 0");
-    host.scene.object(weighed)->mesh.setCurrent(stretched(1.5));
-    host.computeWeights(plugins.strainmark, weighed, "Tension");
-    require(host.setupEffect(plugins.rimshaper, shaped) == 0, "EFFECT_SETUP answered 0");
-    host.scene.object(shaped)->mesh.setCurrent(stretched(0.5));
-    require(host.displaceEffect(plugins.rimshaper, shaped) == 0, "EFFECT_DISPLACE answered 0");
-    checkHandedValues(host);
-
-    for (const auto& [module, item] : {std::pair{plugins.strainmark, weighed}, std::pair{plugins.rimshaper, shaped}}) {
-        host::SettingsContext saved;
-        require(host.saveInstance(module, item, saved) == 0, "OBJ_SAVE answered 0");
-        requireRoundTrip(saved, host.scene);
+    host::Session session(pluginDirectory());
+    const HostHandle weighed = session.addObject("Sphere", boxPoints, packedBox());
+    const HostHandle shaped = session.addObject("Target", boxPoints, packedBox());
+    session.addWeightMap(shaped, "Mask", std::vector<float>(boxPoints.size(), 0.5f));
+    const host::Instance tool = session.addStrainmark(weighed);
+    const host::Instance effect = session.addStrainshaper(shaped);
+    for (const host::Instance& instance : {tool, effect}) {
+        host::SavedSettings mine = settings;
+        mine.module = session.pluginName(instance.plugin);
+        try {
+            session.load(instance, mine);
+        } catch (const host::SessionError&) {
+            // A channel this plug-in does not have: refused by name.
+        }
     }
-    closeScene(host, plugins);
+    requireFinite(session.computeWeights(tool, stretched(1.5)));
+    session.setupEffect(effect);
+    requireFinite(session.displace(effect, stretched(0.5)));
+    for (const host::Instance& instance : {tool, effect}) requireRoundTrip(session.save(instance));
 }
 
 // The file given to the tool's --settings, for both of its computations.
 void throughTheTool(const std::string& path) {
     tool::MeshData rest;
     rest.points = boxPoints;
-    rest.polygons = boxFaces;
+    for (const auto& face : boxFaces) rest.polygons.push_back(face);
     tool::PluginSettings settings;
     settings.loadFrom = path;
     try {
-        tool::Session session(pluginDirectory());
+        host::Session session(pluginDirectory());
         tool::WeightTool weights(session, rest, settings);
-        for (float w : weights.compute(stretched(1.5))) require(std::isfinite(w), "tool weights are finite");
-        require(session.host().attachedRecords() == 1, "the tool's one instance is attached");
+        requireFinite(weights.compute(stretched(1.5)));
+        require(session.attachedRecords() == 1, "the tool's one instance is attached");
     } catch (const tool::ToolError&) {
     }
     try {
-        tool::Session session(pluginDirectory());
-        tool::MeshData target = rest;
-        target.points = stretched(2.0);
-        tool::Morpher morpher(session, rest, target, rest, std::nullopt, settings);
-        for (const Point3& p : morpher.displace(stretched(1.5))) {
-            require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
-                    "tool positions are finite");
-        }
+        host::Session session(pluginDirectory());
+        tool::Morpher morpher(session, rest, stretched(2.0), rest.points, std::nullopt, settings);
+        requireFinite(morpher.displace(stretched(1.5)));
     } catch (const tool::ToolError&) {
     }
 }
@@ -141,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     }
-    throughTheSimulator(path);
+    throughTheSession(path);
     throughTheTool(path);
     return 0;
 }

@@ -9,6 +9,17 @@ Mesh::Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& 
     reset(std::move(points), polygons);
 }
 
+Mesh Mesh::packed(std::vector<Point3> points, const Polygons& polygons) {
+    Mesh mesh;
+    mesh.base_ = std::move(points);
+    mesh.current_ = mesh.base_;
+    mesh.pointCount_ = static_cast<int32_t>(mesh.base_.size());
+    mesh.polygonStart_ = polygons.offsets;
+    mesh.polygonVertices_ = polygons.vertices;
+    mesh.buildAdjacency();
+    return mesh;
+}
+
 void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons) {
     base_ = std::move(points);
     current_ = base_;
@@ -24,6 +35,10 @@ void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32
 
 void Mesh::setCurrent(std::vector<Point3> positions) {
     if (positions.size() == base_.size()) current_ = std::move(positions);
+}
+
+void Mesh::setCurrent(const Point3* positions, size_t count) {
+    if (count == base_.size()) std::copy(positions, positions + count, current_.begin());
 }
 
 void Mesh::setBase(std::vector<Point3> positions) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestrin_types.h"
+#include "polygons.h"
 
 namespace kestrin::host {
 
@@ -23,6 +24,8 @@ public:
     // out-of-range ones included: the mesh services hand them on as a host
     // would and never read a position through them.
     Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons);
+    // The same from packed polygons.
+    static Mesh packed(std::vector<Point3> points, const Polygons& polygons);
 
     int32_t pointCount() const { return pointCount_; }
     int32_t polygonCount() const { return static_cast<int32_t>(polygonStart_.size()) - 1; }
@@ -31,6 +34,8 @@ public:
     const std::vector<Point3>& current() const { return current_; }
     // Sets the current positions; must have pointCount() entries.
     void setCurrent(std::vector<Point3> positions);
+    // The same from count positions, copied into the storage the mesh has.
+    void setCurrent(const Point3* positions, size_t count);
     // Sets base and current to the same positions (the rest shape).
     void setBase(std::vector<Point3> positions);
     // Replaces points and polygons alike (a mesh that gains or loses points).

@@ -1,17 +1,8 @@
 // Saved settings: the context of a save or load in progress (the `data`
-// argument of OBJ_SAVE and OBJ_LOAD), its named blocks and their typed values,
-// and the file that keeps a context between sessions.
-//
-// File format (JSON, one context per file):
-//   {"kestrin_settings": 1,
-//    "blocks": [{"name": "LagData",
-//                "values": [{"key": "positive", "type": "int", "value": 0},
-//                           {"key": "lag", "type": "double", "value": 0.2},
-//                           {"key": "target", "type": "object", "value": "Sphere"}]}],
-//    "channels": [{"name": "Exponent", "value": 0.2}]}
-// Object references are kept by object name (null for none) and resolved
-// against the scene when the file is read; a name the scene no longer has
-// reads as none. "channels" may be left out.
+// argument of OBJ_SAVE and OBJ_LOAD), its named blocks and their typed
+// values. Object references are handles of the scene. Files of saved
+// settings are the drivers' business (the session API hands them plain
+// values).
 #ifndef KESTRIN_HOST_SETTINGS_H
 #define KESTRIN_HOST_SETTINGS_H
 
@@ -22,13 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
-
 #include "kestrin_types.h"
 
 namespace kestrin::host {
-
-class Scene;
 
 enum class SavedType { Int, Double, Object };
 
@@ -77,24 +64,11 @@ public:
     static SettingsContext* live(void* pointer);
     static SavedBlock* liveBlock(void* pointer);
 
-    // Writes the context to path atomically (a temporary file in the same
-    // directory, then a rename). False with the reason in *error.
-    bool writeFile(const std::string& path, const Scene& scene, std::string* error) const;
-    // Replaces the context with the one in path. A file that cannot be read,
-    // does not parse or has the wrong shape is refused whole: false, the
-    // context unchanged, and "<path>: <reason>" in *error.
-    bool readFile(const std::string& path, const Scene& scene, std::string* error);
 
 private:
     std::deque<SavedBlock> blocks_;
 };
 
-// The JSON form of a context, for tools that keep several in one document.
-nlohmann::json settingsToJson(const SettingsContext& context, const Scene& scene);
-// False with the reason in *error (and *out unchanged) when the document does
-// not have the shape above.
-bool settingsFromJson(const nlohmann::json& document, const Scene& scene, SettingsContext* out,
-                      std::string* error);
 
 }  // namespace kestrin::host
 

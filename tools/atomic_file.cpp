@@ -1,20 +1,58 @@
 #include "atomic_file.h"
 
-#include "atomic_write.h"
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
 #include "tool_error.h"
 
 namespace kestrin::tool {
+namespace {
+
+// ".NAME.tmp-PID" beside the output, so that two processes writing the
+// same file do not share one temporary.
+std::string temporaryNameFor(const std::string& path) {
+    const std::filesystem::path target(path);
+    const std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(getpid());
+    return (target.parent_path() / name).string();
+}
+
+[[noreturn]] void failWriting(const std::string& path, const std::string& temporary, int error) {
+    std::remove(temporary.c_str());
+    throw ToolError(path + ": cannot write: " + std::strerror(error));
+}
+
+}  // namespace
 
 std::string writeTemporaryFor(const std::string& path, const std::string& bytes) {
-    std::string reason;
-    const std::string temporary = host::writeTemporaryFor(path, bytes, &reason);
-    if (temporary.empty()) throw ToolError(path + ": " + reason);
+    const std::string temporary = temporaryNameFor(path);
+    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0) throw ToolError(path + ": cannot write: " + std::strerror(errno));
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) {
+            const int error = count < 0 ? errno : EIO;
+            ::close(file);
+            failWriting(path, temporary, error);
+        }
+        written += static_cast<size_t>(count);
+    }
+    // A full disk or a network file system may only report at close.
+    if (::close(file) != 0) failWriting(path, temporary, errno);
     return temporary;
 }
 
 void renameIntoPlace(const std::string& temporary, const std::string& path) {
-    std::string reason;
-    if (!host::renameIntoPlace(temporary, path, &reason)) throw ToolError(path + ": " + reason);
+    if (std::rename(temporary.c_str(), path.c_str()) == 0) return;
+    const int error = errno;
+    std::remove(temporary.c_str());
+    throw ToolError(path + ": cannot rename into place: " + std::strerror(error));
 }
 
 void writeFileAtomically(const std::string& path, const std::string& bytes) {

@@ -1,5 +1,5 @@
-// Output files appear whole or not at all (host/atomic_write.h), with failures
-// as the tool reports them.
+// Output files appear whole or not at all: the bytes go to a temporary name in
+// the same directory, which is renamed over the final name once complete.
 #ifndef KESTRIN_TOOL_ATOMIC_FILE_H
 #define KESTRIN_TOOL_ATOMIC_FILE_H
 

@@ -1,23 +1,32 @@
 #include "cli_options.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace kestrin::tool {
 namespace {
 
 struct ChannelOption {
-    const char* flag;
+    const char* option;
     const char* channel;
-    const char* help;
+    double defaultValue;
 };
 
-constexpr ChannelOption channelOptions[5] = {
-    {"--exponent", "Exponent", "Exponent channel: the shaped tension is raised to 10 x this (default 0.2, squares it)"},
-    {"--pre-multiplier", "Pre Multiplier", "Pre Multiplier channel: scales the log ratio, doubled (default 0.5, neutral)"},
-    {"--post-multiplier", "Post Multiplier", "Post Multiplier channel: scales the shaped tension, doubled (default 0.5)"},
-    {"--stretch-multiplier", "Stretch Multi", "Stretch Multi channel: scales stretched values, doubled (default 0.5)"},
-    {"--squash-multiplier", "Squash Multi", "Squash Multi channel: scales squashed values, doubled (default 0.5)"},
+constexpr ChannelOption channelOptions[] = {
+#define TENSION_CHANNEL(name, value, savedKey, option) {option, name, value},
+#include "tension_channels.def"
 };
+static_assert(sizeof channelOptions / sizeof channelOptions[0] == tensionChannelCount);
+
+// What each channel does to the weight, for the option's help.
+const char* channelHelp(const std::string& channel) {
+    if (channel == "Exponent") return "the shaped tension is raised to 10 x this (0.2 squares it)";
+    if (channel == "Pre Multiplier") return "scales the log ratio, doubled (0.5 is neutral)";
+    if (channel == "Post Multiplier") return "scales the shaped tension, doubled";
+    if (channel == "Stretch Multi") return "scales stretched values, doubled";
+    if (channel == "Squash Multi") return "scales squashed values, doubled";
+    return "";
+}
 
 const CLI::Validator finiteNumber(
     [](std::string& text) {
@@ -35,19 +44,19 @@ PluginSettings SettingsOptions::pluginSettings() const {
     PluginSettings settings;
     settings.loadFrom = loadFrom;
     settings.saveTo = saveTo;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < tensionChannelCount; ++i) {
         if (channelOptions[i] != nullptr && channelOptions[i]->count() > 0) {
             settings.channels.emplace_back(tool::channelOptions[i].channel, channelValues[i]);
         }
     }
-    if (!clamp.empty()) settings.toggles.emplace_back("Clamp", clamp == "on");
-    if (onlyPositive) settings.toggles.emplace_back("Only Positive", true);
-    if (switchMode) settings.toggles.emplace_back("Squash/Stretch switch", true);
+    if (!clamp.empty()) settings.toggles.emplace_back(host::clampToggle, clamp == "on");
+    if (onlyPositive) settings.toggles.emplace_back(host::onlyPositiveToggle, true);
+    if (switchMode) settings.toggles.emplace_back(host::switchToggle, true);
     return settings;
 }
 
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options) {
-    options.pluginDirectory = executableDirectory();
+    options.pluginDirectory = host::Session::defaultPluginDirectory();
     command.add_option("--plugin-dir", options.pluginDirectory,
                        "Directory holding Strainmark.so, Rimshaper.so and the tangent-space "
                        "provider (default: the kestrin binary's own directory)")
@@ -55,9 +64,14 @@ void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options) {
 }
 
 void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggles) {
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < tensionChannelCount; ++i) {
+        const ChannelOption& channel = channelOptions[i];
+        options.channelValues[i] = channel.defaultValue;
+        char help[160];
+        std::snprintf(help, sizeof help, "%s channel: %s (default %g)", channel.channel,
+                      channelHelp(channel.channel), channel.defaultValue);
         options.channelOptions[i] =
-            command.add_option(channelOptions[i].flag, options.channelValues[i], channelOptions[i].help)
+            command.add_option(std::string("--") + channel.option, options.channelValues[i], help)
                 ->check(finiteNumber)
                 ->type_name("NUMBER")
                 ->group("Settings");

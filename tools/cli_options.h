@@ -7,16 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "session.h"
+#include "plugin_runs.h"
 
 namespace kestrin::tool {
+
+constexpr int tensionChannelCount = 0
+#define TENSION_CHANNEL(name, value, savedKey, option) +1
+#include "tension_channels.def"
+    ;
 
 struct SettingsOptions {
     std::string pluginDirectory;
     std::string loadFrom;
     std::string saveTo;
-    double channelValues[5] = {0.2, 0.5, 0.5, 0.5, 0.5};
-    CLI::Option* channelOptions[5] = {};
+    double channelValues[tensionChannelCount] = {};
+    CLI::Option* channelOptions[tensionChannelCount] = {};
     std::string clamp;  // "on", "off" or "" when not given
     bool onlyPositive = false;
     bool switchMode = false;

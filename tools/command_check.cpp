@@ -13,6 +13,7 @@
 
 #include "commands.h"
 #include "messages.h"
+#include "host.h"
 #include "session.h"
 #include "settings.h"
 #include "tool_error.h"
@@ -140,8 +141,7 @@ std::vector<Message> messagesToSend(const host::LoadedModule& module) {
 
 // Runs in the child: sends each message to a one-quad mesh and writes
 // "index answer" per message to the pipe.
-[[noreturn]] void sendAll(Session& session, int module, const std::vector<Message>& messages, int pipe) {
-    host::Host& host = session.host();
+[[noreturn]] void sendAll(host::Host& host, int module, const std::vector<Message>& messages, int pipe) {
     const HostHandle item =
         host.scene.addObject("check", host::Mesh({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}}));
     host::SettingsContext context;
@@ -164,30 +164,30 @@ std::vector<Message> messagesToSend(const host::LoadedModule& module) {
 }
 
 void runCheck(const CheckOptions& options) {
-    Session session(".");
+    host::Host simulator;
     std::string error;
     // The effect fetches the tangent-space functions at link time; with the
     // provider beside it, the effect passes run as they would in a scene.
     const std::filesystem::path provider =
-        std::filesystem::path(options.plugin).parent_path() / providerFile;
+        std::filesystem::path(options.plugin).parent_path() / host::Session::providerFile;
     std::error_code ignored;
-    if (*providerFile != '\0' && std::filesystem::path(options.plugin).filename() != providerFile &&
+    if (std::filesystem::path(options.plugin).filename() != host::Session::providerFile &&
         std::filesystem::exists(provider, ignored)) {
-        session.host().load(provider.string(), &error);
-        session.host().clearLookups();
-        session.host().shown.clear();
+        simulator.load(provider.string(), &error);
+        simulator.clearLookups();
+        simulator.shown.clear();
     }
-    const int module = session.host().load(options.plugin, &error);
+    const int module = simulator.load(options.plugin, &error);
     if (module < 0) throw ToolError(options.plugin + ": cannot load plug-in: " + error);
-    const host::LoadedModule& loaded = session.host().module(module);
-    printRegistration(loaded, session.host().lookups().size());
-    for (const host::ShownMessage& shown : session.host().shown) {
+    const host::LoadedModule& loaded = simulator.module(module);
+    printRegistration(loaded, simulator.lookups().size());
+    for (const host::ShownMessage& shown : simulator.shown) {
         std::printf("  message shown      %s: %s\n", shown.title.c_str(), shown.text.c_str());
     }
     if (loaded.entryResult != 0 || !loaded.registered()) {
         std::string message = options.plugin + ": plug-in entry failed with " +
                                std::to_string(loaded.entryResult);
-        for (const host::ShownMessage& shown : session.host().shown) {
+        for (const host::ShownMessage& shown : simulator.shown) {
             message += ": " + shown.title + ": " + shown.text;
         }
         throw ToolError(message);
@@ -201,7 +201,7 @@ void runCheck(const CheckOptions& options) {
     if (child < 0) throw ToolError(std::string("cannot fork: ") + std::strerror(errno));
     if (child == 0) {
         close(pipes[0]);
-        sendAll(session, module, messages, pipes[1]);
+        sendAll(simulator, module, messages, pipes[1]);
     }
     close(pipes[1]);
     std::string answers;

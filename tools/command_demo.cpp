@@ -24,12 +24,12 @@ struct DemoOptions {
 constexpr double frameAngles[] = {0.0, 30.0, 60.0, 90.0, 120.0};
 constexpr int frameCount = sizeof frameAngles / sizeof frameAngles[0];
 
-void printModule(Session& session, int module) {
-    const host::LoadedModule& loaded = session.host().module(module);
+void printModule(host::Session& session, host::Plugin plugin) {
+    const host::PluginInfo loaded = session.pluginInfo(plugin);
     std::printf("%s: \"%s\" (class %d, flags 0x%x, interface 0x%x, %zu message classes)\n  %s\n",
                 std::filesystem::path(loaded.path).filename().c_str(), loaded.name.c_str(),
                 loaded.moduleClass, static_cast<unsigned>(loaded.registerFlags),
-                static_cast<unsigned>(loaded.apiVersion), loaded.access.size(),
+                static_cast<unsigned>(loaded.apiVersion), loaded.messageClasses,
                 loaded.description.c_str());
 }
 
@@ -55,17 +55,17 @@ void runDemo(const DemoOptions& options) {
     for (int frame = 0; frame < frameCount; ++frame) inputs.writeMesh(frame + 1, poses[frame]);
     inputs.commit();
 
-    Session session(options.settings.pluginDirectory);
+    host::Session session(options.settings.pluginDirectory);
     std::vector<std::vector<float>> weights;
     {
         WeightTool tool(session, rest, {});
-        printModule(session, 0);
+        printModule(session, tool.instance().plugin);
         for (const MeshData& pose : poses) weights.push_back(tool.compute(pose.points));
     }
     std::vector<std::vector<Point3>> corrected;
     try {
-        Morpher morpher(session, rest, crease, bulge, std::nullopt, {});
-        printModule(session, session.host().moduleCount() - 1);
+        Morpher morpher(session, rest, crease.points, bulge.points, std::nullopt, {});
+        printModule(session, morpher.instance().plugin);
         for (const MeshData& pose : poses) corrected.push_back(morpher.displace(pose.points));
     } catch (const ToolError& failure) {
         std::printf("The Strainshaper effect did not run: %s\n", failure.what());

@@ -40,8 +40,8 @@ void runMorph(const MorphOptions& options) {
     std::optional<std::vector<float>> weights;
     if (!options.weightMap.empty()) weights = readWeightCsv(options.weightMap, rest.points.size());
 
-    Session session(options.settings.pluginDirectory);
-    Morpher morpher(session, rest, stretch, squash, weights, options.settings.pluginSettings());
+    host::Session session(options.settings.pluginDirectory);
+    Morpher morpher(session, rest, stretch.points, squash.points, weights, options.settings.pluginSettings());
     std::vector<MeshData> corrected;
     {
         Progress progress("morph", poseCount);

@@ -29,7 +29,7 @@ void runWeights(const WeightsOptions& options) {
         requireSameShape(rest, poses.back(), "pose", true);
     }
 
-    Session session(options.settings.pluginDirectory);
+    host::Session session(options.settings.pluginDirectory);
     WeightTool tool(session, rest, options.settings.pluginSettings());
     std::vector<std::vector<float>> weights;
     {

@@ -66,12 +66,31 @@ struct Plugin {
     bool valid() const { return index >= 0; }
 };
 
+// What a plug-in registered when it was entered.
+struct PluginInfo {
+    std::string path;
+    std::string name;         // fxModuleRegister's name
+    std::string description;  // the name buffer kestrinEntry filled
+    int32_t moduleClass = 0;
+    int32_t registerFlags = 0;
+    int32_t apiVersion = 0;   // kestrinAPI's answer
+    size_t messageClasses = 0;
+};
+
 // A plug-in's record on one object of the scene.
 struct Instance {
     Plugin plugin;
     HostHandle item = 0;
     bool valid() const { return plugin.valid() && item != 0; }
 };
+
+// The labels of Strainmark's check boxes and of the effect's popups.
+extern const char* const clampToggle;         // "Clamp"
+extern const char* const onlyPositiveToggle;  // "Only Positive"
+extern const char* const switchToggle;        // "Squash/Stretch switch"
+extern const char* const stretchObjectPopup;  // "Stretch object"
+extern const char* const squashObjectPopup;   // "Squash object"
+extern const char* const weightMapPopup;      // "Weight"
 
 class Session {
 public:
@@ -103,6 +122,7 @@ public:
     void loadProvider(const std::string& file);
     // What the plug-in registered as its name ("Strainmark", "Strainshaper").
     std::string pluginName(Plugin plugin) const;
+    PluginInfo pluginInfo(Plugin plugin) const;
 
     // Adds an object with its rest shape (also its first pose). Point indices
     // out of range are kept as given, as a host would.
@@ -145,6 +165,16 @@ public:
     void displace(const Instance& instance, const Point3* pose, Point3* out);
     std::vector<Point3> displace(const Instance& instance, const std::vector<Point3>& pose);
 
+    // The two plug-ins as a user sets them up, written once for every
+    // driver. addStrainmark: the weight tool loaded (once) and created on the
+    // object. addStrainshaper: the provider and the effect loaded (once) and
+    // the effect created on the object; then chooseTargets picks its stretch
+    // and squash objects and weight map (0 for none) in its panel and runs
+    // the setup pass, which captures the rest state.
+    Instance addStrainmark(HostHandle object);
+    Instance addStrainshaper(HostHandle object);
+    void chooseTargets(const Instance& effect, HostHandle stretch, HostHandle squash, HostHandle weightMap);
+
     // Saves the instance through its save message, with its channel values.
     SavedSettings save(const Instance& instance);
     // Loads settings into the instance through its load message, then sets
@@ -153,6 +183,9 @@ public:
     void load(const Instance& instance, const SavedSettings& settings);
 
 private:
+    // The test-facing door to the simulator behind a session (host/session_access.h).
+    friend Host& simulatorOf(Session& session);
+
     struct State;
     std::string pluginDirectory_;
     std::unique_ptr<State> state_;
