@@ -18,6 +18,7 @@ packages=(
   valgrind            # leak checks
   libjs-three         # three.js and its orbit controls, built into the shot page (.html)
   chromium            # the shot page's browser test (headless)
+  nodejs              # drives Chromium in that test (DevTools protocol)
 )
 
 missing=()

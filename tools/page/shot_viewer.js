@@ -151,7 +151,8 @@
   const scene = new THREE.Scene();
   scene.add(mesh);
 
-  // Framed on every frame's box, seen from the PNG's three-quarter view.
+  // Framed on every frame's box, seen from the front, a little from the
+  // right and above: a bend about the view axis shows both of its sides.
   const box = new THREE.Box3();
   for (const frame of shot.frames) {
     for (const entry of [frame.pose, frame.corrected]) {
@@ -165,11 +166,11 @@
   const centre = box.getCenter(new THREE.Vector3());
   const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1e-6);
   const camera = new THREE.PerspectiveCamera(35, 1, radius / 100, radius * 100);
-  const yaw = 35 * Math.PI / 180;
-  const pitch = 25 * Math.PI / 180;
+  const yaw = 15 * Math.PI / 180;
+  const pitch = 12 * Math.PI / 180;
   const direction = new THREE.Vector3(Math.sin(yaw) * Math.cos(pitch), Math.sin(pitch),
                                       Math.cos(yaw) * Math.cos(pitch));
-  camera.position.copy(centre).addScaledVector(direction, radius / Math.sin(17.5 * Math.PI / 180) * 1.05);
+  camera.position.copy(centre).addScaledVector(direction, radius / Math.sin(17.5 * Math.PI / 180) * 0.85);
   camera.lookAt(centre);
 
   const controls = new THREE.OrbitControls(camera, renderer.domElement);
