@@ -208,7 +208,9 @@
       for (let i = 0; i <= 10; ++i) stops.push(css(divergingColour(range * (1 - i / 5), range)));
       element('legend-title').textContent = 'weight';
       element('legend-high').textContent = 'stretch';
+      element('legend-high').style.color = css(stretchEnd);
       element('legend-low').textContent = 'squash';
+      element('legend-low').style.color = css(squashEnd);
       element('legend-top').textContent = rangeText(range);
       element('legend-middle').textContent = '0 rest';
       element('legend-bottom').textContent = rangeText(-range);
@@ -216,9 +218,11 @@
       for (let i = 0; i <= 10; ++i) stops.push(css(movedColour(shot.largestMove * (1 - i / 10))));
       element('legend-title').textContent = 'moved';
       element('legend-high').textContent = 'most';
+      element('legend-high').style.color = css(movedEnd);
       element('legend-low').textContent = 'still';
-      element('legend-top').textContent = floatText(f32(shot.largestMove));
-      element('legend-middle').textContent = floatText(f32(shot.largestMove / 2));
+      element('legend-low').style.color = '';
+      element('legend-top').textContent = String(Number(shot.largestMove.toPrecision(3)));
+      element('legend-middle').textContent = String(Number((shot.largestMove / 2).toPrecision(3)));
       element('legend-bottom').textContent = '0';
     }
     element('legend-bar').style.background = 'linear-gradient(to bottom, ' + stops.join(', ') + ')';
