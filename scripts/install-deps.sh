@@ -16,6 +16,9 @@ packages=(
   clang               # fuzzers (libFuzzer)
   libclang-rt-14-dev  # sanitizer and fuzzer runtimes for clang
   valgrind            # leak checks
+  libjs-three         # three.js and its orbit controls, built into the shot page (.html)
+  chromium            # the shot page's browser test (headless)
+  nodejs              # drives Chromium in that test (DevTools protocol)
 )
 
 missing=()

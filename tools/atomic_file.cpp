@@ -11,15 +11,13 @@
 #include "tool_error.h"
 
 namespace kestrin::tool {
-namespace {
-
-// ".NAME.tmp-PID" beside the output, so that two processes writing the
-// same file do not share one temporary.
 std::string temporaryNameFor(const std::string& path) {
     const std::filesystem::path target(path);
     const std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(getpid());
     return (target.parent_path() / name).string();
 }
+
+namespace {
 
 [[noreturn]] void failWriting(const std::string& path, const std::string& temporary, int error) {
     std::remove(temporary.c_str());

@@ -7,6 +7,10 @@
 
 namespace kestrin::tool {
 
+// The temporary name used for `path`: ".NAME.tmp-PID" beside it, so that two
+// processes writing the same file do not share one.
+std::string temporaryNameFor(const std::string& path);
+
 // Writes `bytes` to `path` through a temporary file and a rename. Throws
 // ToolError naming the path when the directory is missing, the disk is full
 // or the rename fails; the temporary file is removed on every failure.

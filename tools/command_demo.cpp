@@ -74,6 +74,7 @@ void runDemo(const DemoOptions& options) {
     ResultFiles weightFiles({file("weights_%04d.csv"), file("weights_%04d.ply"), file("weights_%04d.png")},
                             {OutputKind::csv, OutputKind::ply, OutputKind::png}, frameCount, true);
     ResultFiles meshFiles({file("corrected_%04d.obj")}, {OutputKind::obj}, frameCount, false);
+    ResultFiles page({file("shot.html")}, {OutputKind::html}, frameCount, false);
     std::printf("\nArm of %zu points and %zu faces, bent at the elbow; outputs in %s/\n",
                 rest.points.size(), rest.polygons.size(), options.outputDirectory.c_str());
     printWeightHeader(stdout, !corrected.empty());
@@ -83,14 +84,17 @@ void runDemo(const DemoOptions& options) {
         std::snprintf(label, sizeof label, "%d (%g deg)", frame + 1, frameAngles[frame]);
         if (corrected.empty()) {
             printWeightRow(stdout, label, summariseWeights(weights[frame]), nullptr);
+            page.writeWeights(frame + 1, poses[frame], weights[frame]);
             continue;
         }
         meshFiles.writeMesh(frame + 1, withPositions(rest, corrected[frame]));
+        page.writeMesh(frame + 1, withPositions(rest, corrected[frame]), &poses[frame], weights[frame]);
         const DisplacementSummary moved = summariseDisplacement(poses[frame].points, corrected[frame]);
         printWeightRow(stdout, label, summariseWeights(weights[frame]), &moved);
     }
     weightFiles.commit();
     meshFiles.commit();
+    page.commit();
 }
 
 }  // namespace
@@ -99,7 +103,8 @@ void addDemoCommand(CLI::App& app) {
     auto options = std::make_shared<DemoOptions>();
     CLI::App* command = app.add_subcommand(
         "demo", "Built-in example: a procedural arm bent at the elbow, its tension weights "
-                "(CSV, PLY, PNG) and corrected meshes, with a table per frame");
+                "(CSV, PLY, PNG), corrected meshes and the whole shot as a page (shot.html), "
+                "with a table per frame");
     command->add_option("--out", options->outputDirectory, "Output directory (default out/demo)")
         ->type_name("DIR");
     addPluginDirectoryOption(*command, options->settings);

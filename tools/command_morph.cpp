@@ -25,7 +25,7 @@ struct MorphOptions {
 
 void runMorph(const MorphOptions& options) {
     const int poseCount = static_cast<int>(options.poses.size());
-    ResultFiles results(options.outputs, {OutputKind::obj, OutputKind::ply}, poseCount,
+    ResultFiles results(options.outputs, {OutputKind::obj, OutputKind::ply, OutputKind::html}, poseCount,
                         options.settings.plyFormat == "binary");
     const MeshData rest = readObj(options.rest);
     std::vector<MeshData> poses;
@@ -52,7 +52,7 @@ void runMorph(const MorphOptions& options) {
     }
     std::printf("%-14s %10s %10s\n", "pose", "mean move", "max move");
     for (int i = 0; i < poseCount; ++i) {
-        results.writeMesh(i + 1, corrected[i]);
+        results.writeMesh(i + 1, corrected[i], &poses[i], weights.value_or(std::vector<float>()));
         const DisplacementSummary moved = summariseDisplacement(poses[i].points, corrected[i].points);
         std::printf("%-14d %10.4f %10.4f\n", i + 1, moved.mean, moved.largest);
     }
@@ -85,7 +85,8 @@ void addMorphCommand(CLI::App& app) {
         ->type_name("CSV");
     command->add_option("-o,--output", options->outputs,
                         "Corrected meshes: .obj (the input's vertex order and faces) or .ply; "
-                        "several poses number them unless the name holds a %04d field")
+                        "several poses number them unless the name holds a %04d field; .html "
+                        "shows every pose and its correction in one page for a browser")
         ->required()
         ->type_name("OUT");
     addSettingsOptions(*command, options->settings, false);

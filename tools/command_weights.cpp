@@ -20,7 +20,7 @@ struct WeightsOptions {
 
 void runWeights(const WeightsOptions& options) {
     const int poseCount = static_cast<int>(options.poses.size());
-    ResultFiles results(options.outputs, {OutputKind::csv, OutputKind::ply, OutputKind::png},
+    ResultFiles results(options.outputs, {OutputKind::csv, OutputKind::ply, OutputKind::png, OutputKind::html},
                         poseCount, options.settings.plyFormat == "binary");
     const MeshData rest = readObj(options.rest);
     std::vector<MeshData> poses;
@@ -63,8 +63,9 @@ void addWeightsCommand(CLI::App& app) {
         ->type_name("POSE");
     command->add_option("-o,--output", options->outputs,
                         "Outputs by extension: .csv (point,weight), .ply (posed mesh with weights "
-                        "and colours), .png (heat map); several poses number them (out_0001.csv) "
-                        "unless the name holds a %04d field")
+                        "and colours), .png (heat map), .html (every pose in one page to view in a "
+                        "browser); several poses number them (out_0001.csv) unless the name holds "
+                        "a %04d field")
         ->required()
         ->type_name("OUT");
     addSettingsOptions(*command, options->settings, true);

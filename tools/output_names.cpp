@@ -16,6 +16,7 @@ const char* extensionOf(OutputKind kind) {
         case OutputKind::ply: return ".ply";
         case OutputKind::png: return ".png";
         case OutputKind::obj: return ".obj";
+        case OutputKind::html: return ".html";
     }
     return "";
 }

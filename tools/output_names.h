@@ -8,7 +8,8 @@
 
 namespace kestrin::tool {
 
-enum class OutputKind { csv, ply, png, obj };
+// html: the whole shot in one page (formats/shot_page.h), never numbered.
+enum class OutputKind { csv, ply, png, obj, html };
 
 // The kind named by the path's extension (case-insensitive); throws ToolError
 // for any other extension, listing the allowed ones.

@@ -3,11 +3,13 @@
 #ifndef KESTRIN_TOOL_RESULT_FILES_H
 #define KESTRIN_TOOL_RESULT_FILES_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "mesh_data.h"
 #include "output_names.h"
+#include "shot_page.h"
 
 namespace kestrin::tool {
 
@@ -24,10 +26,12 @@ public:
     ResultFiles& operator=(const ResultFiles&) = delete;
 
     // Weights of pose `number` (1-based): .csv, .ply (posed mesh with
-    // weights and colours) and .png (heat map).
+    // weights and colours), .png (heat map) and .html (this pose's frame).
     void writeWeights(int number, const MeshData& posed, const std::vector<float>& weights);
-    // A corrected mesh of pose `number`: .obj or .ply.
-    void writeMesh(int number, const MeshData& corrected);
+    // A corrected mesh of pose `number`: .obj or .ply; for .html the pose,
+    // when given, and its weights (none: an empty list) make the frame.
+    void writeMesh(int number, const MeshData& corrected, const MeshData* pose = nullptr,
+                   const std::vector<float>& weights = {});
     // Moves every staged file into place. Nothing replaces an existing file
     // before the whole run has succeeded.
     void commit();
@@ -35,6 +39,10 @@ public:
 
 private:
     void write(const std::string& path, const std::string& bytes);
+    // The page of output `output`, started on the first frame; staged once
+    // the last pose's frame is in.
+    void addPageFrame(size_t output, int number, const MeshData& pose, const std::vector<float>& weights,
+                      const MeshData* corrected);
 
     std::vector<std::string> patterns_;
     std::vector<OutputKind> kinds_;
@@ -43,6 +51,7 @@ private:
     std::vector<std::string> written_;  // final names, in the order written
     std::vector<std::string> staged_;   // their temporary names, until commit()
     bool committed_ = false;
+    std::vector<std::unique_ptr<ShotPage>> pages_;  // per pattern; null but for .html
 };
 
 }  // namespace kestrin::tool

@@ -1,0 +1,253 @@
+// The shot page (kestrin ... -o shot.html): the writer's data layout, its
+// size, and the demo's page opened in headless Chromium, where what it
+// decodes, draws and shows must be the tool's own numbers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "obj_reader.h"
+#include "shot_page.h"
+#include "tool_error.h"
+#include "tool_runner.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_PNG
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace kestrin::test {
+namespace {
+
+using tool::ShotKind;
+using tool::ShotPage;
+
+// The JSON index the page carries after its data blocks.
+nlohmann::json pageIndex(const std::string& path) {
+    const std::string page = readText(path);
+    const std::string opening = "<script type=\"application/json\" id=\"kestrin-shot\">";
+    const size_t start = page.find(opening) + opening.size();
+    return nlohmann::json::parse(page.substr(start, page.find("</script>", start) - start));
+}
+
+std::vector<float> csvWeights(const std::string& path) {
+    std::vector<float> weights;
+    const std::string text = readText(path);
+    for (size_t line = text.find('\n'); line + 1 < text.size(); line = text.find('\n', line + 1)) {
+        weights.push_back(std::strtof(text.c_str() + text.find(',', line) + 1, nullptr));
+    }
+    return weights;
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+std::vector<Point3> ring(size_t count, double scale) {
+    std::vector<Point3> points(count);
+    for (size_t i = 0; i < count; ++i) {
+        points[i] = {scale * std::cos(i * 0.1), scale * std::sin(i * 0.1), 0.01 * static_cast<double>(i)};
+    }
+    return points;
+}
+
+// Positions are quantised unless a coordinate is not finite; equal weights in
+// consecutive frames share one block; a frame that does not fit the mesh is
+// refused; an unfinished page leaves no file.
+TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
+    ScratchDirectory scratch;
+    const std::string path = scratch.file("shot.html");
+    //   0---1
+    //   |   |   one quad, fan-split into two triangles
+    //   3---2
+    std::vector<Point3> withNan = ring(4, 1.0);
+    withNan[2].y = NAN;
+    const std::vector<float> weights = {0.5f, -0.25f, 0.0f, 1.5f};
+    {
+        ShotPage page(path, {{0, 1, 2, 3}}, 4, ShotKind::weights, 30.0);
+        page.addFrame(ring(4, 1.0), weights);
+        page.addFrame(withNan, weights);
+        page.addFrame(ring(4, 2.0), {});
+        EXPECT_THROW(page.addFrame(ring(3, 1.0), weights), tool::ToolError);
+        EXPECT_THROW(page.addFrame(ring(4, 1.0), weights, &withNan), tool::ToolError);
+        page.finish();
+    }
+    const nlohmann::json index = pageIndex(path);
+    EXPECT_EQ(index["kind"], "weights");
+    EXPECT_EQ(index["points"], 4);
+    EXPECT_EQ(index["triangles"]["count"], 2);
+    EXPECT_EQ(index["rate"], 30.0);
+    const nlohmann::json& frames = index["frames"];
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0]["pose"]["encoding"], "u16");
+    EXPECT_EQ(frames[1]["pose"]["encoding"], "f32");
+    EXPECT_EQ(frames[0]["weights"]["block"], frames[1]["weights"]["block"]);
+    EXPECT_EQ(frames[0]["weights"]["range"], 1.5);
+    EXPECT_TRUE(frames[2]["weights"].is_null());
+    EXPECT_EQ(frames[2]["pose"]["max"][0], 2.0);
+
+    {
+        ShotPage unfinished(scratch.file("unfinished.html"), {{0, 1, 2}}, 3, ShotKind::morph);
+        std::vector<Point3> corrected = ring(3, 1.5);
+        unfinished.addFrame(ring(3, 1.0), {}, &corrected);
+    }
+    EXPECT_EQ(scratch.entries(), std::vector<std::string>{"shot.html"});
+    EXPECT_THROW(ShotPage(scratch.file("bad.html"), {{0, 1, 7}}, 3, ShotKind::weights), tool::ToolError);
+}
+
+// A 250,000-point, 20-pose shot must stay under 100 MB: scaled up from a
+// page a fifth that size (two triangles a point, as a closed quad mesh has),
+// for weights and for a morph with a weight map (the same every frame).
+TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
+    ScratchDirectory scratch;
+    const size_t points = 50000;
+    std::vector<std::vector<int32_t>> quads;
+    for (int32_t i = 0; i + 3 < static_cast<int32_t>(points); ++i) quads.push_back({i, i + 1, i + 2, i + 3});
+    for (ShotKind kind : {ShotKind::weights, ShotKind::morph}) {
+        std::vector<uintmax_t> sizes;
+        for (int frames : {1, 3}) {
+            const std::string path = scratch.file("size.html");
+            ShotPage page(path, quads, points, kind);
+            std::vector<float> weights(points);
+            for (int f = 0; f < frames; ++f) {
+                for (size_t i = 0; i < points; ++i) {
+                    weights[i] = kind == ShotKind::weights ? std::sin(0.37f * i + f) : 0.5f;
+                }
+                const std::vector<Point3> pose = ring(points, 1.0 + f);
+                const std::vector<Point3> corrected = ring(points, 1.1 + f);
+                page.addFrame(pose, weights, kind == ShotKind::morph ? &corrected : nullptr);
+            }
+            page.finish();
+            sizes.push_back(std::filesystem::file_size(path));
+        }
+        const double perFrame = (sizes[1] - sizes[0]) / 2.0;
+        const double once = static_cast<double>(sizes[0]) - perFrame;  // faces and viewer
+        const double scale = 250000.0 / points;
+        EXPECT_LT(once * scale + perFrame * scale * 20, 100e6)
+            << "bytes per point per frame: " << perFrame / points;
+    }
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Pixels within `reach` of (x, y) whose colour passes `test`.
+template <typename Test>
+int pixelsNear(const unsigned char* image, int width, int height, double x, double y, int reach, Test test) {
+    int found = 0;
+    for (int py = std::max(0, int(y) - reach); py <= std::min(height - 1, int(y) + reach); ++py) {
+        for (int px = std::max(0, int(x) - reach); px <= std::min(width - 1, int(x) + reach); ++px) {
+            const unsigned char* p = image + (static_cast<size_t>(py) * width + px) * 3;
+            found += test(p[0], p[1], p[2]) ? 1 : 0;
+        }
+    }
+    return found;
+}
+
+bool reddish(int r, int g, int b) { return r > g + 30 && r > b + 25; }
+bool bluish(int r, int g, int b) { return b > r + 30 && b > g + 10; }
+
+TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
+    if (!std::filesystem::exists(KESTRIN_CHROMIUM)) GTEST_SKIP() << "no Chromium at " KESTRIN_CHROMIUM;
+    ScratchDirectory scratch;
+    const ToolRun demo = runTool({"demo", "--out", scratch.file("demo")});
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    const auto demoFile = [&](const char* pattern, int frame) {
+        char name[64];
+        std::snprintf(name, sizeof name, pattern, frame);
+        return scratch.file("demo/" + std::string(name));
+    };
+    const int frameCount = 5;
+    std::vector<std::vector<float>> weights;
+    for (int frame = 1; frame <= frameCount; ++frame) weights.push_back(csvWeights(demoFile("weights_%04d.csv", frame)));
+    const std::vector<float>& last = weights.back();
+    const int stretched = static_cast<int>(std::max_element(last.begin(), last.end()) - last.begin());
+    const int squashed = static_cast<int>(std::min_element(last.begin(), last.end()) - last.begin());
+
+    const std::string out = scratch.file("browser");
+    std::filesystem::create_directory(out);
+    const std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_PAGE_DRIVER) + " " +
+                                quoted(KESTRIN_CHROMIUM) + " " + quoted(scratch.file("demo/shot.html")) + " " +
+                                quoted(out) + " " + std::to_string(stretched) + " " + std::to_string(squashed);
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const nlohmann::json seen = nlohmann::json::parse(readText(out + "/results.json"));
+    EXPECT_EQ(seen["errors"], nlohmann::json::array());
+
+    // What the page decoded: weights bit for bit, positions within the
+    // quantisation's promise of a thousandth of the box.
+    const nlohmann::json& decoded = seen["decoded"];
+    ASSERT_EQ(decoded["kind"], "morph");
+    ASSERT_EQ(decoded["frames"].size(), static_cast<size_t>(frameCount));
+    for (int f = 0; f < frameCount; ++f) {
+        const nlohmann::json& frame = decoded["frames"][f];
+        ASSERT_EQ(frame["weights"].size(), last.size());
+        for (size_t i = 0; i < last.size(); ++i) {
+            ASSERT_TRUE(sameBits(frame["weights"][i].get<float>(), weights[f][i])) << "frame " << f + 1 << " point " << i;
+        }
+        for (const char* part : {"pose", "corrected"}) {
+            const tool::MeshData mesh = tool::readObj(
+                demoFile(std::string(part) == "pose" ? "arm_pose_%04d.obj" : "corrected_%04d.obj", f + 1));
+            double low[3] = {1e300, 1e300, 1e300}, high[3] = {-1e300, -1e300, -1e300};
+            for (const Point3& p : mesh.points) {
+                const double c[3] = {p.x, p.y, p.z};
+                for (int a = 0; a < 3; ++a) low[a] = std::min(low[a], c[a]), high[a] = std::max(high[a], c[a]);
+            }
+            const double tolerance = 1e-3 * std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
+            const nlohmann::json& values = frame[part];
+            ASSERT_EQ(values.size(), mesh.points.size() * 3);
+            for (size_t i = 0; i < mesh.points.size(); ++i) {
+                const double c[3] = {mesh.points[i].x, mesh.points[i].y, mesh.points[i].z};
+                for (int a = 0; a < 3; ++a) {
+                    ASSERT_NEAR(values[i * 3 + a].get<double>(), c[a], tolerance) << part << " " << f + 1 << " " << i;
+                }
+            }
+        }
+    }
+
+    // The slider moved the frame, and the point under the mouse reads as the
+    // CSV of the frame shown.
+    EXPECT_EQ(seen["last"]["frame"], "frame 5 / 5");
+    EXPECT_EQ(seen["before"]["frame"], "frame 4 / 5");
+    EXPECT_EQ(seen["first"]["frame"], "frame 1 / 5");
+    for (const auto& [state, frame] : {std::pair{"last", 5}, std::pair{"before", 4}}) {
+        const nlohmann::json& shown = seen[state];
+        ASSERT_TRUE(shown["point"].is_string()) << state << ": no point under the mouse";
+        const int point = std::stoi(shown["point"].get<std::string>());
+        EXPECT_TRUE(sameBits(std::strtof(shown["weight"].get<std::string>().c_str(), nullptr),
+                             weights[frame - 1][point]))
+            << state << ": point " << point << " shows " << shown["weight"];
+    }
+    EXPECT_GT(std::strtof(seen["last"]["weight"].get<std::string>().c_str(), nullptr), 0.05f)
+        << "the mouse was on the stretched side of the elbow";
+
+    // What it drew: the last frame red outside the elbow and blue inside; the
+    // first frame, at rest, neither.
+    int width = 0, height = 0, channels = 0;
+    unsigned char* lastImage = stbi_load((out + "/last.png").c_str(), &width, &height, &channels, 3);
+    ASSERT_NE(lastImage, nullptr);
+    const double sx = seen["stretchAt"]["x"], sy = seen["stretchAt"]["y"];
+    const double qx = seen["squashAt"]["x"], qy = seen["squashAt"]["y"];
+    // The two points lie on the outline, so much of each square is background
+    // or shaded dark.
+    EXPECT_GT(pixelsNear(lastImage, width, height, sx, sy, 12, reddish), 30);
+    EXPECT_EQ(pixelsNear(lastImage, width, height, sx, sy, 12, bluish), 0);
+    EXPECT_GT(pixelsNear(lastImage, width, height, qx, qy, 12, bluish), 30);
+    EXPECT_EQ(pixelsNear(lastImage, width, height, qx, qy, 12, reddish), 0);
+    stbi_image_free(lastImage);
+    unsigned char* firstImage = stbi_load((out + "/first.png").c_str(), &width, &height, &channels, 3);
+    ASSERT_NE(firstImage, nullptr);
+    // The mesh's area: left of the legend, between the readout and the controls.
+    const auto heat = [](int r, int g, int b) { return reddish(r, g, b) || bluish(r, g, b); };
+    EXPECT_EQ(pixelsNear(firstImage, width, height, 320, 260, 170, heat), 0);
+    stbi_image_free(firstImage);
+}
+
+}  // namespace
+}  // namespace kestrin::test

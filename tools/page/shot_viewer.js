@@ -1,0 +1,405 @@
+// The viewer inside a kestrin shot page: decodes the frames the tool wrote
+// into the page (layout in tools/formats/shot_page.h), draws the posed mesh as
+// a heat map with three.js, and lets the user orbit, scrub, play and point at
+// a point to read its weight. window.kestrinShot offers the decoded data and
+// the current state to scripts (the tool's browser test uses it).
+(function () {
+  'use strict';
+
+  // The tool's colour map (tools/colour_map.cpp): blue squash, white rest,
+  // red stretch; movement runs from white to purple.
+  const squashEnd = [33, 102, 172];
+  const stretchEnd = [178, 24, 43];
+  const movedEnd = [84, 39, 143];
+  const grey = [128, 128, 128];
+
+  const shot = JSON.parse(document.getElementById('kestrin-shot').textContent);
+  const pointCount = shot.points;
+  const frameCount = shot.frames.length;
+  const isMorph = shot.kind === 'morph';
+  const anyWeights = shot.frames.some((frame) => frame.weights !== null);
+
+  const element = (id) => document.getElementById(id);
+  const slider = element('frame');
+  const frameLabel = element('frame-label');
+  const playButton = element('play');
+  const correctedBox = element('corrected');
+  const colouringMenu = element('colouring');
+  const readout = element('readout');
+
+  // ---- decoding ---------------------------------------------------------
+
+  function blockBytes(id) {
+    const binary = atob(document.getElementById(id).textContent);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  // The same arithmetic as the writer's check, in double, then float32.
+  function decodePositions(entry) {
+    const bytes = blockBytes(entry.block);
+    if (entry.encoding === 'f32') return new Float32Array(bytes.buffer, 0, pointCount * 3);
+    const codes = new Uint16Array(bytes.buffer, 0, pointCount * 3);
+    const out = new Float32Array(pointCount * 3);
+    for (let axis = 0; axis < 3; ++axis) {
+      const low = entry.min[axis];
+      const step = (entry.max[axis] - low) / 65535;
+      for (let i = axis; i < out.length; i += 3) out[i] = low + codes[i] * step;
+    }
+    return out;
+  }
+
+  const decoded = new Map();  // block id -> typed array; frames may share weights
+  function cached(id, decode) {
+    if (!decoded.has(id)) decoded.set(id, decode());
+    return decoded.get(id);
+  }
+  const pose = (f) => cached(shot.frames[f].pose.block, () => decodePositions(shot.frames[f].pose));
+  const corrected = (f) => isMorph
+    ? cached(shot.frames[f].corrected.block, () => decodePositions(shot.frames[f].corrected))
+    : null;
+  const weights = (f) => {
+    const entry = shot.frames[f].weights;
+    return entry === null ? null : cached(entry.block, () => new Float32Array(blockBytes(entry.block).buffer));
+  };
+  const triangles = new Uint32Array(blockBytes(shot.triangles.block).buffer);
+
+  // ---- colours ----------------------------------------------------------
+
+  const f32 = Math.fround;
+  function mix(from, to, amount) {
+    return Math.round(f32(from + f32(f32(to - from) * amount)));
+  }
+  function divergingColour(weight, range) {
+    if (Number.isNaN(weight)) return grey;
+    let amount = range > 0 ? f32(weight / range) : 0;
+    amount = Math.max(-1, Math.min(1, amount));
+    const end = amount < 0 ? squashEnd : stretchEnd;
+    const reach = Math.abs(amount);
+    return [mix(255, end[0], reach), mix(255, end[1], reach), mix(255, end[2], reach)];
+  }
+  function movedColour(length) {
+    const amount = shot.largestMove > 0 ? Math.min(1, length / shot.largestMove) : 0;
+    return [mix(255, movedEnd[0], amount), mix(255, movedEnd[1], amount), mix(255, movedEnd[2], amount)];
+  }
+  const css = (rgb) => 'rgb(' + rgb.join(',') + ')';
+
+  // The shortest text that reads back as the same float32, as the CSV's.
+  function floatText(value) {
+    if (!Number.isFinite(value)) return String(value);
+    for (let digits = 1; digits <= 9; ++digits) {
+      const text = value.toPrecision(digits);
+      if (f32(Number(text)) === value) return String(Number(text));
+    }
+    return String(value);
+  }
+  function rangeText(value) {
+    return value === 0 ? '0' : (value > 0 ? '+' : '') + String(Number(value.toPrecision(3)));
+  }
+
+  // ---- scene ------------------------------------------------------------
+
+  const state = { frame: 0, showCorrected: false, colouring: anyWeights ? 'weight' : 'moved',
+                  pointer: null, picked: -1, playing: false, playStart: 0, playFrom: 0 };
+
+  let renderer;
+  try {
+    renderer = new THREE.WebGLRenderer({ antialias: true });
+  } catch (failure) {
+    const message = element('message');
+    message.textContent = 'This browser could not start WebGL, which the viewer needs: ' + failure.message;
+    message.style.display = 'block';
+    window.kestrinShot = { ready: false, error: String(failure.message) };
+    return;
+  }
+  renderer.setPixelRatio(window.devicePixelRatio || 1);
+  renderer.setClearColor(0xececec);
+  element('view').appendChild(renderer.domElement);
+
+  const positionAttribute = new THREE.BufferAttribute(new Float32Array(pointCount * 3), 3);
+  const heatAttribute = new THREE.BufferAttribute(new Float32Array(pointCount * 3), 3);
+  const geometry = new THREE.BufferGeometry();
+  geometry.setIndex(new THREE.BufferAttribute(triangles, 1));
+  geometry.setAttribute('position', positionAttribute);
+  geometry.setAttribute('heat', heatAttribute);
+
+  // Shaded as the tool's PNG: two-sided, 0.35 ambient + 0.65 |n . light|,
+  // the light fixed to the view.
+  const material = new THREE.ShaderMaterial({
+    uniforms: { light: { value: new THREE.Vector3(-0.4, 0.6, 1.0).normalize() } },
+    vertexShader: [
+      'attribute vec3 heat;',
+      'varying vec3 vHeat;',
+      'varying vec3 vNormal;',
+      'void main() {',
+      '  vHeat = heat;',
+      '  vNormal = normalMatrix * normal;',
+      '  gl_Position = projectionMatrix * modelViewMatrix * vec4(position, 1.0);',
+      '}'].join('\n'),
+    fragmentShader: [
+      'uniform vec3 light;',
+      'varying vec3 vHeat;',
+      'varying vec3 vNormal;',
+      'void main() {',
+      '  float lit = length(vNormal) > 0.0 ? abs(dot(normalize(vNormal), light)) : 0.0;',
+      '  gl_FragColor = vec4(vHeat * (0.35 + 0.65 * lit), 1.0);',
+      '}'].join('\n'),
+    side: THREE.DoubleSide,
+  });
+  const mesh = new THREE.Mesh(geometry, material);
+  const scene = new THREE.Scene();
+  scene.add(mesh);
+
+  // Framed on every frame's box, seen from the front, a little from the
+  // right and above: a bend about the view axis shows both of its sides.
+  const box = new THREE.Box3();
+  for (const frame of shot.frames) {
+    for (const entry of [frame.pose, frame.corrected]) {
+      if (entry && entry.min.every(Number.isFinite) && entry.max.every(Number.isFinite)) {
+        box.expandByPoint(new THREE.Vector3().fromArray(entry.min));
+        box.expandByPoint(new THREE.Vector3().fromArray(entry.max));
+      }
+    }
+  }
+  if (box.isEmpty()) box.set(new THREE.Vector3(-1, -1, -1), new THREE.Vector3(1, 1, 1));
+  const centre = box.getCenter(new THREE.Vector3());
+  const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1e-6);
+  const camera = new THREE.PerspectiveCamera(35, 1, radius / 100, radius * 100);
+  const yaw = 15 * Math.PI / 180;
+  const pitch = 12 * Math.PI / 180;
+  const direction = new THREE.Vector3(Math.sin(yaw) * Math.cos(pitch), Math.sin(pitch),
+                                      Math.cos(yaw) * Math.cos(pitch));
+  camera.position.copy(centre).addScaledVector(direction, radius / Math.sin(17.5 * Math.PI / 180) * 0.85);
+  camera.lookAt(centre);
+
+  const controls = new THREE.OrbitControls(camera, renderer.domElement);
+  controls.target.copy(centre);
+  controls.screenSpacePanning = true;
+  controls.update();
+
+  const marker = new THREE.Mesh(new THREE.SphereBufferGeometry(radius * 0.012, 12, 8),
+                                new THREE.MeshBasicMaterial({ color: 0x202020, depthTest: false }));
+  marker.renderOrder = 1;
+  marker.visible = false;
+  scene.add(marker);
+
+  // ---- frames -----------------------------------------------------------
+
+  function shownPositions() {
+    return state.showCorrected && isMorph ? corrected(state.frame) : pose(state.frame);
+  }
+
+  function movedLength(f, point) {
+    const from = pose(f);
+    const to = corrected(f);
+    const i = point * 3;
+    return Math.hypot(to[i] - from[i], to[i + 1] - from[i + 1], to[i + 2] - from[i + 2]);
+  }
+
+  function colourBy() {
+    return state.colouring === 'weight' && weights(state.frame) !== null ? 'weight' : 'moved';
+  }
+
+  function updateLegend() {
+    const stops = [];
+    if (colourBy() === 'weight') {
+      const range = shot.frames[state.frame].weights.range;
+      for (let i = 0; i <= 10; ++i) stops.push(css(divergingColour(range * (1 - i / 5), range)));
+      element('legend-title').textContent = 'weight';
+      element('legend-high').textContent = 'stretch';
+      element('legend-high').style.color = css(stretchEnd);
+      element('legend-low').textContent = 'squash';
+      element('legend-low').style.color = css(squashEnd);
+      element('legend-top').textContent = rangeText(range);
+      element('legend-middle').textContent = '0 rest';
+      element('legend-bottom').textContent = rangeText(-range);
+    } else {
+      for (let i = 0; i <= 10; ++i) stops.push(css(movedColour(shot.largestMove * (1 - i / 10))));
+      element('legend-title').textContent = 'moved';
+      element('legend-high').textContent = 'most';
+      element('legend-high').style.color = css(movedEnd);
+      element('legend-low').textContent = 'still';
+      element('legend-low').style.color = '';
+      element('legend-top').textContent = String(Number(shot.largestMove.toPrecision(3)));
+      element('legend-middle').textContent = String(Number((shot.largestMove / 2).toPrecision(3)));
+      element('legend-bottom').textContent = '0';
+    }
+    element('legend-bar').style.background = 'linear-gradient(to bottom, ' + stops.join(', ') + ')';
+  }
+
+  function showFrame(f) {
+    state.frame = Math.max(0, Math.min(frameCount - 1, f));
+    positionAttribute.array.set(shownPositions());
+    positionAttribute.needsUpdate = true;
+    const heat = heatAttribute.array;
+    if (colourBy() === 'weight') {
+      const values = weights(state.frame);
+      const range = shot.frames[state.frame].weights.range;
+      for (let i = 0; i < pointCount; ++i) {
+        const rgb = divergingColour(values[i], range);
+        heat[i * 3] = rgb[0] / 255;
+        heat[i * 3 + 1] = rgb[1] / 255;
+        heat[i * 3 + 2] = rgb[2] / 255;
+      }
+    } else {
+      for (let i = 0; i < pointCount; ++i) {
+        const rgb = isMorph ? movedColour(movedLength(state.frame, i)) : [255, 255, 255];
+        heat[i * 3] = rgb[0] / 255;
+        heat[i * 3 + 1] = rgb[1] / 255;
+        heat[i * 3 + 2] = rgb[2] / 255;
+      }
+    }
+    heatAttribute.needsUpdate = true;
+    geometry.computeVertexNormals();
+    geometry.computeBoundingSphere();
+    geometry.computeBoundingBox();
+    slider.value = String(state.frame);
+    frameLabel.textContent = 'frame ' + (state.frame + 1) + ' / ' + frameCount;
+    updateLegend();
+    state.needsPick = true;
+    requestRender();
+  }
+
+  // ---- the point under the cursor ---------------------------------------
+
+  const raycaster = new THREE.Raycaster();
+
+  function pick() {
+    state.picked = -1;
+    if (state.pointer !== null) {
+      const canvas = renderer.domElement.getBoundingClientRect();
+      const ndc = new THREE.Vector2(state.pointer.x / canvas.width * 2 - 1,
+                                    1 - state.pointer.y / canvas.height * 2);
+      raycaster.setFromCamera(ndc, camera);
+      const hit = raycaster.intersectObject(mesh)[0];
+      if (hit) {
+        const positions = positionAttribute.array;
+        let nearest = Infinity;
+        for (const corner of [hit.face.a, hit.face.b, hit.face.c]) {
+          const distance = hit.point.distanceToSquared(new THREE.Vector3().fromArray(positions, corner * 3));
+          if (distance < nearest) {
+            nearest = distance;
+            state.picked = corner;
+          }
+        }
+      }
+    }
+    const point = state.picked;
+    marker.visible = point >= 0;
+    if (point < 0) {
+      readout.innerHTML = 'Point under the cursor: none';
+      return;
+    }
+    marker.position.fromArray(positionAttribute.array, point * 3);
+    const values = weights(state.frame);
+    let html = 'point <span id="readout-point">' + point + '</span><br>weight <span id="readout-weight">' +
+               (values === null ? '-' : floatText(values[point])) + '</span>';
+    if (isMorph) html += '<br>moved <span id="readout-moved">' + floatText(f32(movedLength(state.frame, point))) + '</span>';
+    readout.innerHTML = html;
+  }
+
+  renderer.domElement.addEventListener('mousemove', (event) => {
+    const canvas = renderer.domElement.getBoundingClientRect();
+    state.pointer = { x: event.clientX - canvas.left, y: event.clientY - canvas.top };
+    state.needsPick = true;
+    requestRender();
+  });
+  renderer.domElement.addEventListener('mouseleave', () => {
+    state.pointer = null;
+    state.needsPick = true;
+    requestRender();
+  });
+
+  // ---- playback and drawing ---------------------------------------------
+
+  let renderQueued = false;
+  function requestRender() {
+    if (renderQueued) return;
+    renderQueued = true;
+    requestAnimationFrame(draw);
+  }
+
+  function draw(now) {
+    renderQueued = false;
+    if (state.playing) {
+      const frame = (state.playFrom + Math.floor((now - state.playStart) * shot.rate / 1000)) % frameCount;
+      if (frame !== state.frame) showFrame(frame);
+      requestRender();
+    }
+    if (state.needsPick) {
+      state.needsPick = false;
+      pick();
+    }
+    renderer.render(scene, camera);
+  }
+
+  function setPlaying(playing) {
+    state.playing = playing && frameCount > 1;
+    state.playStart = performance.now();
+    state.playFrom = state.frame;
+    playButton.textContent = state.playing ? 'Pause' : 'Play';
+    requestRender();
+  }
+
+  function resize() {
+    renderer.setSize(window.innerWidth, window.innerHeight);
+    camera.aspect = window.innerWidth / Math.max(1, window.innerHeight);
+    camera.updateProjectionMatrix();
+    requestRender();
+  }
+
+  slider.max = String(frameCount - 1);
+  slider.addEventListener('input', () => {
+    setPlaying(false);
+    showFrame(Number(slider.value));
+  });
+  playButton.addEventListener('click', () => setPlaying(!state.playing));
+  window.addEventListener('keydown', (event) => {
+    if (event.code === 'Space' && event.target.tagName !== 'INPUT') {
+      event.preventDefault();
+      setPlaying(!state.playing);
+    }
+  });
+  if (isMorph) {
+    document.body.classList.add('morph');
+    colouringMenu.querySelector('option[value="weight"]').disabled = !anyWeights;
+    colouringMenu.value = state.colouring;
+    correctedBox.addEventListener('change', () => {
+      state.showCorrected = correctedBox.checked;
+      showFrame(state.frame);
+    });
+    colouringMenu.addEventListener('change', () => {
+      state.colouring = colouringMenu.value;
+      showFrame(state.frame);
+    });
+  }
+  controls.addEventListener('change', () => {
+    state.needsPick = true;
+    requestRender();
+  });
+  window.addEventListener('resize', resize);
+  document.title = 'kestrin ' + shot.kind + ' shot: ' + frameCount + ' frames, ' + pointCount + ' points';
+
+  window.kestrinShot = {
+    ready: false,
+    index: shot,
+    frame: () => state.frame,
+    pose,
+    corrected,
+    weights,
+    // Where point `point` of the shown frame is drawn, in CSS pixels from the
+    // page's top left corner.
+    screenPosition(point) {
+      const p = new THREE.Vector3().fromArray(positionAttribute.array, point * 3).project(camera);
+      const canvas = renderer.domElement.getBoundingClientRect();
+      return { x: canvas.left + (p.x + 1) / 2 * canvas.width, y: canvas.top + (1 - p.y) / 2 * canvas.height };
+    },
+  };
+
+  resize();
+  showFrame(0);
+  requestAnimationFrame(() => {
+    window.kestrinShot.ready = true;
+  });
+})();
