@@ -27,7 +27,9 @@ demo: build
 test64: build
 	ctest --preset x64 -j $(JOBS)
 
+# Where the kernel cannot run 32-bit programs, they run through qemu-user.
 test32: build32
+	bash scripts/enable-32bit-exec.sh
 	ctest --preset x86 -j $(JOBS)
 
 # The whole suite again under AddressSanitizer, UndefinedBehaviorSanitizer
