@@ -6,30 +6,15 @@
 
 #include <stdint.h>
 
+// The classes and sub-kinds themselves are listed in messages.def.
 enum : uint32_t {
-    MSG_EFFECT = 10,
-    MSG_OBJECT = 11,
-    MSG_WEIGHT_TOOL = 23,
-    MSG_INTERFACE = 29,
-    MSG_DISPLAY = 30,
-    MSG_LINK = 31,
+#define MESSAGE_CLASS(name, value) name = value,
+#include "messages.def"
 };
 
 enum : uint64_t {
-    EFFECT_SETUP = 4,
-    EFFECT_DISPLACE = 4096,
-
-    OBJ_CREATE = 1,
-    OBJ_DESTROY = 4,
-    OBJ_LOAD = 2048,
-    OBJ_SAVE = 4096,
-    // Declared with the object messages by both plug-ins, never acted on.
-    OBJ_DECLARED_ONLY = 0x10000000,
-
-    WEIGHT_COMPUTE = 1,
-    INTERFACE_BUILD = 1,
-    DISPLAY_SETUP = 256,
-    LINK_FUNCTIONS = 2,
+#define MESSAGE_SUB_KIND(messageClass, name, value) name = value,
+#include "messages.def"
 };
 
 enum : uint64_t {
