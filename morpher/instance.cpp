@@ -27,22 +27,22 @@ void createInstance(HostHandle item) {
     setupTensionChannels(item, fields);
 }
 
-void releaseNeighbourLists(MorpherInstance* record) {
-    if (record->neighbourLists == nullptr) return;
-    for (int32_t i = 0; i < record->pointCount; ++i) free(record->neighbourLists[i]);
-    free(record->neighbourLists);
-    record->neighbourLists = nullptr;
+void releaseCapture(MorpherInstance* record) {
+    releaseRestState(&record->rest);
+    free(record->squashDeltas);
+    free(record->stretchDeltas);
+    free(record->tensions);
+    record->squashDeltas = nullptr;
+    record->stretchDeltas = nullptr;
+    record->tensions = nullptr;
+    record->tangentSpace = nullptr;
+    record->captured = 0;
 }
 
 void destroyInstance(HostHandle item) {
     MorpherInstance* record = findInstance(item);
     if (record == nullptr) return;
-    releaseNeighbourLists(record);
-    free(record->neighbourCounts);
-    free(record->restLengths);
-    free(record->squashDeltas);
-    free(record->stretchDeltas);
-    free(record->tensions);
+    releaseCapture(record);
     free(record);
     fxObjectSetTypeData(item, nullptr, 0);
 }

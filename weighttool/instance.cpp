@@ -3,25 +3,13 @@
 #include <stdlib.h>
 
 #include "host_api.h"
+#include "rest_state.h"
 #include "tension_channels.h"
 
 void resetWeightTool(WeightToolInstance* tool) {
     tool->exponent = 0.0;
     tool->captured = 0;
     tool->clampValues = 1;
-}
-
-void freeRestState(WeightToolInstance* tool) {
-    if (tool->neighbourLists != nullptr) {
-        for (int32_t i = 0; i < tool->pointCount; ++i) free(tool->neighbourLists[i]);
-        free(tool->neighbourLists);
-    }
-    free(tool->neighbourCounts);
-    free(tool->restLengths);
-    tool->neighbourLists = nullptr;
-    tool->neighbourCounts = nullptr;
-    tool->restLengths = nullptr;
-    tool->pointCount = 0;
 }
 
 WeightToolInstance* findWeightTool(HostHandle item) {
@@ -45,7 +33,7 @@ void createWeightTool(HostHandle item) {
 void destroyWeightTool(HostHandle item) {
     WeightToolInstance* tool = findWeightTool(item);
     if (tool == nullptr) return;
-    freeRestState(tool);
+    releaseRestState(&tool->rest);
     free(tool);
     fxObjectSetTypeData(item, nullptr, 0);
 }
