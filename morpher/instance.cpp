@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include "host_api.h"
-#include "tension_channels.h"
 
 MorpherInstance* findInstance(HostHandle item) {
     return static_cast<MorpherInstance*>(fxObjectGetTypeData(item, 0));
@@ -14,16 +13,22 @@ void resetInstance(MorpherInstance* record) {
     record->captured = 0;
 }
 
+void channelFields(MorpherInstance* record, double* r_fields[TENSION_CHANNEL_COUNT]) {
+    r_fields[0] = &record->exponent;
+    r_fields[1] = &record->preMultiplier;
+    r_fields[2] = &record->postMultiplier;
+    r_fields[3] = &record->stretchMultiplier;
+    r_fields[4] = &record->squashMultiplier;
+}
+
 void createInstance(HostHandle item) {
     MorpherInstance* record = static_cast<MorpherInstance*>(calloc(1, sizeof(MorpherInstance)));
     if (record == nullptr) return;
     resetInstance(record);
     fxObjectSetTypeData(item, record, 0);
 
-    double* const fields[TENSION_CHANNEL_COUNT] = {
-        &record->exponent,          &record->preMultiplier,    &record->postMultiplier,
-        &record->stretchMultiplier, &record->squashMultiplier,
-    };
+    double* fields[TENSION_CHANNEL_COUNT];
+    channelFields(record, fields);
     setupTensionChannels(item, fields);
 }
 

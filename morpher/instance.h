@@ -7,6 +7,7 @@
 
 #include "kestrin_types.h"
 #include "rest_state.h"
+#include "tension_channels.h"
 
 // The field order is part of the record's identity: the host writes the five
 // channel values straight into the first five fields.
@@ -35,6 +36,9 @@ MorpherInstance* findInstance(HostHandle item);
 
 // Sets exponent to 0.0 and captured to 0; nothing else.
 void resetInstance(MorpherInstance* record);
+
+// The record's five channel-bound fields, in channel order, into r_fields.
+void channelFields(MorpherInstance* record, double* r_fields[TENSION_CHANNEL_COUNT]);
 
 // Attaches a new record with the default settings to item and creates and
 // binds its five channels. Without memory the item gets no record.

@@ -4,12 +4,19 @@
 
 #include "host_api.h"
 #include "rest_state.h"
-#include "tension_channels.h"
 
 void resetWeightTool(WeightToolInstance* tool) {
     tool->exponent = 0.0;
     tool->captured = 0;
     tool->clampValues = 1;
+}
+
+void weightToolChannelFields(WeightToolInstance* tool, double* r_fields[TENSION_CHANNEL_COUNT]) {
+    r_fields[0] = &tool->exponent;
+    r_fields[1] = &tool->preMultiplier;
+    r_fields[2] = &tool->postMultiplier;
+    r_fields[3] = &tool->stretchMultiplier;
+    r_fields[4] = &tool->squashMultiplier;
 }
 
 WeightToolInstance* findWeightTool(HostHandle item) {
@@ -23,10 +30,8 @@ void createWeightTool(HostHandle item) {
     resetWeightTool(tool);
     fxObjectSetTypeData(item, tool, 0);
 
-    double* const fields[TENSION_CHANNEL_COUNT] = {
-        &tool->exponent,          &tool->preMultiplier,    &tool->postMultiplier,
-        &tool->stretchMultiplier, &tool->squashMultiplier,
-    };
+    double* fields[TENSION_CHANNEL_COUNT];
+    weightToolChannelFields(tool, fields);
     setupTensionChannels(item, fields);
 }
 

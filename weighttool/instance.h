@@ -7,6 +7,7 @@
 
 #include "kestrin_types.h"
 #include "rest_state.h"
+#include "tension_channels.h"
 
 // One per item carrying the weight tool, attached to the item as its type
 // data. The five doubles are channel-linked: the host writes the channels'
@@ -34,6 +35,9 @@ typedef struct WeightToolInstance {
 
 // Sets exponent 0.0, captured 0 and clampValues 1; touches nothing else.
 void resetWeightTool(WeightToolInstance* tool);
+
+// The record's five channel-linked fields, in channel order, into r_fields.
+void weightToolChannelFields(WeightToolInstance* tool, double* r_fields[TENSION_CHANNEL_COUNT]);
 
 // OBJ_CREATE: attaches a new record with its defaults to the item and makes
 // and links its five channels. Without memory the item gets no record.
