@@ -5,7 +5,19 @@
 namespace {
 
 const char* const channelNames[TENSION_CHANNEL_COUNT] = {
-    "Exponent", "Pre Multiplier", "Post Multiplier", "Stretch Multi", "Squash Multi",
+#define TENSION_CHANNEL(name, value, savedKey, option) name,
+#include "tension_channels.def"
+};
+
+const double channelDefaults[TENSION_CHANNEL_COUNT] = {
+#define TENSION_CHANNEL(name, value, savedKey, option) value,
+#include "tension_channels.def"
+};
+
+// Keys of the plug-ins' saved blocks; null for a channel the block leaves out.
+const char* const savedKeys[TENSION_CHANNEL_COUNT] = {
+#define TENSION_CHANNEL(name, value, savedKey, option) savedKey,
+#include "tension_channels.def"
 };
 
 // The channel type and the link kind the host knows these channels by.
@@ -15,12 +27,23 @@ const int32_t LINK_KIND = 2;
 }  // namespace
 
 void setupTensionChannels(HostHandle item, double* const fields[TENSION_CHANNEL_COUNT]) {
-    *fields[0] = 0.2;
-    for (int32_t i = 1; i < TENSION_CHANNEL_COUNT; ++i) *fields[i] = 0.5;
+    for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) *fields[i] = channelDefaults[i];
     for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) {
         fxChannelSetup(item, channelNames[i], i, CHANNEL_TYPE, *fields[i], 0.0, 0.0, 0);
     }
     for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) {
         fxChannelDataLink(item, i, LINK_KIND, fields[i], 0);
+    }
+}
+
+void saveTensionChannels(FormatBlock block, double* const fields[TENSION_CHANNEL_COUNT]) {
+    for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) {
+        if (savedKeys[i] != nullptr) fxArgSaveDouble(block, savedKeys[i], *fields[i], 0);
+    }
+}
+
+void loadTensionChannels(FormatBlock block, double* const fields[TENSION_CHANNEL_COUNT]) {
+    for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) {
+        if (savedKeys[i] != nullptr) fxArgLoadDouble(block, savedKeys[i], fields[i]);
     }
 }

@@ -136,11 +136,13 @@ size_t filterByHash(int32_t* entries, size_t count) {
 
 }  // namespace
 
-int32_t* collectNeighbours(HostHandle mesh, int32_t pointIndex, int32_t* neighbourCount) {
+int32_t collectNeighbours(HostHandle mesh, int32_t pointIndex, int32_t** r_neighbours,
+                          int32_t* r_count) {
+    *r_neighbours = nullptr;
     int32_t scratch = 0;
     int32_t polygonCount = 0;
     fxMeshPointPolys(mesh, pointIndex, &scratch, 1, &polygonCount, 0);
-    if (polygonCount <= 0) return nullptr;
+    if (polygonCount <= 0) return NEIGHBOURS_COLLECTED;
 
     // Zero-filled like a heap list, in case the host writes fewer entries
     // than it counted.
@@ -148,7 +150,7 @@ int32_t* collectNeighbours(HostHandle mesh, int32_t pointIndex, int32_t* neighbo
     int32_t* polygons = localPolygons;
     if (polygonCount > LOCAL_POLYGONS) {
         polygons = static_cast<int32_t*>(calloc(polygonCount, sizeof(int32_t)));
-        if (polygons == nullptr) return nullptr;
+        if (polygons == nullptr) return NEIGHBOURS_OUT_OF_MEMORY;
     } else {
         for (int32_t k = 0; k < polygonCount; ++k) localPolygons[k] = 0;
     }
@@ -167,20 +169,26 @@ int32_t* collectNeighbours(HostHandle mesh, int32_t pointIndex, int32_t* neighbo
     const int32_t collected = pairs.entries != nullptr &&
                               collectPairs(mesh, pointIndex, polygons, polygonCount, &pairs);
     if (polygons != localPolygons) free(polygons);
-    if (!collected || pairs.count == 0) {
+    if (!collected) {
         if (pairs.entries != nullptr) releasePairs(&pairs);
-        return nullptr;
+        return NEIGHBOURS_OUT_OF_MEMORY;
+    }
+    if (pairs.count == 0) {
+        releasePairs(&pairs);
+        return NEIGHBOURS_COLLECTED;
     }
 
+    // Both filters keep at least the first entry, so a distinct count of 0
+    // can only mean that the hash set could not be allocated.
     const size_t unique = pairs.count <= SCAN_FILTER_LIMIT
                               ? filterByScan(pairs.entries, pairs.count)
                               : filterByHash(pairs.entries, pairs.count);
     int32_t* result = nullptr;
     if (unique > 0) result = static_cast<int32_t*>(calloc(unique, sizeof(int32_t)));
-    if (result != nullptr) {
-        memcpy(result, pairs.entries, unique * sizeof(int32_t));
-        *neighbourCount = static_cast<int32_t>(unique);
-    }
+    if (result != nullptr) memcpy(result, pairs.entries, unique * sizeof(int32_t));
     releasePairs(&pairs);
-    return result;
+    if (result == nullptr) return NEIGHBOURS_OUT_OF_MEMORY;
+    *r_neighbours = result;
+    *r_count = static_cast<int32_t>(unique);
+    return NEIGHBOURS_COLLECTED;
 }

@@ -2,11 +2,10 @@
 
 #include <stdlib.h>
 
-#include "edge_length.h"
 #include "frame.h"
 #include "host_api.h"
 #include "instance.h"
-#include "neighbours.h"
+#include "rest_state.h"
 #include "tangent_api.h"
 
 namespace {
@@ -24,33 +23,13 @@ bool providerPresent(void) {
            useful_TangentSpaceCalculate != nullptr && useful_TangentGetMatrix != nullptr;
 }
 
-// Neighbour lists and rest lengths of the mesh's n points, on base positions.
-bool captureNeighbourhoods(MorpherInstance* record, HostHandle mesh, int32_t n) {
-    releaseNeighbourLists(record);
-    record->pointCount = n;
-    record->neighbourCounts =
-        static_cast<int32_t*>(replaceArray(record->neighbourCounts, n, sizeof(int32_t)));
-    record->neighbourLists = static_cast<int32_t**>(replaceArray(nullptr, n, sizeof(int32_t*)));
-    if (record->neighbourCounts == nullptr || record->neighbourLists == nullptr) return false;
-    for (int32_t i = 0; i < n; ++i) {
-        record->neighbourLists[i] = collectNeighbours(mesh, i, &record->neighbourCounts[i]);
-    }
-    record->restLengths = static_cast<double*>(replaceArray(record->restLengths, n, sizeof(double)));
-    if (record->restLengths == nullptr) return false;
-    for (int32_t i = 0; i < n; ++i) {
-        record->restLengths[i] = meanEdgeLength(mesh, i, record->neighbourLists[i],
-                                                record->neighbourCounts[i], 0);
-    }
-    return true;
-}
-
 // Offsets from each rest point to the target's point of the same number, in
 // the point's tangent frame. A point the target lacks gets a zero offset.
 void captureOffsets(const MorpherInstance* record, HostHandle mesh, HostHandle target,
                     Point3* deltas) {
     int32_t targetPoints = 0;
     fxMeshNumPoints(target, &targetPoints, 0);
-    for (int32_t i = 0; i < record->pointCount; ++i) {
+    for (int32_t i = 0; i < record->rest.pointCount; ++i) {
         double m[TANGENT_MATRIX_SIZE];
         clearFrame(m);
         useful_TangentGetMatrix(record->tangentSpace, i, m);
@@ -61,6 +40,33 @@ void captureOffsets(const MorpherInstance* record, HostHandle mesh, HostHandle t
         const Point3 d = {t.x - p.x, t.y - p.y, t.z - p.z};
         deltas[i] = intoFrame(m, d);
     }
+}
+
+// The capture of the mesh's n points: neighbourhoods and rest lengths, the
+// tension buffer, then the offsets of each chosen target in turn. Sets
+// captured once both targets are recorded; stops early, captured 0, at the
+// first target not chosen. Returns false when memory ran out.
+bool captureSteps(MorpherInstance* record, uint32_t targetId, HostHandle mesh, int32_t n) {
+    if (captureRestState(&record->rest, mesh, n) == 0) return false;
+    record->tangentSpace = useful_CreateTangentSpace(mesh, targetId);
+    record->tensions = static_cast<double*>(replaceArray(record->tensions, n, sizeof(double)));
+    if (record->tensions == nullptr) return false;
+    if (record->stretchObject == 0) return true;
+
+    record->stretchDeltas =
+        static_cast<Point3*>(replaceArray(record->stretchDeltas, n, sizeof(Point3)));
+    if (record->stretchDeltas == nullptr) return false;
+    record->tangentSpace = useful_FetchTangentSpace(mesh, targetId);
+    useful_TangentSpaceCalculate(record->tangentSpace);
+    captureOffsets(record, mesh, record->stretchObject, record->stretchDeltas);
+    if (record->squashObject == 0) return true;
+
+    record->squashDeltas =
+        static_cast<Point3*>(replaceArray(record->squashDeltas, n, sizeof(Point3)));
+    if (record->squashDeltas == nullptr) return false;
+    captureOffsets(record, mesh, record->squashObject, record->squashDeltas);
+    record->captured = 1;
+    return true;
 }
 
 }  // namespace
@@ -76,24 +82,9 @@ int32_t captureRoutine(uint32_t targetId, void*, HostHandle mesh, void* instance
     if (n < 0) n = 0;
 
     record->captured = 0;
-    if (!captureNeighbourhoods(record, mesh, n)) return 1;
-    record->tangentSpace = useful_CreateTangentSpace(mesh, targetId);
-    record->tensions = static_cast<double*>(replaceArray(record->tensions, n, sizeof(double)));
-    if (record->tensions == nullptr) return 1;
-    if (record->stretchObject == 0) return 1;
-
-    record->stretchDeltas =
-        static_cast<Point3*>(replaceArray(record->stretchDeltas, n, sizeof(Point3)));
-    if (record->stretchDeltas == nullptr) return 1;
-    record->tangentSpace = useful_FetchTangentSpace(mesh, targetId);
-    useful_TangentSpaceCalculate(record->tangentSpace);
-    captureOffsets(record, mesh, record->stretchObject, record->stretchDeltas);
-    if (record->squashObject == 0) return 1;
-
-    record->squashDeltas =
-        static_cast<Point3*>(replaceArray(record->squashDeltas, n, sizeof(Point3)));
-    if (record->squashDeltas == nullptr) return 1;
-    captureOffsets(record, mesh, record->squashObject, record->squashDeltas);
-    record->captured = 1;
+    // Half a rest state would move points by wrong amounts, or keep arrays
+    // the next pass replaces anyway: a capture cut short by the heap keeps
+    // nothing, and the next setup pass starts again from the beginning.
+    if (!captureSteps(record, targetId, mesh, n)) releaseCapture(record);
     return 1;
 }

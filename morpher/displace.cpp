@@ -46,15 +46,15 @@ double shapeTension(double t) {
 void measureTensions(MorpherInstance* record, HostHandle mesh, int32_t n, int32_t covered) {
     const double L2 = log(2.0);
     for (int32_t i = 0; i < covered; ++i) {
-        const int32_t count = record->neighbourCounts[i];
-        const int32_t* neighbours = record->neighbourLists[i];
+        const int32_t count = record->rest.neighbourCounts[i];
+        const int32_t* neighbours = record->rest.neighbourLists[i];
         // A point without neighbours has no edges to measure: it stays put.
         if (count <= 0 || neighbours == nullptr || !neighboursPresent(neighbours, count, n)) {
             record->tensions[i] = NAN;
             continue;
         }
         const double ratio =
-            meanEdgeLength(mesh, i, neighbours, count, 1) / record->restLengths[i];
+            meanEdgeLength(mesh, i, neighbours, count, 1) / record->rest.restLengths[i];
         // A rest length of zero (every neighbour on the point at rest) gives
         // no ratio to measure: that point stays put too.
         if (!isfinite(ratio)) {
@@ -125,7 +125,7 @@ int32_t displaceRoutine(uint32_t targetId, void*, HostHandle mesh, void* instanc
 
     // The rest state covers pointCount points: points beyond it (a mesh that
     // gained points) have no rest state and keep their positions.
-    int32_t covered = n < record->pointCount ? n : record->pointCount;
+    int32_t covered = n < record->rest.pointCount ? n : record->rest.pointCount;
     if (covered < 0) covered = 0;
     measureTensions(record, mesh, n, covered);
 

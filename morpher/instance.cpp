@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include "host_api.h"
-#include "tension_channels.h"
 
 MorpherInstance* findInstance(HostHandle item) {
     return static_cast<MorpherInstance*>(fxObjectGetTypeData(item, 0));
@@ -14,35 +13,41 @@ void resetInstance(MorpherInstance* record) {
     record->captured = 0;
 }
 
+void channelFields(MorpherInstance* record, double* r_fields[TENSION_CHANNEL_COUNT]) {
+    r_fields[0] = &record->exponent;
+    r_fields[1] = &record->preMultiplier;
+    r_fields[2] = &record->postMultiplier;
+    r_fields[3] = &record->stretchMultiplier;
+    r_fields[4] = &record->squashMultiplier;
+}
+
 void createInstance(HostHandle item) {
     MorpherInstance* record = static_cast<MorpherInstance*>(calloc(1, sizeof(MorpherInstance)));
     if (record == nullptr) return;
     resetInstance(record);
     fxObjectSetTypeData(item, record, 0);
 
-    double* const fields[TENSION_CHANNEL_COUNT] = {
-        &record->exponent,          &record->preMultiplier,    &record->postMultiplier,
-        &record->stretchMultiplier, &record->squashMultiplier,
-    };
+    double* fields[TENSION_CHANNEL_COUNT];
+    channelFields(record, fields);
     setupTensionChannels(item, fields);
 }
 
-void releaseNeighbourLists(MorpherInstance* record) {
-    if (record->neighbourLists == nullptr) return;
-    for (int32_t i = 0; i < record->pointCount; ++i) free(record->neighbourLists[i]);
-    free(record->neighbourLists);
-    record->neighbourLists = nullptr;
+void releaseCapture(MorpherInstance* record) {
+    releaseRestState(&record->rest);
+    free(record->squashDeltas);
+    free(record->stretchDeltas);
+    free(record->tensions);
+    record->squashDeltas = nullptr;
+    record->stretchDeltas = nullptr;
+    record->tensions = nullptr;
+    record->tangentSpace = nullptr;
+    record->captured = 0;
 }
 
 void destroyInstance(HostHandle item) {
     MorpherInstance* record = findInstance(item);
     if (record == nullptr) return;
-    releaseNeighbourLists(record);
-    free(record->neighbourCounts);
-    free(record->restLengths);
-    free(record->squashDeltas);
-    free(record->stretchDeltas);
-    free(record->tensions);
+    releaseCapture(record);
     free(record);
     fxObjectSetTypeData(item, nullptr, 0);
 }

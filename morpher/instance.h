@@ -6,6 +6,8 @@
 #include <stdint.h>
 
 #include "kestrin_types.h"
+#include "rest_state.h"
+#include "tension_channels.h"
 
 // The field order is part of the record's identity: the host writes the five
 // channel values straight into the first five fields.
@@ -21,11 +23,8 @@ typedef struct MorpherInstance {
     int32_t scanFlag;          // saved and loaded, otherwise unused
     int32_t captured;          // 1 while a complete rest state is held
 
-    // Rest state: every array holds pointCount entries and is owned here.
-    int32_t pointCount;
-    int32_t* neighbourCounts;
-    int32_t** neighbourLists;  // null entry for a point without neighbours
-    double* restLengths;
+    // Rest state: every array holds rest.pointCount entries and is owned here.
+    RestState rest;
     TangentSpaceHandle tangentSpace;  // owned by the provider, never released here
     Point3* squashDeltas;             // offsets in each point's rest tangent frame
     Point3* stretchDeltas;
@@ -38,6 +37,9 @@ MorpherInstance* findInstance(HostHandle item);
 // Sets exponent to 0.0 and captured to 0; nothing else.
 void resetInstance(MorpherInstance* record);
 
+// The record's five channel-bound fields, in channel order, into r_fields.
+void channelFields(MorpherInstance* record, double* r_fields[TENSION_CHANNEL_COUNT]);
+
 // Attaches a new record with the default settings to item and creates and
 // binds its five channels. Without memory the item gets no record.
 void createInstance(HostHandle item);
@@ -45,8 +47,9 @@ void createInstance(HostHandle item);
 // Releases item's record and everything it owns, and detaches it.
 void destroyInstance(HostHandle item);
 
-// Releases each neighbour list of the last capture (pointCount entries), then
-// the array, and clears the pointer.
-void releaseNeighbourLists(MorpherInstance* record);
+// Releases everything a capture made (the rest state, both offset arrays and
+// the tension buffer), clears their pointers and the tangent-space handle,
+// and leaves captured 0.
+void releaseCapture(MorpherInstance* record);
 
 #endif

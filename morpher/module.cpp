@@ -47,6 +47,8 @@ void onObject(void* data, HostHandle item, uint64_t subKind) {
 
 }  // namespace
 
+// The description does not say what the effect does, but the host registers
+// the effect under it and stored scenes refer to the effect by it: it stays.
 const ModuleDescriptor moduleDescriptor = {
     "Strainshaper",
     "Points lag behind the motion of the object based on their distance from the pivot",

@@ -2,18 +2,40 @@
 
 #include "host_api.h"
 #include "instance.h"
+#include "tension_channels.h"
+
+namespace {
+
+// The saved block's name. Stored scenes find their settings under it, so it
+// stays as it is, although nothing in the effect lags.
+const char* const SAVED_BLOCK = "LagData";
+
+// The chosen objects the block carries, written and read in this order, then
+// the scan flag, then the channel values.
+struct SavedObject {
+    const char* key;
+    HostHandle MorpherInstance::*field;
+};
+const SavedObject savedObjects[] = {
+    {"weight", &MorpherInstance::weightMap},
+    {"stretch", &MorpherInstance::stretchObject},
+    {"squash", &MorpherInstance::squashObject},
+};
+const char* const SCAN_KEY = "scan";
+
+}  // namespace
 
 void saveSettings(void* data, HostHandle item) {
     MorpherInstance* record = findInstance(item);
     if (record == nullptr) return;
-    FormatBlock block = fxFormatNew(data, "LagData", 0);
-    fxArgSaveObj(block, "weight", record->weightMap, 0);
-    fxArgSaveObj(block, "stretch", record->stretchObject, 0);
-    fxArgSaveObj(block, "squash", record->squashObject, 0);
-    fxArgSaveInt(block, "scan", record->scanFlag, 0);
-    fxArgSaveDouble(block, "lag", record->exponent, 0);
-    fxArgSaveDouble(block, "multiplier1", record->preMultiplier, 0);
-    fxArgSaveDouble(block, "multiplier2", record->postMultiplier, 0);
+    FormatBlock block = fxFormatNew(data, SAVED_BLOCK, 0);
+    for (const SavedObject& object : savedObjects) {
+        fxArgSaveObj(block, object.key, record->*object.field, 0);
+    }
+    fxArgSaveInt(block, SCAN_KEY, record->scanFlag, 0);
+    double* fields[TENSION_CHANNEL_COUNT];
+    channelFields(record, fields);
+    saveTensionChannels(block, fields);
 }
 
 void loadSettings(void* data, HostHandle item) {
@@ -21,13 +43,13 @@ void loadSettings(void* data, HostHandle item) {
     if (record == nullptr) return;
     // A block without "lag" leaves the exponent at the reset value, 0.0.
     resetInstance(record);
-    FormatBlock block = fxFormatGet(data, "LagData");
-    fxArgLoadObj(block, "weight", &record->weightMap);
-    fxArgLoadObj(block, "stretch", &record->stretchObject);
-    fxArgLoadObj(block, "squash", &record->squashObject);
-    fxArgLoadInt(block, "scan", &record->scanFlag);
-    fxArgLoadDouble(block, "lag", &record->exponent);
-    fxArgLoadDouble(block, "multiplier1", &record->preMultiplier);
-    fxArgLoadDouble(block, "multiplier2", &record->postMultiplier);
+    FormatBlock block = fxFormatGet(data, SAVED_BLOCK);
+    for (const SavedObject& object : savedObjects) {
+        fxArgLoadObj(block, object.key, &(record->*object.field));
+    }
+    fxArgLoadInt(block, SCAN_KEY, &record->scanFlag);
+    double* fields[TENSION_CHANNEL_COUNT];
+    channelFields(record, fields);
+    loadTensionChannels(block, fields);
     record->captured = 0;
 }

@@ -85,7 +85,10 @@ bool pointNormal(HostHandle mesh, int32_t point, Point3 p, Vec* normal) {
 // the tangent plane, projected into it.
 bool pointTangent(HostHandle mesh, int32_t point, Point3 p, Vec normal, Vec* tangent) {
     int32_t count = 0;
-    int32_t* neighbours = collectNeighbours(mesh, point, &count);
+    int32_t* neighbours = nullptr;
+    // Without memory for the list there is no edge to take a tangent from:
+    // the point gets the identity frame, as one without neighbours does.
+    collectNeighbours(mesh, point, &neighbours, &count);
     bool found = false;
     for (int32_t k = 0; k < count && !found; ++k) {
         const Vec edge = sub(positionOf(mesh, neighbours[k]), p);

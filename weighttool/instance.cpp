@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include "host_api.h"
-#include "tension_channels.h"
+#include "rest_state.h"
 
 void resetWeightTool(WeightToolInstance* tool) {
     tool->exponent = 0.0;
@@ -11,17 +11,12 @@ void resetWeightTool(WeightToolInstance* tool) {
     tool->clampValues = 1;
 }
 
-void freeRestState(WeightToolInstance* tool) {
-    if (tool->neighbourLists != nullptr) {
-        for (int32_t i = 0; i < tool->pointCount; ++i) free(tool->neighbourLists[i]);
-        free(tool->neighbourLists);
-    }
-    free(tool->neighbourCounts);
-    free(tool->restLengths);
-    tool->neighbourLists = nullptr;
-    tool->neighbourCounts = nullptr;
-    tool->restLengths = nullptr;
-    tool->pointCount = 0;
+void weightToolChannelFields(WeightToolInstance* tool, double* r_fields[TENSION_CHANNEL_COUNT]) {
+    r_fields[0] = &tool->exponent;
+    r_fields[1] = &tool->preMultiplier;
+    r_fields[2] = &tool->postMultiplier;
+    r_fields[3] = &tool->stretchMultiplier;
+    r_fields[4] = &tool->squashMultiplier;
 }
 
 WeightToolInstance* findWeightTool(HostHandle item) {
@@ -35,17 +30,15 @@ void createWeightTool(HostHandle item) {
     resetWeightTool(tool);
     fxObjectSetTypeData(item, tool, 0);
 
-    double* const fields[TENSION_CHANNEL_COUNT] = {
-        &tool->exponent,          &tool->preMultiplier,    &tool->postMultiplier,
-        &tool->stretchMultiplier, &tool->squashMultiplier,
-    };
+    double* fields[TENSION_CHANNEL_COUNT];
+    weightToolChannelFields(tool, fields);
     setupTensionChannels(item, fields);
 }
 
 void destroyWeightTool(HostHandle item) {
     WeightToolInstance* tool = findWeightTool(item);
     if (tool == nullptr) return;
-    freeRestState(tool);
+    releaseRestState(&tool->rest);
     free(tool);
     fxObjectSetTypeData(item, nullptr, 0);
 }

@@ -6,6 +6,8 @@
 #include <stdint.h>
 
 #include "kestrin_types.h"
+#include "rest_state.h"
+#include "tension_channels.h"
 
 // One per item carrying the weight tool, attached to the item as its type
 // data. The five doubles are channel-linked: the host writes the channels'
@@ -22,11 +24,8 @@ typedef struct WeightToolInstance {
     int32_t clampValues;       // "Clamp": weights limited to -1..1
 
     // The rest state, built by the first computation after creation or load.
-    int32_t captured;          // 1 once the arrays below describe the rest shape
-    int32_t pointCount;        // points the rest state covers
-    int32_t* neighbourCounts;  // pointCount entries
-    int32_t** neighbourLists;  // pointCount entries; null for a point without neighbours
-    double* restLengths;       // pointCount mean edge lengths of the rest shape
+    int32_t captured;  // 1 once rest describes the rest shape
+    RestState rest;
 
     // Set when the rest state could not be built in the scan in progress, so
     // that the scan writes nothing rather than retrying at every point.
@@ -37,9 +36,8 @@ typedef struct WeightToolInstance {
 // Sets exponent 0.0, captured 0 and clampValues 1; touches nothing else.
 void resetWeightTool(WeightToolInstance* tool);
 
-// Releases the rest-state arrays (each list, then the arrays) and clears
-// their pointers and pointCount; captured is left to the caller.
-void freeRestState(WeightToolInstance* tool);
+// The record's five channel-linked fields, in channel order, into r_fields.
+void weightToolChannelFields(WeightToolInstance* tool, double* r_fields[TENSION_CHANNEL_COUNT]);
 
 // OBJ_CREATE: attaches a new record with its defaults to the item and makes
 // and links its five channels. Without memory the item gets no record.

@@ -3,6 +3,7 @@
 #include <float.h>
 #include <math.h>
 
+#include "edge_length.h"
 #include "host_api.h"
 #include "rest_state.h"
 
@@ -14,10 +15,21 @@ const double RAMP_PI = 3.1415926535898;
 // The ratio of a point's current to rest mean edge length. A point without
 // neighbours has none and is taken as unchanged; zero length at rest and now
 // gives not-a-number, which tensionWeight takes as unchanged too.
-double lengthRatio(const WeightToolInstance* tool, HostHandle mesh, int32_t k) {
-    const int32_t count = tool->neighbourCounts[k];
+double lengthRatio(const RestState* rest, HostHandle mesh, int32_t k) {
+    const int32_t count = rest->neighbourCounts[k];
     if (count <= 0) return 1.0;
-    return meanEdgeLength(mesh, k, tool->neighbourLists[k], count, 1) / tool->restLengths[k];
+    return meanEdgeLength(mesh, k, rest->neighbourLists[k], count, 1) / rest->restLengths[k];
+}
+
+// Builds the rest state from the mesh's base shape and marks it captured.
+// Returns 0, with nothing held and captured 0, when memory ran out.
+int32_t captureTool(WeightToolInstance* tool, HostHandle mesh) {
+    tool->captured = 0;
+    int32_t n = 0;
+    fxMeshNumPoints(mesh, &n, 0);
+    if (captureRestState(&tool->rest, mesh, n) == 0) return 0;
+    tool->captured = 1;
+    return 1;
 }
 
 // The host must get a finite weight: not-a-number becomes 0, an infinity the
@@ -75,7 +87,7 @@ int32_t computePointWeight(void* unused, HostHandle mesh, int32_t pointNumber, i
     (void)unused3;
     WeightToolInstance* tool = static_cast<WeightToolInstance*>(instance);
     if (tool == nullptr || tool->captureFailed == 1) return 1;
-    if (tool->captured != 1 && captureRestState(tool, mesh) == 0) {
+    if (tool->captured != 1 && captureTool(tool, mesh) == 0) {
         tool->captureFailed = 1;
         return 1;
     }
@@ -83,7 +95,9 @@ int32_t computePointWeight(void* unused, HostHandle mesh, int32_t pointNumber, i
     const int32_t k = pointNumber - 1;
     // A point the mesh gained after the capture has no rest data to compare.
     float weight = 0.0f;
-    if (k < tool->pointCount) weight = tensionWeight(tool, lengthRatio(tool, mesh, k));
+    if (k < tool->rest.pointCount) {
+        weight = tensionWeight(tool, lengthRatio(&tool->rest, mesh, k));
+    }
     fxWeightToolValueSet(k, finiteWeight(weight), 0);
     return 1;
 }

@@ -1,6 +1,9 @@
 #include "calloc_control.h"
 
+#include <dlfcn.h>
 #include <errno.h>
+
+#include <gtest/gtest.h>
 
 extern "C" void* __libc_calloc(size_t count, size_t size);
 extern "C" void __libc_free(void* block);
@@ -16,6 +19,31 @@ bool watching = false;
 int succeedLeft = -1;
 int calls = 0;
 bool failed = false;
+// Load address of the one library watched, or null for every caller.
+const void* watchedLibrary = nullptr;
+// Set while a caller is looked up, in case the lookup allocates itself.
+bool lookingUp = false;
+
+bool fromWatchedLibrary(const void* returnAddress) {
+    if (watchedLibrary == nullptr) return true;
+    if (lookingUp) return false;
+    lookingUp = true;
+    Dl_info info;
+    const bool inside = dladdr(returnAddress, &info) != 0 && info.dli_fbase == watchedLibrary;
+    lookingUp = false;
+    return inside;
+}
+
+// Load address of the library at path, which must already be loaded.
+const void* loadAddress(const std::string& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) return nullptr;
+    void* entry = dlsym(handle, "kestrinEntry");
+    Dl_info info;
+    const void* base = entry != nullptr && dladdr(entry, &info) != 0 ? info.dli_fbase : nullptr;
+    dlclose(handle);
+    return base;
+}
 
 }  // namespace
 
@@ -24,12 +52,21 @@ void watchCalloc(int succeed) {
     calls = 0;
     failed = false;
     succeedLeft = succeed;
+    watchedLibrary = nullptr;
     watching = true;
+}
+
+void watchCallocIn(const std::string& libraryPath, int succeed) {
+    const void* library = loadAddress(libraryPath);
+    ASSERT_NE(library, nullptr) << libraryPath << " is not loaded";
+    watchCalloc(succeed);
+    watchedLibrary = library;
 }
 
 bool stopWatchingCalloc() {
     watching = false;
     succeedLeft = -1;
+    watchedLibrary = nullptr;
     return failed;
 }
 
@@ -41,7 +78,9 @@ int callocCallsWatched() { return calls; }
 using namespace kestrin::test;
 
 extern "C" void* calloc(size_t count, size_t size) {
-    if (!watching) return __libc_calloc(count, size);
+    if (!watching || !fromWatchedLibrary(__builtin_return_address(0))) {
+        return __libc_calloc(count, size);
+    }
     ++calls;
     if (succeedLeft == 0) {
         succeedLeft = -1;

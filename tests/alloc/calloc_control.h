@@ -8,12 +8,19 @@
 
 #include <stddef.h>
 
+#include <string>
+
 namespace kestrin::test {
 
 // Starts watching: the calloc after `succeed` successful ones fails with
 // ENOMEM (never when succeed is negative), and every block calloc hands out
 // is noted until it is freed.
 void watchCalloc(int succeed);
+// The same for the callocs that the already loaded library at path makes
+// itself; every other calloc passes unwatched. For a plug-in whose work calls
+// into another one (Rimshaper into the tangent-space provider), so that only
+// its own allocations fail.
+void watchCallocIn(const std::string& libraryPath, int succeed);
 // Stops watching; returns whether a calloc was made to fail.
 bool stopWatchingCalloc();
 // Blocks handed out while watching that are still held.

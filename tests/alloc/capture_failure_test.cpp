@@ -33,7 +33,7 @@ TEST_F(CaptureFailureTest, EveryFailedCallocLeavesNoRestStateNoBlockAndNoWeight)
         EXPECT_TRUE(host.weightScan.writes.empty()) << "calloc " << succeed << " failed";
         EXPECT_THAT(weights, ::testing::Each(0.0f));
         EXPECT_EQ(record()->captured, 0);
-        EXPECT_EQ(record()->neighbourLists, nullptr);
+        EXPECT_EQ(record()->rest.neighbourLists, nullptr);
 
         for (float weight : computeWeights()) EXPECT_NEAR(weight, 0.63188, 0.5e-5) << succeed;
         EXPECT_EQ(record()->captured, 1);

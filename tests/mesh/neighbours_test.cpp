@@ -9,6 +9,7 @@
 
 #include "host.h"
 #include "messages.h"
+#include "neighbours.h"
 #include "neighbours_probe.h"
 
 namespace kestrin::test {
@@ -36,16 +37,27 @@ protected:
         return host.scene.addObject("mesh", host::Mesh(std::vector<Point3>(points), polygons));
     }
 
-    // The neighbour list of a point; `count` comes preset to -7 so that a
-    // count left untouched shows.
+    // The neighbour list of a point, collected in full; `count` comes preset
+    // to -7 so that a count left untouched shows.
     std::vector<int32_t> neighbours(HostHandle mesh, int32_t point, int32_t* count = nullptr) {
         int32_t local = -7;
         int32_t* out = count != nullptr ? count : &local;
-        int32_t* list = probeCollectNeighbours(mesh, point, out);
+        int32_t* list = nullptr;
+        EXPECT_EQ(probeCollectNeighbours(mesh, point, &list, out), NEIGHBOURS_COLLECTED);
         std::vector<int32_t> result;
         if (list != nullptr) result.assign(list, list + *out);
         probeFree(list);
         return result;
+    }
+
+    // Expects the answer for a point without neighbours, or for an exhausted
+    // heap: no list, the count as preset.
+    void expectNoList(HostHandle mesh, int32_t point, int32_t expectedResult) {
+        int32_t count = -7;
+        int32_t* list = &count;
+        EXPECT_EQ(probeCollectNeighbours(mesh, point, &list, &count), expectedResult);
+        EXPECT_EQ(list, nullptr);
+        EXPECT_EQ(count, -7);
     }
 
     host::Host host;
@@ -86,9 +98,7 @@ TEST_F(Neighbours, PointWithoutPolygonsReturnsNullAndLeavesCountAlone) {
     const HostHandle mesh = addMesh(4, {{1, 2, 3}});
     for (int32_t point : {0, -1, 4, 1000}) {
         SCOPED_TRACE(point);
-        int32_t count = -7;
-        EXPECT_EQ(probeCollectNeighbours(mesh, point, &count), nullptr);
-        EXPECT_EQ(count, -7);
+        expectNoList(mesh, point, NEIGHBOURS_COLLECTED);
     }
     EXPECT_EQ(probeAllocationAttempts(), 0) << "nothing to allocate for a point without polygons";
 }
@@ -97,9 +107,7 @@ TEST_F(Neighbours, PointWithoutPolygonsReturnsNullAndLeavesCountAlone) {
 // adds nothing to the triangle's pair.
 TEST_F(Neighbours, SingleVertexPolygonContributesNothing) {
     const HostHandle lone = addMesh(1, {{0}});
-    int32_t count = -7;
-    EXPECT_EQ(probeCollectNeighbours(lone, 0, &count), nullptr);
-    EXPECT_EQ(count, -7);
+    expectNoList(lone, 0, NEIGHBOURS_COLLECTED);
 
     const HostHandle mixed = addMesh(3, {{0}, {0, 1, 2}, {0}});
     EXPECT_EQ(neighbours(mixed, 0), (List{2, 1}));
@@ -199,9 +207,7 @@ TEST_F(Neighbours, PolygonsThatDoNotListThePointAddNothing) {
     const HostHandle mesh = addMesh(4, {{0, 1, 2}, {1, 2, 3}});
     ASSERT_EQ(probeBind(&disagreeingLookup), 1);
     EXPECT_EQ(neighbours(mesh, 0), (List{2, 1}));
-    int32_t count = -7;
-    EXPECT_EQ(probeCollectNeighbours(mesh, 3, &count), nullptr);
-    EXPECT_EQ(count, -7);
+    expectNoList(mesh, 3, NEIGHBOURS_COLLECTED);
 }
 
 // An ordinary point keeps its working lists on the stack: its only heap block
@@ -233,8 +239,9 @@ TEST_F(Neighbours, HighValencePointKeepsFirstSeenOrder) {
 // the short filter takes.
 // Whichever allocation fails (the polygon list, the pairs, the long vertex
 // list, growing the pairs, the filter's set or the result), the answer is
-// null, the count is left alone and nothing is leaked.
-TEST_F(Neighbours, AllocationFailureAnywhereReturnsNullWithoutLeaks) {
+// "out of memory", never a point without neighbours; no list, the count is
+// left alone and nothing is leaked.
+TEST_F(Neighbours, AllocationFailureAnywhereReportsOutOfMemoryWithoutLeaks) {
     Polygons polygons;
     List expected;
     for (int32_t i = 0; i < 32; ++i) {
@@ -257,9 +264,7 @@ TEST_F(Neighbours, AllocationFailureAnywhereReturnsNullWithoutLeaks) {
         SCOPED_TRACE(failing);
         probeResetAllocations();
         probeFailAllocation(failing);
-        int32_t count = -7;
-        EXPECT_EQ(probeCollectNeighbours(mesh, 0, &count), nullptr);
-        EXPECT_EQ(count, -7);
+        expectNoList(mesh, 0, NEIGHBOURS_OUT_OF_MEMORY);
         EXPECT_EQ(probeLiveAllocations(), 0);
     }
 }

@@ -38,7 +38,7 @@ TEST_F(InstanceTest, CreationAttachesTheRecordAndMakesAndLinksFiveChannels) {
     EXPECT_EQ(tool->onlyPositive, 0);
     EXPECT_EQ(tool->switchMode, 0);
     EXPECT_EQ(tool->captured, 0);
-    EXPECT_EQ(tool->neighbourLists, nullptr);
+    EXPECT_EQ(tool->rest.neighbourLists, nullptr);
 
     // Each link goes to its own field of the record.
     const auto& calls = host.log.calls();
@@ -123,7 +123,7 @@ TEST_F(InstanceTest, DestroyOfACapturedInstanceFreesTheRestStateAndTwiceIsHarmle
     addInstance(shape);
     computeWeights();
     ASSERT_EQ(record()->captured, 1);
-    ASSERT_EQ(record()->neighbourLists[3], nullptr);
+    ASSERT_EQ(record()->rest.neighbourLists[3], nullptr);
     send(MSG_OBJECT, OBJ_DESTROY);
     EXPECT_EQ(record(), nullptr);
     EXPECT_EQ(host.channels.linkCount(), 0u);

@@ -87,8 +87,9 @@ int32_t probeBind(HostLookup lookup) {
     return bindHostFunctions(BIND_ALL);
 }
 
-int32_t* probeCollectNeighbours(HostHandle mesh, int32_t point, int32_t* count) {
-    return collectNeighbours(mesh, point, count);
+int32_t probeCollectNeighbours(HostHandle mesh, int32_t point, int32_t** r_neighbours,
+                               int32_t* r_count) {
+    return collectNeighbours(mesh, point, r_neighbours, r_count);
 }
 
 void probeFree(void* block) { free(block); }

@@ -18,8 +18,9 @@
 // answer.
 PROBE_EXPORT int32_t probeBind(HostLookup lookup);
 
-// collectNeighbours itself. Release the result with probeFree.
-PROBE_EXPORT int32_t* probeCollectNeighbours(HostHandle mesh, int32_t point, int32_t* count);
+// collectNeighbours itself. Release the list with probeFree.
+PROBE_EXPORT int32_t probeCollectNeighbours(HostHandle mesh, int32_t point, int32_t** r_neighbours,
+                                            int32_t* r_count);
 PROBE_EXPORT void probeFree(void* block);
 
 // Forgets the counts below and any failure or limit asked for.
