@@ -4,18 +4,18 @@
 #include <set>
 
 #include "atomic_file.h"
-#include "heat_map_image.h"
-#include "mesh_writers.h"
+#include "output_names.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
 
-ResultFiles::ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
-                         int poseCount, bool binaryPly)
-    : patterns_(std::move(patterns)), poseCount_(poseCount), binaryPly_(binaryPly) {
+ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, int poseCount,
+                         bool binaryPly)
+    : patterns_(std::move(patterns)), poseCount_(poseCount) {
+    options_.binaryPly = binaryPly;
     std::set<std::string> names;
     for (const std::string& pattern : patterns_) {
-        kinds_.push_back(outputKind(pattern, allowed));
+        formats_.push_back(&outputFormat(pattern, role));
         for (int number = 1; number <= poseCount_; ++number) {
             const std::string name = numberedOutput(pattern, number, poseCount_);
             if (!names.insert(name).second) {
@@ -40,31 +40,31 @@ void ResultFiles::commit() {
 // Each file is complete under its temporary name before the next is made; the
 // renames wait for commit(), so a run that fails on a later pose or output
 // leaves the user's earlier files untouched.
-void ResultFiles::write(const std::string& path, const std::string& bytes) {
+template <typename Encode>
+void ResultFiles::write(const std::string& path, Encode encode) {
+    std::string bytes;
+    try {
+        bytes = encode();
+    } catch (const ToolError& error) {
+        throw ToolError(path + ": " + error.what());
+    }
     staged_.push_back(writeTemporaryFor(path, bytes));
     written_.push_back(path);
 }
 
 void ResultFiles::writeWeights(int number, const MeshData& posed, const std::vector<float>& weights) {
     for (size_t i = 0; i < patterns_.size(); ++i) {
-        const std::string path = numberedOutput(patterns_[i], number, poseCount_);
-        switch (kinds_[i]) {
-            case OutputKind::csv: write(path, weightsCsv(weights)); break;
-            case OutputKind::ply: write(path, weightsPly(posed, weights, binaryPly_)); break;
-            case OutputKind::png: write(path, encodePng(renderHeatMap(posed, weights))); break;
-            case OutputKind::obj: write(path, meshObj(posed)); break;
-        }
+        const OutputFormat& format = *formats_[i];
+        write(numberedOutput(patterns_[i], number, poseCount_),
+              [&] { return format.weights(posed, weights, options_); });
     }
 }
 
 void ResultFiles::writeMesh(int number, const MeshData& corrected) {
     for (size_t i = 0; i < patterns_.size(); ++i) {
-        const std::string path = numberedOutput(patterns_[i], number, poseCount_);
-        if (kinds_[i] == OutputKind::ply) {
-            write(path, meshPly(corrected, binaryPly_));
-        } else {
-            write(path, meshObj(corrected));
-        }
+        const OutputFormat& format = *formats_[i];
+        write(numberedOutput(patterns_[i], number, poseCount_),
+              [&] { return format.mesh(corrected, options_); });
     }
 }
 

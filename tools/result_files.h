@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mesh_data.h"
-#include "output_names.h"
+#include "formats/output_formats.h"
 
 namespace kestrin::tool {
 
@@ -15,18 +15,18 @@ namespace kestrin::tool {
 // sound patterns, no two outputs landing on the same file.
 class ResultFiles {
 public:
-    ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
-                int poseCount, bool binaryPly);
+    ResultFiles(std::vector<std::string> patterns, OutputRole role, int poseCount, bool binaryPly);
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
     ~ResultFiles();
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    // Weights of pose `number` (1-based): .csv, .ply (posed mesh with
-    // weights and colours) and .png (heat map).
+    // Weights of pose `number` (1-based), in every format asked for (.csv,
+    // .ply with the posed mesh and colours, .png heat map).
     void writeWeights(int number, const MeshData& posed, const std::vector<float>& weights);
-    // A corrected mesh of pose `number`: .obj or .ply.
+    // A corrected mesh of pose `number`: .obj (the pose file's own lines
+    // with the new points, when it came from a file) or .ply.
     void writeMesh(int number, const MeshData& corrected);
     // Moves every staged file into place. Nothing replaces an existing file
     // before the whole run has succeeded.
@@ -34,12 +34,15 @@ public:
     const std::vector<std::string>& written() const { return written_; }
 
 private:
-    void write(const std::string& path, const std::string& bytes);
+    // Stages what encode() returns under the temporary name of path; an
+    // encoder's refusal is reported with the path.
+    template <typename Encode>
+    void write(const std::string& path, Encode encode);
 
     std::vector<std::string> patterns_;
-    std::vector<OutputKind> kinds_;
+    std::vector<const OutputFormat*> formats_;
     int poseCount_;
-    bool binaryPly_;
+    OutputOptions options_;
     std::vector<std::string> written_;  // final names, in the order written
     std::vector<std::string> staged_;   // their temporary names, until commit()
     bool committed_ = false;

@@ -156,6 +156,15 @@ void applySettings(Session& session, int module, HostHandle item, const PluginSe
     if (!settings.saveTo.empty()) saveSettings(session, module, item, settings.saveTo);
 }
 
+// The simulator's mesh still takes one list per polygon.
+std::vector<std::vector<int32_t>> unpacked(const Polygons& polygons) {
+    std::vector<std::vector<int32_t>> lists(polygons.size());
+    for (size_t i = 0; i < polygons.size(); ++i) {
+        lists[i].assign(polygons.begin(i), polygons.begin(i) + polygons.count(i));
+    }
+    return lists;
+}
+
 host::SceneObject& sceneObject(Session& session, HostHandle id) {
     return *session.host().scene.object(id);
 }
@@ -194,7 +203,7 @@ int Session::loadFromDirectory(const std::string& fileName) {
 WeightTool::WeightTool(Session& session, const MeshData& rest, const PluginSettings& settings)
     : session_(session), module_(session.loadFromDirectory(strainmarkFile)) {
     host::Host& host = session.host();
-    item_ = host.scene.addObject(meshName, host::Mesh(rest.points, rest.polygons));
+    item_ = host.scene.addObject(meshName, host::Mesh(rest.points, unpacked(rest.polygons)));
     host.send(module_, item_, MSG_OBJECT, OBJ_CREATE);
     // A constructor that throws runs no destructor: the instance is released
     // here, so that bad settings leave no record behind.
@@ -232,11 +241,11 @@ Morpher::Morpher(Session& session, const MeshData& rest, const MeshData& stretch
         throw ToolError(provider + ": cannot load the tangent-space provider: " + error);
     }
     module_ = session.loadFromDirectory(rimshaperFile);
-    item_ = host.scene.addObject(meshName, host::Mesh(rest.points, rest.polygons));
+    item_ = host.scene.addObject(meshName, host::Mesh(rest.points, unpacked(rest.polygons)));
     const HostHandle stretch =
-        host.scene.addObject("stretch target", host::Mesh(stretchTarget.points, rest.polygons));
+        host.scene.addObject("stretch target", host::Mesh(stretchTarget.points, unpacked(rest.polygons)));
     const HostHandle squash =
-        host.scene.addObject("squash target", host::Mesh(squashTarget.points, rest.polygons));
+        host.scene.addObject("squash target", host::Mesh(squashTarget.points, unpacked(rest.polygons)));
     HostHandle map = 0;
     if (weightMap) {
         map = host.scene.addWeightMap(item_, weightMapName);
