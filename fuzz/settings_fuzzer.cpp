@@ -108,7 +108,7 @@ void throughTheSimulator(const std::string& path) {
 void throughTheTool(const std::string& path) {
     tool::MeshData rest;
     rest.points = boxPoints;
-    rest.polygons = boxFaces;
+    for (const std::vector<int32_t>& face : boxFaces) rest.polygons.add(face.data(), face.size());
     tool::PluginSettings settings;
     settings.loadFrom = path;
     try {
