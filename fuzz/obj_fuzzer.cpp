@@ -13,8 +13,8 @@
 #include <string>
 
 #include "fuzz_host.h"
-#include "mesh_writers.h"
-#include "obj_reader.h"
+#include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
 #include "tool_error.h"
 
 namespace kestrin::fuzz {
@@ -48,9 +48,12 @@ void requireSound(const tool::MeshData& mesh) {
                 "every coordinate read is finite");
     }
     const int32_t points = int32_t(mesh.points.size());
-    for (const std::vector<int32_t>& polygon : mesh.polygons) {
-        require(polygon.size() >= 3, "every polygon read has three corners or more");
-        for (int32_t corner : polygon) require(corner >= 0 && corner < points, "every corner names a point");
+    for (size_t face = 0; face < mesh.polygons.size(); ++face) {
+        require(mesh.polygons.count(face) >= 3, "every polygon read has three corners or more");
+        for (size_t i = 0; i < mesh.polygons.count(face); ++i) {
+            const int32_t corner = mesh.polygons.begin(face)[i];
+            require(corner >= 0 && corner < points, "every corner names a point");
+        }
     }
 }
 

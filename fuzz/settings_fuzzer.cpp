@@ -119,7 +119,7 @@ void throughTheSession(const std::string& path) {
 void throughTheTool(const std::string& path) {
     tool::MeshData rest;
     rest.points = boxPoints;
-    for (const auto& face : boxFaces) rest.polygons.push_back(face);
+    for (const std::vector<int32_t>& face : boxFaces) rest.polygons.add(face.data(), face.size());
     tool::PluginSettings settings;
     settings.loadFrom = path;
     try {

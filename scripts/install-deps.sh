@@ -9,7 +9,7 @@ packages=(
   g++-multilib        # the 32-bit (-m32) configuration
   googletest          # GoogleTest sources, built per configuration
   libbenchmark-dev    # bench/
-  libtinyobjloader-dev  # OBJ input of the command-line tool
+  libfast-float-dev   # correctly rounded number parsing for OBJ input
   nlohmann-json3-dev  # saved settings files
   libcli11-dev        # command-line parsing
   libstb-dev          # PNG output

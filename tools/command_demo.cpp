@@ -8,7 +8,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "demo_arm.h"
-#include "mesh_writers.h"
+#include "formats/obj_writer.h"
 #include "result_files.h"
 #include "statistics.h"
 #include "tool_error.h"
@@ -48,7 +48,7 @@ void runDemo(const DemoOptions& options) {
     for (double angle : frameAngles) poses.push_back(bendArm(rest, shape, angle));
 
     // The inputs too, so that the commands can be tried on them.
-    ResultFiles inputs({file("arm_pose_%04d.obj")}, {OutputKind::obj}, frameCount, false);
+    ResultFiles inputs({file("arm_pose_%04d.obj")}, OutputRole::mesh, frameCount, false);
     writeFileAtomically(file("arm_rest.obj"), meshObj(rest));
     writeFileAtomically(file("arm_bulge.obj"), meshObj(bulge));
     writeFileAtomically(file("arm_crease.obj"), meshObj(crease));
@@ -72,9 +72,9 @@ void runDemo(const DemoOptions& options) {
     }
 
     ResultFiles weightFiles({file("weights_%04d.csv"), file("weights_%04d.ply"), file("weights_%04d.png")},
-                            {OutputKind::csv, OutputKind::ply, OutputKind::png}, frameCount, true);
-    ResultFiles meshFiles({file("corrected_%04d.obj")}, {OutputKind::obj}, frameCount, false);
-    ResultFiles page({file("shot.html")}, {OutputKind::html}, frameCount, false);
+                            OutputRole::weights, frameCount, true);
+    ResultFiles meshFiles({file("corrected_%04d.obj")}, OutputRole::mesh, frameCount, false);
+    ResultFiles page({file("shot.html")}, OutputRole::weights, frameCount, false);
     std::printf("\nArm of %zu points and %zu faces, bent at the elbow; outputs in %s/\n",
                 rest.points.size(), rest.polygons.size(), options.outputDirectory.c_str());
     printWeightHeader(stdout, !corrected.empty());

@@ -4,11 +4,11 @@
 
 #include "cli_options.h"
 #include "commands.h"
-#include "obj_reader.h"
+#include "formats/obj_reader.h"
 #include "progress.h"
 #include "result_files.h"
 #include "statistics.h"
-#include "weight_csv_reader.h"
+#include "formats/csv_reader.h"
 
 namespace kestrin::tool {
 namespace {
@@ -25,13 +25,12 @@ struct MorphOptions {
 
 void runMorph(const MorphOptions& options) {
     const int poseCount = static_cast<int>(options.poses.size());
-    ResultFiles results(options.outputs, {OutputKind::obj, OutputKind::ply, OutputKind::html}, poseCount,
+    ResultFiles results(options.outputs, OutputRole::mesh, poseCount,
                         options.settings.plyFormat == "binary");
     const MeshData rest = readObj(options.rest);
     std::vector<MeshData> poses;
     for (const std::string& path : options.poses) {
-        poses.push_back(readObj(path));
-        requireSameShape(rest, poses.back(), "pose", true);
+        poses.push_back(readPose(path, rest));
     }
     const MeshData stretch = readObj(options.stretchTarget);
     requireSameShape(rest, stretch, "stretch target", false);
@@ -46,7 +45,7 @@ void runMorph(const MorphOptions& options) {
     {
         Progress progress("morph", poseCount);
         for (const MeshData& pose : poses) {
-            corrected.push_back(withPositions(rest, morpher.displace(pose.points)));
+            corrected.push_back(withPositions(pose, morpher.displace(pose.points)));
             progress.advance();
         }
     }

@@ -3,7 +3,7 @@
 
 #include "cli_options.h"
 #include "commands.h"
-#include "obj_reader.h"
+#include "formats/obj_reader.h"
 #include "progress.h"
 #include "result_files.h"
 #include "statistics.h"
@@ -20,13 +20,12 @@ struct WeightsOptions {
 
 void runWeights(const WeightsOptions& options) {
     const int poseCount = static_cast<int>(options.poses.size());
-    ResultFiles results(options.outputs, {OutputKind::csv, OutputKind::ply, OutputKind::png, OutputKind::html},
+    ResultFiles results(options.outputs, OutputRole::weights,
                         poseCount, options.settings.plyFormat == "binary");
     const MeshData rest = readObj(options.rest);
     std::vector<MeshData> poses;
     for (const std::string& path : options.poses) {
-        poses.push_back(readObj(path));
-        requireSameShape(rest, poses.back(), "pose", true);
+        poses.push_back(readPose(path, rest));
     }
 
     host::Session session(options.settings.pluginDirectory);

@@ -36,8 +36,8 @@ MeshData makeArm(const ArmShape& shape) {
     };
     for (int ring = 0; ring + 1 < shape.rings; ++ring) {
         for (int segment = 0; segment < shape.segments; ++segment) {
-            arm.polygons.push_back({point(ring, segment), point(ring + 1, segment),
-                                    point(ring + 1, segment + 1), point(ring, segment + 1)});
+            arm.polygons.add({point(ring, segment), point(ring + 1, segment),
+                              point(ring + 1, segment + 1), point(ring, segment + 1)});
         }
     }
     std::vector<int32_t> start;
@@ -46,8 +46,8 @@ MeshData makeArm(const ArmShape& shape) {
         start.push_back(point(0, shape.segments - segment));
         end.push_back(point(shape.rings - 1, segment));
     }
-    arm.polygons.push_back(start);
-    arm.polygons.push_back(end);
+    arm.polygons.add(start.data(), start.size());
+    arm.polygons.add(end.data(), end.size());
     return arm;
 }
 

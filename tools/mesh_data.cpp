@@ -1,5 +1,7 @@
 #include "mesh_data.h"
 
+#include <algorithm>
+
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -19,7 +21,10 @@ void requireSameShape(const MeshData& rest, const MeshData& other, const std::st
                         rest.path + " has " + std::to_string(rest.polygons.size()));
     }
     for (size_t face = 0; face < rest.polygons.size(); ++face) {
-        if (other.polygons[face] != rest.polygons[face]) {
+        const size_t corners = rest.polygons.count(face);
+        if (other.polygons.count(face) != corners ||
+            !std::equal(rest.polygons.begin(face), rest.polygons.begin(face) + corners,
+                        other.polygons.begin(face))) {
             throw ToolError(other.path + ": face " + std::to_string(face + 1) + " of the " + role +
                             " differs from face " + std::to_string(face + 1) +
                             " of the rest mesh " + rest.path);

@@ -1,5 +1,6 @@
 // A polygon mesh as read from a file: points in the file's own numbering and
-// polygons as point-index lists in boundary order, never triangulated.
+// polygons as point-index lists in boundary order, never triangulated, packed
+// in one list.
 #ifndef KESTRIN_TOOL_MESH_DATA_H
 #define KESTRIN_TOOL_MESH_DATA_H
 
@@ -9,13 +10,14 @@
 #include <vector>
 
 #include "kestrin_types.h"
+#include "polygons.h"
 
 namespace kestrin::tool {
 
 struct MeshData {
     std::string path;  // where it came from, for messages ("" when made here)
     std::vector<Point3> points;
-    std::vector<std::vector<int32_t>> polygons;
+    Polygons polygons;
 };
 
 // Throws ToolError naming both files unless `other` has as many points as

@@ -1,6 +1,5 @@
 #include "output_names.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -9,17 +8,6 @@
 
 namespace kestrin::tool {
 namespace {
-
-const char* extensionOf(OutputKind kind) {
-    switch (kind) {
-        case OutputKind::csv: return ".csv";
-        case OutputKind::ply: return ".ply";
-        case OutputKind::png: return ".png";
-        case OutputKind::obj: return ".obj";
-        case OutputKind::html: return ".html";
-    }
-    return "";
-}
 
 // Finds the one integer field ("%d", "%04d", "%3d"); npos when there is none.
 size_t integerField(const std::string& pattern, size_t* length) {
@@ -56,19 +44,6 @@ std::string unescapePercent(const std::string& text) {
 
 }  // namespace
 
-OutputKind outputKind(const std::string& path, const std::vector<OutputKind>& allowed) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::string list;
-    for (OutputKind kind : allowed) {
-        if (extension == extensionOf(kind)) return kind;
-        list += list.empty() ? "" : ", ";
-        list += extensionOf(kind);
-    }
-    throw ToolError(path + ": unknown output type '" + extension + "' (use " + list + ")");
-}
-
 std::string numberedOutput(const std::string& pattern, int number, int count) {
     size_t length = 0;
     const size_t field = integerField(pattern, &length);
@@ -86,6 +61,12 @@ std::string numberedOutput(const std::string& pattern, int number, int count) {
     std::snprintf(suffix, sizeof suffix, "_%04d", number);
     const std::string stem = path.stem().string() + suffix + path.extension().string();
     return (path.parent_path() / stem).string();
+}
+
+bool isShotPage(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".html";
 }
 
 }  // namespace kestrin::tool

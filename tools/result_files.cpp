@@ -4,21 +4,22 @@
 #include <set>
 
 #include "atomic_file.h"
-#include "heat_map_image.h"
-#include "mesh_writers.h"
+#include "output_names.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
 
-ResultFiles::ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
-                         int poseCount, bool binaryPly)
-    : patterns_(std::move(patterns)), poseCount_(poseCount), binaryPly_(binaryPly) {
+ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, int poseCount,
+                         bool binaryPly)
+    : patterns_(std::move(patterns)), poseCount_(poseCount) {
+    options_.binaryPly = binaryPly;
     std::set<std::string> names;
     for (const std::string& pattern : patterns_) {
-        kinds_.push_back(outputKind(pattern, allowed));
         pages_.emplace_back();
         // One page holds every pose.
-        const int files = kinds_.back() == OutputKind::html ? 1 : poseCount_;
+        const bool page = isShotPage(pattern);
+        formats_.push_back(page ? nullptr : &outputFormat(pattern, role));
+        const int files = page ? 1 : poseCount_;
         for (int number = 1; number <= files; ++number) {
             const std::string name = numberedOutput(pattern, number, files);
             if (!names.insert(name).second) {
@@ -43,7 +44,14 @@ void ResultFiles::commit() {
 // Each file is complete under its temporary name before the next is made; the
 // renames wait for commit(), so a run that fails on a later pose or output
 // leaves the user's earlier files untouched.
-void ResultFiles::write(const std::string& path, const std::string& bytes) {
+template <typename Encode>
+void ResultFiles::write(const std::string& path, Encode encode) {
+    std::string bytes;
+    try {
+        bytes = encode();
+    } catch (const ToolError& error) {
+        throw ToolError(path + ": " + error.what());
+    }
     staged_.push_back(writeTemporaryFor(path, bytes));
     written_.push_back(path);
 }
@@ -51,13 +59,12 @@ void ResultFiles::write(const std::string& path, const std::string& bytes) {
 void ResultFiles::writeWeights(int number, const MeshData& posed, const std::vector<float>& weights) {
     for (size_t i = 0; i < patterns_.size(); ++i) {
         const std::string path = numberedOutput(patterns_[i], number, poseCount_);
-        switch (kinds_[i]) {
-            case OutputKind::csv: write(path, weightsCsv(weights)); break;
-            case OutputKind::ply: write(path, weightsPly(posed, weights, binaryPly_)); break;
-            case OutputKind::png: write(path, encodePng(renderHeatMap(posed, weights))); break;
-            case OutputKind::obj: write(path, meshObj(posed)); break;
-            case OutputKind::html: addPageFrame(i, number, posed, weights, nullptr); break;
+        if (formats_[i] == nullptr) {
+            addPageFrame(i, number, posed, weights, nullptr);
+            continue;
         }
+        const OutputFormat& format = *formats_[i];
+        write(path, [&] { return format.weights(posed, weights, options_); });
     }
 }
 
@@ -80,13 +87,12 @@ void ResultFiles::writeMesh(int number, const MeshData& corrected, const MeshDat
                             const std::vector<float>& weights) {
     for (size_t i = 0; i < patterns_.size(); ++i) {
         const std::string path = numberedOutput(patterns_[i], number, poseCount_);
-        if (kinds_[i] == OutputKind::html) {
+        if (formats_[i] == nullptr) {
             addPageFrame(i, number, pose ? *pose : corrected, weights, &corrected);
-        } else if (kinds_[i] == OutputKind::ply) {
-            write(path, meshPly(corrected, binaryPly_));
-        } else {
-            write(path, meshObj(corrected));
+            continue;
         }
+        const OutputFormat& format = *formats_[i];
+        write(path, [&] { return format.mesh(corrected, options_); });
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mesh_data.h"
+#include "formats/output_formats.h"
 #include "output_names.h"
 #include "shot_page.h"
 
@@ -17,8 +18,7 @@ namespace kestrin::tool {
 // sound patterns, no two outputs landing on the same file.
 class ResultFiles {
 public:
-    ResultFiles(std::vector<std::string> patterns, const std::vector<OutputKind>& allowed,
-                int poseCount, bool binaryPly);
+    ResultFiles(std::vector<std::string> patterns, OutputRole role, int poseCount, bool binaryPly);
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
     ~ResultFiles();
@@ -38,16 +38,19 @@ public:
     const std::vector<std::string>& written() const { return written_; }
 
 private:
-    void write(const std::string& path, const std::string& bytes);
+    // Stages what encode() returns under the temporary name of path; an
+    // encoder's refusal is reported with the path.
+    template <typename Encode>
+    void write(const std::string& path, Encode encode);
     // The page of output `output`, started on the first frame; staged once
     // the last pose's frame is in.
     void addPageFrame(size_t output, int number, const MeshData& pose, const std::vector<float>& weights,
                       const MeshData* corrected);
 
     std::vector<std::string> patterns_;
-    std::vector<OutputKind> kinds_;
+    std::vector<const OutputFormat*> formats_;
     int poseCount_;
-    bool binaryPly_;
+    OutputOptions options_;
     std::vector<std::string> written_;  // final names, in the order written
     std::vector<std::string> staged_;   // their temporary names, until commit()
     bool committed_ = false;

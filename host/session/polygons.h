@@ -17,6 +17,12 @@ struct Polygons {
     std::vector<int32_t> offsets{0};  // size() + 1 entries, offsets[0] == 0
     std::vector<int32_t> vertices;
 
+    // Not an aggregate: {{0, 1, 2}} means one triangle, never the two lists.
+    Polygons() {}
+    Polygons(std::initializer_list<std::initializer_list<int32_t>> polygons) {
+        for (const auto& polygon : polygons) add(polygon);
+    }
+
     size_t size() const { return offsets.size() - 1; }
     bool empty() const { return offsets.size() == 1; }
     const int32_t* begin(size_t polygon) const { return vertices.data() + offsets[polygon]; }

@@ -109,8 +109,8 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
 TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     ScratchDirectory scratch;
     const size_t points = 50000;
-    std::vector<std::vector<int32_t>> quads;
-    for (int32_t i = 0; i + 3 < static_cast<int32_t>(points); ++i) quads.push_back({i, i + 1, i + 2, i + 3});
+    Polygons quads;
+    for (int32_t i = 0; i + 3 < static_cast<int32_t>(points); ++i) quads.add({i, i + 1, i + 2, i + 3});
     for (ShotKind kind : {ShotKind::weights, ShotKind::morph}) {
         std::vector<uintmax_t> sizes;
         for (int frames : {1, 3}) {

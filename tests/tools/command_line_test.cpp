@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <functional>
 
+#include "formats/csv_reader.h"
+#include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
 #include "mesh_data.h"
-#include "mesh_writers.h"
-#include "obj_reader.h"
 #include "tool_runner.h"
-#include "weight_csv_reader.h"
 
 namespace kestrin::tool {
 namespace {
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                "pose.obj: the pose has 3 points but the rest mesh rest.obj has 4"},
         BadRun{"PoseFaces", {{"rest.obj", squareObj}, {"pose.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 4\nf 2 3 4\n"}},
                {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
-               "pose.obj: face 1 of the pose differs"},
+               "pose.obj:5: face 1 of the pose differs from face 1 of the rest mesh rest.obj"},
         BadRun{"SecondPoseBadFirstNotWritten", {{"rest.obj", squareObj}, {"a.obj", squareObj}, {"b.obj", "v 1\n"}},
                {"weights", "--rest", "rest.obj", "--pose", "a.obj", "b.obj", "-o", "out.csv"},
                "b.obj:1:"},
@@ -133,13 +133,15 @@ TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
 
     // Rest mean edge length per point, from the polygons' boundary edges.
     std::vector<double> edgeLength(rest.points.size(), 0.0);
-    for (const auto& polygon : rest.polygons) {
-        for (size_t i = 0; i < polygon.size(); ++i) {
+    for (size_t face = 0; face < rest.polygons.size(); ++face) {
+        const int32_t* polygon = rest.polygons.begin(face);
+        const size_t corners = rest.polygons.count(face);
+        for (size_t i = 0; i < corners; ++i) {
             const Point3& a = rest.points[polygon[i]];
-            const Point3& b = rest.points[polygon[(i + 1) % polygon.size()]];
+            const Point3& b = rest.points[polygon[(i + 1) % corners]];
             const double length = std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
             edgeLength[polygon[i]] += length;
-            edgeLength[polygon[(i + 1) % polygon.size()]] += length;
+            edgeLength[polygon[(i + 1) % corners]] += length;
         }
     }
     const std::vector<float> weights = readWeightCsv(scratch.file("w.csv"), rest.points.size());
@@ -180,7 +182,8 @@ TEST(CommandLine, MorphOfRotatedDoubledPoseAddsRotatedStretchOffset) {
     // Points on a face of no area (the spider's leg tips gather coincident
     // points) have no tangent frame to carry an offset; they are left out.
     std::vector<bool> degenerate(rest.points.size(), false);
-    for (const auto& polygon : rest.polygons) {
+    for (size_t face = 0; face < rest.polygons.size(); ++face) {
+        const int32_t* polygon = rest.polygons.begin(face);
         const Point3& a = rest.points[polygon[0]];
         const Point3& b = rest.points[polygon[1]];
         const Point3& d = rest.points[polygon[2]];
@@ -188,7 +191,7 @@ TEST(CommandLine, MorphOfRotatedDoubledPoseAddsRotatedStretchOffset) {
         const double ny = (b.z - a.z) * (d.x - a.x) - (b.x - a.x) * (d.z - a.z);
         const double nz = (b.x - a.x) * (d.y - a.y) - (b.y - a.y) * (d.x - a.x);
         if (std::hypot(nx, ny, nz) == 0.0) {
-            for (int32_t point : polygon) degenerate[point] = true;
+            for (size_t i = 0; i < rest.polygons.count(face); ++i) degenerate[polygon[i]] = true;
         }
     }
     size_t checked = 0;

@@ -1,14 +1,14 @@
-// What the tool writes: CSV rows, PLY headers and colours, OBJ round trips,
-// numbered names, and files that appear whole or not at all.
+// How the tool writes its results: formats chosen by extension, numbered
+// names, files that appear whole or not at all, colours and heat maps.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "atomic_file.h"
 #include "colour_map.h"
-#include "heat_map_image.h"
-#include "mesh_writers.h"
-#include "obj_reader.h"
+#include "formats/output_formats.h"
+#include "formats/png_writer.h"
 #include "output_names.h"
 #include "result_files.h"
 #include "tool_error.h"
@@ -25,49 +25,9 @@ using test::ScratchDirectory;
 MeshData square() {
     MeshData mesh;
     mesh.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-    mesh.polygons = {{0, 1, 2}, {0, 2, 3}};
+    mesh.polygons.add({0, 1, 2});
+    mesh.polygons.add({0, 2, 3});
     return mesh;
-}
-
-TEST(WeightsCsv, HeaderThenOneRowPerPointWithNineSignificantDigits) {
-    EXPECT_EQ(weightsCsv({1.0f / 3.0f, -1.0f, 0.0f, 0.63188f}),
-              "point,weight\n0,0.333333343\n1,-1\n2,0\n3,0.631879985\n");
-}
-
-TEST(WeightsPly, AsciiHeaderDeclaresWeightAndColours) {
-    const std::string ply = weightsPly(square(), {1.0f, 0.0f, -1.0f, 0.5f}, false);
-    EXPECT_EQ(ply.substr(0, ply.find("end_header\n") + 11),
-              "ply\nformat ascii 1.0\ncomment made by kestrin\nelement vertex 4\n"
-              "property float x\nproperty float y\nproperty float z\nproperty float weight\n"
-              "property uchar red\nproperty uchar green\nproperty uchar blue\n"
-              "element face 2\nproperty list uchar int vertex_indices\nend_header\n");
-    // Stretch is red, rest white, squash blue.
-    EXPECT_NE(ply.find("\n0 0 0 1 178 24 43\n"), std::string::npos) << ply;
-    EXPECT_NE(ply.find("\n1 0 0 0 255 255 255\n"), std::string::npos) << ply;
-    EXPECT_NE(ply.find("\n1 1 0 -1 33 102 172\n"), std::string::npos) << ply;
-    EXPECT_NE(ply.find("\n3 0 2 3\n"), std::string::npos) << ply;
-}
-
-TEST(WeightsPly, BinaryBodyHasFixedSizeRecords) {
-    const std::string ply = weightsPly(square(), {0, 0, 0, 0}, true);
-    const size_t body = ply.find("end_header\n") + 11;
-    ASSERT_NE(ply.find("format binary_little_endian 1.0\n"), std::string::npos);
-    // 4 points of 3 floats, a float and 3 bytes; 2 faces of a count byte and 3 ints.
-    EXPECT_EQ(ply.size() - body, 4u * 19u + 2u * 13u);
-}
-
-TEST(MeshObj, RoundTripKeepsPointsAndPolygons) {
-    ScratchDirectory scratch;
-    MeshData mesh = square();
-    mesh.points[2] = {0.1, 1e-17, -123456.789};
-    mesh.polygons = {{0, 1, 2, 3}};
-    writeFileAtomically(scratch.file("out.obj"), meshObj(mesh));
-    const MeshData back = readObj(scratch.file("out.obj"));
-    ASSERT_EQ(back.points.size(), 4u);
-    EXPECT_EQ(back.points[2].x, 0.1);
-    EXPECT_EQ(back.points[2].y, 1e-17);
-    EXPECT_EQ(back.points[2].z, -123456.789);
-    EXPECT_EQ(back.polygons, mesh.polygons);
 }
 
 TEST(AtomicFile, LeavesOnlyTheFinishedFile) {
@@ -93,7 +53,7 @@ TEST(ResultFiles, ARunThatFailsLaterLeavesEarlierFilesAsTheyWere) {
     {
         // The second output cannot be written: its directory is missing.
         ResultFiles results({scratch.file("w.csv"), scratch.file("missing/w.ply")},
-                            {OutputKind::csv, OutputKind::ply}, 1, false);
+                            OutputRole::weights, 1, false);
         EXPECT_THROW(results.writeWeights(1, square(), {0.5f, 0.f, 0.f, 0.f}), ToolError);
     }
     EXPECT_EQ(test::readText(scratch.file("w.csv")), "old\n");
@@ -103,7 +63,7 @@ TEST(ResultFiles, ARunThatFailsLaterLeavesEarlierFilesAsTheyWere) {
 TEST(ResultFiles, CommitPutsEveryFileInPlace) {
     ScratchDirectory scratch;
     writeFileAtomically(scratch.file("w_0001.csv"), "old\n");
-    ResultFiles results({scratch.file("w_%04d.csv")}, {OutputKind::csv}, 2, false);
+    ResultFiles results({scratch.file("w_%04d.csv")}, OutputRole::weights, 2, false);
     results.writeWeights(1, square(), {0.f, 0.f, 0.f, 0.f});
     results.writeWeights(2, square(), {1.f, 0.f, 0.f, 0.f});
     EXPECT_EQ(test::readText(scratch.file("w_0001.csv")), "old\n") << "nothing replaced before commit";
@@ -131,10 +91,25 @@ TEST(NumberedOutput, NumbersSeveralPosesAndFillsPatterns) {
     EXPECT_THROW(numberedOutput("%d_%d.csv", 1, 1), ToolError);
 }
 
-TEST(OutputKind, ByExtensionOrError) {
-    EXPECT_EQ(outputKind("A.PNG", {OutputKind::csv, OutputKind::png}), OutputKind::png);
-    EXPECT_THROW(outputKind("a.txt", {OutputKind::csv}), ToolError);
-    EXPECT_THROW(outputKind("a.obj", {OutputKind::csv, OutputKind::ply}), ToolError);
+TEST(OutputFormat, ByExtensionForWhatItCanHold) {
+    EXPECT_STREQ(outputFormat("A.PNG", OutputRole::weights).extension, ".png");
+    EXPECT_STREQ(outputFormat("a.ply", OutputRole::mesh).extension, ".ply");
+    EXPECT_THROW(outputFormat("a.txt", OutputRole::weights), ToolError);
+    EXPECT_THROW(outputFormat("a.obj", OutputRole::weights), ToolError);
+    EXPECT_THROW(outputFormat("a.csv", OutputRole::mesh), ToolError);
+}
+
+TEST(ResultFiles, ARefusedValueNamesTheOutputAndLeavesNothing) {
+    ScratchDirectory scratch;
+    ResultFiles results({scratch.file("w.csv")}, OutputRole::weights, 1, false);
+    try {
+        results.writeWeights(1, square(), {0.f, NAN, 0.f, 0.f});
+        FAIL() << "wrote a NaN";
+    } catch (const ToolError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind(scratch.file("w.csv") + ": point 1: weight", 0), 0u)
+            << error.what();
+    }
+    EXPECT_TRUE(scratch.entries().empty());
 }
 
 TEST(ColourMap, DivergesFromWhiteAndScalesBeyondOne) {
@@ -149,7 +124,8 @@ TEST(ColourMap, DivergesFromWhiteAndScalesBeyondOne) {
 TEST(HeatMap, DrawsStretchRedAndSquashBlueInsideTheImage) {
     // Left half squashed, right half stretched.
     MeshData mesh = square();
-    mesh.polygons = {{0, 1, 2, 3}};
+    mesh.polygons.clear();
+    mesh.polygons.add({0, 1, 2, 3});
     const Image image = renderHeatMap(mesh, {-1.0f, 1.0f, 1.0f, -1.0f}, 400, 300);
     ASSERT_EQ(image.pixels.size(), 400u * 300u * 3u);
     int reddish = 0;

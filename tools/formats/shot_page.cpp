@@ -63,7 +63,7 @@ std::string templateTail() {
 
 }  // namespace
 
-ShotPage::ShotPage(std::string path, const std::vector<std::vector<int32_t>>& polygons,
+ShotPage::ShotPage(std::string path, const Polygons& polygons,
                    size_t pointCount, ShotKind kind, double rate)
     : path_(std::move(path)),
       temporary_(temporaryNameFor(path_)),
@@ -71,14 +71,17 @@ ShotPage::ShotPage(std::string path, const std::vector<std::vector<int32_t>>& po
       kind_(kind),
       rate_(rate > 0.0 && std::isfinite(rate) ? rate : 24.0) {
     std::vector<uint32_t> triangles;
-    for (const std::vector<int32_t>& polygon : polygons) {
-        for (int32_t point : polygon) {
+    for (size_t p = 0; p < polygons.size(); ++p) {
+        const int32_t* polygon = polygons.begin(p);
+        const size_t corners = polygons.count(p);
+        for (size_t k = 0; k < corners; ++k) {
+            const int32_t point = polygon[k];
             if (point < 0 || static_cast<size_t>(point) >= pointCount_) {
                 throw ToolError(path_ + ": a face names point " + std::to_string(point) +
                                 " of a mesh with " + std::to_string(pointCount_) + " points");
             }
         }
-        for (size_t i = 1; i + 1 < polygon.size(); ++i) {
+        for (size_t i = 1; i + 1 < corners; ++i) {
             triangles.insert(triangles.end(), {static_cast<uint32_t>(polygon[0]),
                                                static_cast<uint32_t>(polygon[i]),
                                                static_cast<uint32_t>(polygon[i + 1])});

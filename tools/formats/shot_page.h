@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "polygons.h"
+
 #include "kestrin_types.h"
 
 namespace kestrin::tool {
@@ -38,7 +40,7 @@ public:
     // faces (point-index lists, any size; fewer than 3 corners draw nothing).
     // `rate` is the playback rate in frames per second. Throws ToolError when
     // the file cannot be written or a face names a point past pointCount.
-    ShotPage(std::string path, const std::vector<std::vector<int32_t>>& polygons, size_t pointCount,
+    ShotPage(std::string path, const Polygons& polygons, size_t pointCount,
              ShotKind kind, double rate = 24.0);
     // Removes the unfinished page unless finish() or finishStaged() ran.
     ~ShotPage();

@@ -1,4 +1,4 @@
-#include "weight_csv_reader.h"
+#include "formats/csv_reader.h"
 
 #include <cerrno>
 #include <cfloat>

@@ -1,7 +1,7 @@
 // Reads a weight map written as `kestrin weights` writes it ("point,weight",
 // one row per point), for Rimshaper's weight map.
-#ifndef KESTRIN_TOOL_WEIGHT_CSV_READER_H
-#define KESTRIN_TOOL_WEIGHT_CSV_READER_H
+#ifndef KESTRIN_TOOL_FORMATS_CSV_READER_H
+#define KESTRIN_TOOL_FORMATS_CSV_READER_H
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // The posed mesh drawn as a shaded heat map of its weights, from a fixed
 // three-quarter view fitted to the mesh's bounds, with a colour legend: a
 // small software rasteriser (z-buffer, Gouraud shading), no graphics stack.
-#ifndef KESTRIN_TOOL_HEAT_MAP_IMAGE_H
-#define KESTRIN_TOOL_HEAT_MAP_IMAGE_H
+#ifndef KESTRIN_TOOL_PNG_WRITER_H
+#define KESTRIN_TOOL_PNG_WRITER_H
 
 #include <stdint.h>
 

@@ -1,4 +1,4 @@
-#include "heat_map_image.h"
+#include "formats/png_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,16 +49,19 @@ Vec3 viewRotate(const Point3& p) {
 // Per-point normals from Newell's polygon normals, area-weighted, in view space.
 std::vector<Vec3> pointNormals(const std::vector<Vec3>& view, const MeshData& mesh) {
     std::vector<Vec3> normals(view.size(), Vec3{0, 0, 0});
-    for (const std::vector<int32_t>& polygon : mesh.polygons) {
+    for (size_t face = 0; face < mesh.polygons.size(); ++face) {
+        const int32_t* polygon = mesh.polygons.begin(face);
+        const size_t corners = mesh.polygons.count(face);
         Vec3 normal{0, 0, 0};
-        for (size_t i = 0; i < polygon.size(); ++i) {
+        for (size_t i = 0; i < corners; ++i) {
             const Vec3 a = view[polygon[i]];
-            const Vec3 b = view[polygon[(i + 1) % polygon.size()]];
+            const Vec3 b = view[polygon[(i + 1) % corners]];
             normal.x += (a.y - b.y) * (a.z + b.z);
             normal.y += (a.z - b.z) * (a.x + b.x);
             normal.z += (a.x - b.x) * (a.y + b.y);
         }
-        for (int32_t point : polygon) {
+        for (size_t i = 0; i < corners; ++i) {
+            const int32_t point = polygon[i];
             normals[point].x += normal.x;
             normals[point].y += normal.y;
             normals[point].z += normal.z;
@@ -204,8 +207,9 @@ Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int
                      centreY - scale * (view[i].y - (low.y + high.y) / 2.0), view[i].z,
                      colour.red * shade, colour.green * shade, colour.blue * shade};
     }
-    for (const std::vector<int32_t>& polygon : mesh.polygons) {
-        for (size_t i = 1; i + 1 < polygon.size(); ++i) {
+    for (size_t face = 0; face < mesh.polygons.size(); ++face) {
+        const int32_t* polygon = mesh.polygons.begin(face);
+        for (size_t i = 1; i + 1 < mesh.polygons.count(face); ++i) {
             canvas.triangle(screen[polygon[0]], screen[polygon[i]], screen[polygon[i + 1]]);
         }
     }

@@ -1,0 +1,53 @@
+#include "formats/output_formats.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "formats/csv_writer.h"
+#include "formats/obj_writer.h"
+#include "formats/ply_writer.h"
+#include "formats/png_writer.h"
+#include "tool_error.h"
+
+namespace kestrin::tool {
+namespace {
+
+const OutputFormat formats[] = {
+    {".csv", [](const MeshData&, const std::vector<float>& w, const OutputOptions&) { return weightsCsv(w); },
+     nullptr},
+    {".ply",
+     [](const MeshData& m, const std::vector<float>& w, const OutputOptions& o) {
+         return weightsPly(m, w, o.binaryPly);
+     },
+     [](const MeshData& m, const OutputOptions& o) { return meshPly(m, o.binaryPly); }},
+    {".png",
+     [](const MeshData& m, const std::vector<float>& w, const OutputOptions&) {
+         return encodePng(renderHeatMap(m, w));
+     },
+     nullptr},
+    {".obj", nullptr, [](const MeshData& m, const OutputOptions&) { return meshObj(m); }},
+};
+
+bool holds(const OutputFormat& format, OutputRole role) {
+    return role == OutputRole::weights ? format.weights != nullptr : format.mesh != nullptr;
+}
+
+}  // namespace
+
+const OutputFormat& outputFormat(const std::string& path, OutputRole role) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string list;
+    for (const OutputFormat& format : formats) {
+        if (!holds(format, role)) continue;
+        if (extension == format.extension) return format;
+        list += list.empty() ? "" : ", ";
+        list += format.extension;
+    }
+    // The shot page holds every pose in one file (output_names.h).
+    throw ToolError(path + ": unknown output type '" + extension + "' (use " + list + ", .html)");
+}
+
+}  // namespace kestrin::tool
