@@ -94,7 +94,9 @@ PYBIND11_MODULE(_kestrin, m) {
     using namespace kestrin::python;
     m.doc() = "The compiled core of the kestrin package; use the kestrin package itself.";
 
-    py::register_exception<host::SessionError>(m, "SessionError", PyExc_RuntimeError);
+    py::register_exception<host::SessionError>(m, "SessionError", PyExc_RuntimeError)
+        .attr("__doc__") = "A plug-in or the tangent-space provider could not be loaded or entered, or "
+                           "an instance lacks a channel or control: the message names the file and reason.";
     // The tool's readers name the file and line at fault: the input's error.
     py::register_exception_translator([](std::exception_ptr error) {
         try {
