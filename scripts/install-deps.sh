@@ -19,6 +19,10 @@ packages=(
   libjs-three         # three.js and its orbit controls, built into the shot page (.html)
   chromium            # the shot page's browser test (headless)
   nodejs              # drives Chromium in that test (DevTools protocol)
+  pybind11-dev        # the Python module's C++ binding (python/)
+  python3-pybind11    # pybind11's CMake files for /usr/bin/python3
+  python3-numpy       # the Python module's arrays
+  python3-pytest      # the Python module's tests (tests/python)
 )
 
 missing=()

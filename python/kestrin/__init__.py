@@ -1,0 +1,51 @@
+"""kestrin: the Strainmark and Strainshaper plug-ins on NumPy arrays.
+
+The real plug-in libraries run inside the kestrin host simulator, exactly as
+the `kestrin` command-line tool runs them: same inputs, same bits out.
+
+    import numpy as np, kestrin
+    rest, faces = kestrin.read_mesh("rest.obj")          # (N, 3) float64, and the polygons
+    tool = kestrin.Strainmark(rest, faces, exponent=0.2, clamp=True)
+    w = tool.weights(pose)                                # (N,) float32, one pose
+    W = kestrin.weights(rest, faces, poses)               # (P, N) float32, a whole sequence
+    fx = kestrin.Strainshaper(rest, faces, stretch_target=s, squash_target=q, weight_map=None)
+    corrected = fx.displace(pose)                         # (N, 3) float64
+
+Meshes
+    Points are (N, 3) arrays of any real dtype, float64 inside; faces are an
+    (F, k) integer array when every polygon has k corners, or a sequence of
+    polygons, each a sequence of at least 3 point indices. Poses are (N, 3),
+    or (P, N, 3) for P of them. Arrays of the wrong shape or dtype, with
+    non-finite coordinates, with face indices out of range, or with another
+    point count than the rest mesh are refused with ValueError.
+
+Settings
+    Both plug-ins take the five tension channels as keywords, with their
+    defaults: exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
+    stretch_multiplier=0.5, squash_multiplier=0.5. Strainmark adds its check
+    boxes: clamp=True, only_positive=False, switch=False. Each is a property
+    too, to change between poses. save_settings(path) and load_settings(path)
+    write and read the JSON settings files of `kestrin --save-settings` and
+    `kestrin --settings`.
+
+Instances
+    Every object is one plug-in instance on its own object of one host scene
+    that the whole process shares, made when first needed. An object releases
+    its instance when closed (close(), or a `with` block) or collected.
+    Computation runs without the GIL; calls into the scene take turns.
+
+Point caches
+    read_cache(path) and write_cache(path, frames) read and write MDD and PC2
+    files, (P, N, 3) float32 frames.
+"""
+
+from ._cache import read_cache, write_cache
+from ._kestrin import SessionError
+from ._mesh import read_mesh
+from ._plugins import CHANNELS, TOGGLES, Strainmark, Strainshaper, attached_records, weights
+
+# The tests' view of the scene: records still attached.
+_attached_records = attached_records
+
+__all__ = ["Strainmark", "Strainshaper", "weights", "read_mesh", "read_cache", "write_cache",
+           "SessionError", "CHANNELS", "TOGGLES", "attached_records"]

@@ -1,0 +1,243 @@
+"""The two plug-ins as Python objects, and the one-call weights of a sequence."""
+
+import os
+
+import numpy as np
+
+from . import _checks
+from . import _kestrin
+
+# (channel name, default, keyword) for each tension channel, in channel order;
+# declared once for the plug-ins, the tool and this module.
+CHANNELS = tuple((name, default, option.replace("-", "_")) for name, default, option in _kestrin.CHANNELS)
+_CHANNEL_DOCS = {
+    "exponent": "the shaped tension is raised to 10 x this power (0.2 squares it)",
+    "pre_multiplier": "scales the log edge-length ratio, doubled (0.5 is neutral)",
+    "post_multiplier": "scales the shaped tension, doubled (0.5 is neutral)",
+    "stretch_multiplier": "scales stretched values, doubled (0.5 is neutral)",
+    "squash_multiplier": "scales squashed values, doubled (0.5 is neutral)",
+}
+# Strainmark's check boxes: keyword -> (panel label, default).
+TOGGLES = {
+    "clamp": (_kestrin.TOGGLES["clamp"], True),
+    "only_positive": (_kestrin.TOGGLES["only_positive"], False),
+    "switch": (_kestrin.TOGGLES["switch"], False),
+}
+_TOGGLE_DOCS = {
+    "clamp": "limit weights to -1..1",
+    "only_positive": "limit weights to 0..1 (squashed points get 0)",
+    "switch": "invert the sign of the weights (squash positive, stretch negative)",
+}
+
+
+def _channel_property(name, keyword, default):
+    def get(self):
+        return self._core().channel(name)
+
+    def set(self, value):
+        self._core().set_channel(name, _finite(value, keyword))
+
+    return property(get, set, doc=f"The {name!r} channel (default {default}): {_CHANNEL_DOCS[keyword]}.")
+
+
+def _toggle_property(keyword, label, default):
+    def get(self):
+        return self._core().toggle(label)
+
+    def set(self, value):
+        self._core().set_toggle(label, bool(value))
+
+    return property(get, set, doc=f"The {label!r} check box (default {default}): {_TOGGLE_DOCS[keyword]}.")
+
+
+def _finite(value, keyword):
+    try:
+        number = float(value)
+    except (TypeError, ValueError):
+        raise ValueError(f"{keyword}: {value!r} is not a number") from None
+    if not np.isfinite(number):
+        raise ValueError(f"{keyword}: {value!r} is not a finite number")
+    return number
+
+
+def _channel_values(values):
+    """The channel values given as keywords, in channel order, checked."""
+    return [(name, _finite(values[keyword], keyword)) for name, _, keyword in CHANNELS]
+
+
+def _path(path):
+    return os.fsdecode(os.fspath(path))
+
+
+class _PluginObject:
+    """What both plug-in objects share: lifetime, settings files."""
+
+    _object = None
+
+    def _core(self):
+        if self._object is None or self._object.closed:
+            raise ValueError(f"{type(self).__name__}: the object is closed")
+        return self._object
+
+    @property
+    def point_count(self):
+        """Number of points of the rest mesh; every pose has as many."""
+        return self._core().point_count
+
+    @property
+    def closed(self):
+        """True once close() has released the plug-in instance."""
+        return self._object is None or self._object.closed
+
+    def close(self):
+        """Releases the plug-in instance (the host destroys it); closing twice is harmless.
+
+        Collecting the object does the same; `with` closes it at the block's end.
+        """
+        if self._object is not None:
+            self._object.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        self.close()
+
+    def save_settings(self, path):
+        """Writes the plug-in's settings to a JSON file, as `kestrin --save-settings` does."""
+        self._core().save_settings(_path(path))
+
+    def load_settings(self, path):
+        """Reads settings from a JSON file written by save_settings or `kestrin --save-settings`.
+
+        A file of the other plug-in gives its five channel values only (with a
+        note on standard error). Raises FileNotFoundError for a missing file
+        and ValueError for one that holds no settings of these plug-ins.
+        """
+        path = _path(path)
+        if not os.path.isfile(path):
+            raise FileNotFoundError(f"{path}: no such settings file")
+        self._core().load_settings(path)
+
+    def __repr__(self):
+        if self.closed:
+            return f"<kestrin.{type(self).__name__} (closed)>"
+        settings = ", ".join(f"{keyword}={getattr(self, keyword)!r}" for keyword in self._settings())
+        return f"<kestrin.{type(self).__name__} of {self.point_count} points, {settings}>"
+
+
+class Strainmark(_PluginObject):
+    """The Strainmark weight tool on a mesh: how stretched or squashed each point is.
+
+    Strainmark(rest, faces, exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
+               stretch_multiplier=0.5, squash_multiplier=0.5,
+               clamp=True, only_positive=False, switch=False)
+
+    rest:  (N, 3) point positions at rest (any real dtype; float64 inside).
+    faces: an (F, k) integer array, or a sequence of polygons, each a
+           sequence of at least 3 point indices in boundary order.
+
+    weights(pose) gives one weight per point: positive where the edges around
+    the point are longer than at rest, negative where shorter, 0 at rest.
+    Every setting is also a property that may change between poses.
+    """
+
+    def __init__(self, rest, faces, *, exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
+                 stretch_multiplier=0.5, squash_multiplier=0.5, clamp=True, only_positive=False,
+                 switch=False):
+        given = dict(locals())
+        rest = _checks.points(rest, "rest")
+        offsets, corners = _checks.faces(faces, rest.shape[0])
+        toggles = [(label, bool(given[keyword])) for keyword, (label, _) in TOGGLES.items()]
+        self._object = _kestrin.WeightTool(rest, offsets, corners, _channel_values(given), toggles)
+
+    def weights(self, pose):
+        """Weights of the mesh posed at pose.
+
+        pose: (N, 3) positions of the rest mesh's points, or (P, N, 3) for P
+        poses. Returns (N,) float32, or (P, N) float32 for P poses.
+        """
+        poses, single = _checks.poses(pose, "pose", self.point_count)
+        weights = self._core().weights(poses)
+        return weights[0] if single else weights
+
+    @staticmethod
+    def _settings():
+        return [keyword for _, _, keyword in CHANNELS] + list(TOGGLES)
+
+
+class Strainshaper(_PluginObject):
+    """The Strainshaper effect on a mesh: posed points move toward sculpted targets by tension.
+
+    Strainshaper(rest, faces, stretch_target, squash_target, weight_map=None,
+                 exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
+                 stretch_multiplier=0.5, squash_multiplier=0.5)
+
+    rest, faces:    as for Strainmark.
+    stretch_target: (N, 3) the rest mesh sculpted as it should look stretched.
+    squash_target:  (N, 3) the same for squashed.
+    weight_map:     None, or (N,) per-point weights that scale each point's move.
+
+    The targets' offsets from rest are captured in each point's surface frame
+    when the object is made; displace(pose) turns them with the posed surface
+    and scales them by the point's tension. The channel values are properties
+    that may change between poses.
+    """
+
+    def __init__(self, rest, faces, stretch_target, squash_target, weight_map=None, *, exponent=0.2,
+                 pre_multiplier=0.5, post_multiplier=0.5, stretch_multiplier=0.5, squash_multiplier=0.5):
+        given = dict(locals())
+        rest = _checks.points(rest, "rest")
+        count = rest.shape[0]
+        offsets, corners = _checks.faces(faces, count)
+        stretch = _checks.points(stretch_target, "stretch_target", count)
+        squash = _checks.points(squash_target, "squash_target", count)
+        weights = _checks.weight_map(weight_map, count)
+        self._object = _kestrin.Effect(rest, offsets, corners, stretch, squash, weights,
+                                       _channel_values(given))
+
+    def displace(self, pose):
+        """Corrected positions of the mesh posed at pose.
+
+        pose: (N, 3), or (P, N, 3) for P poses. Returns float64 of the same
+        shape; points the effect leaves alone keep their posed position.
+        """
+        poses, single = _checks.poses(pose, "pose", self.point_count)
+        corrected = self._core().displace(poses)
+        return corrected[0] if single else corrected
+
+    def load_settings(self, path):
+        """Reads settings as for Strainmark; this object's targets and weight map stay chosen.
+
+        The rest state is captured again afterwards, as the host does when the
+        effect's settings change.
+        """
+        super().load_settings(path)
+
+    @staticmethod
+    def _settings():
+        return [keyword for _, _, keyword in CHANNELS]
+
+
+for _name, _default, _keyword in CHANNELS:
+    setattr(Strainmark, _keyword, _channel_property(_name, _keyword, _default))
+    setattr(Strainshaper, _keyword, _channel_property(_name, _keyword, _default))
+for _keyword, (_label, _default) in TOGGLES.items():
+    setattr(Strainmark, _keyword, _toggle_property(_keyword, _label, _default))
+del _name, _default, _keyword, _label
+
+
+def weights(rest, faces, poses, **settings):
+    """Strainmark's weights of a whole sequence: (P, N) float32 for (P, N, 3) poses.
+
+    settings are Strainmark's keywords (exponent=..., clamp=..., ...). The
+    instance lives for this call only.
+    """
+    with Strainmark(rest, faces, **settings) as tool:
+        poses, _ = _checks.poses(poses, "poses", tool.point_count)
+        return tool.weights(poses)
+
+
+def attached_records():
+    """Plug-in records still attached to objects of the process's scene (for tests)."""
+    return _kestrin.attached_records()
