@@ -22,14 +22,6 @@ auto asToolError(F&& f) {
     }
 }
 
-// The mesh's polygons in the packed form the scene keeps.
-[[maybe_unused]] const Polygons& packed(const Polygons& polygons) { return polygons; }
-[[maybe_unused]] Polygons packed(const std::vector<std::vector<int32_t>>& polygons) {
-    Polygons out;
-    for (const auto& polygon : polygons) out.add(polygon.data(), polygon.size());
-    return out;
-}
-
 void applySettings(host::Session& session, const host::Instance& instance, const PluginSettings& settings) {
     if (!settings.loadFrom.empty()) loadSettingsFile(session, instance, settings.loadFrom);
     asToolError([&] {
@@ -87,7 +79,7 @@ void saveSettingsFile(host::Session& session, const host::Instance& instance, co
 WeightTool::WeightTool(host::Session& session, const MeshData& rest, const PluginSettings& settings)
     : session_(session) {
     asToolError([&] {
-        const HostHandle item = session.addObject(meshName, rest.points, packed(rest.polygons));
+        const HostHandle item = session.addObject(meshName, rest.points, rest.polygons);
         instance_ = session.addStrainmark(item);
     });
     orDestroy(session, instance_, [&] { applySettings(session, instance_, settings); });
@@ -111,7 +103,7 @@ Morpher::Morpher(host::Session& session, const MeshData& rest, const std::vector
     HostHandle squash = 0;
     HostHandle map = 0;
     asToolError([&] {
-        const Polygons& polygons = packed(rest.polygons);
+        const Polygons& polygons = rest.polygons;
         const HostHandle item = session.addObject(meshName, rest.points, polygons);
         stretch = session.addObject("stretch target", stretchTarget, polygons);
         squash = session.addObject("squash target", squashTarget, polygons);
