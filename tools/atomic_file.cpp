@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "interrupt.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -17,10 +18,27 @@ std::string temporaryNameFor(const std::string& path) {
     return (target.parent_path() / name).string();
 }
 
+int createTemporary(const std::string& temporary) {
+    // Registered first: a signal between the two must not leave it behind.
+    registerTemporary(temporary);
+    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0) {
+        const int error = errno;
+        unregisterTemporary(temporary);
+        errno = error;
+    }
+    return file;
+}
+
+void removeTemporary(const std::string& temporary) {
+    std::remove(temporary.c_str());
+    unregisterTemporary(temporary);
+}
+
 namespace {
 
 [[noreturn]] void failWriting(const std::string& path, const std::string& temporary, int error) {
-    std::remove(temporary.c_str());
+    removeTemporary(temporary);
     throw ToolError(path + ": cannot write: " + std::strerror(error));
 }
 
@@ -28,7 +46,7 @@ namespace {
 
 std::string writeTemporaryFor(const std::string& path, const std::string& bytes) {
     const std::string temporary = temporaryNameFor(path);
-    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int file = createTemporary(temporary);
     if (file < 0) throw ToolError(path + ": cannot write: " + std::strerror(errno));
     size_t written = 0;
     while (written < bytes.size()) {
@@ -47,9 +65,12 @@ std::string writeTemporaryFor(const std::string& path, const std::string& bytes)
 }
 
 void renameIntoPlace(const std::string& temporary, const std::string& path) {
-    if (std::rename(temporary.c_str(), path.c_str()) == 0) return;
+    if (std::rename(temporary.c_str(), path.c_str()) == 0) {
+        unregisterTemporary(temporary);
+        return;
+    }
     const int error = errno;
-    std::remove(temporary.c_str());
+    removeTemporary(temporary);
     throw ToolError(path + ": cannot rename into place: " + std::strerror(error));
 }
 

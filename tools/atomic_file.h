@@ -11,6 +11,12 @@ namespace kestrin::tool {
 // processes writing the same file do not share one.
 std::string temporaryNameFor(const std::string& path);
 
+// Creates the temporary file (O_WRONLY, 0644) and registers it for removal
+// on an interrupt; -1 with errno set when it cannot.
+int createTemporary(const std::string& temporary);
+// Removes a temporary file and its registration.
+void removeTemporary(const std::string& temporary);
+
 // Writes `bytes` to `path` through a temporary file and a rename. Throws
 // ToolError naming the path when the directory is missing, the disk is full
 // or the rename fails; the temporary file is removed on every failure.

@@ -9,7 +9,11 @@
 #include "commands.h"
 #include "demo_arm.h"
 #include "formats/obj_writer.h"
+#include "formats/obj_reader.h"
+#include "output_names.h"
+#include "pose_source.h"
 #include "result_files.h"
+#include "shot_run.h"
 #include "statistics.h"
 #include "tool_error.h"
 
@@ -40,61 +44,64 @@ void runDemo(const DemoOptions& options) {
     if (error) throw ToolError(options.outputDirectory + ": cannot make directory: " + error.message());
     auto file = [&](const std::string& name) { return (directory / name).string(); };
 
+    // The inputs as files, so that the commands can be tried on them; the
+    // run then reads them back as `weights` and `morph` would.
     const ArmShape shape;
-    const MeshData rest = makeArm(shape);
-    const MeshData bulge = bulgeTarget(rest, shape);
-    const MeshData crease = creaseTarget(rest, shape);
-    std::vector<MeshData> poses;
-    for (double angle : frameAngles) poses.push_back(bendArm(rest, shape, angle));
-
-    // The inputs too, so that the commands can be tried on them.
-    ResultFiles inputs({file("arm_pose_%04d.obj")}, OutputRole::mesh, frameCount, false);
-    writeFileAtomically(file("arm_rest.obj"), meshObj(rest));
-    writeFileAtomically(file("arm_bulge.obj"), meshObj(bulge));
-    writeFileAtomically(file("arm_crease.obj"), meshObj(crease));
-    for (int frame = 0; frame < frameCount; ++frame) inputs.writeMesh(frame + 1, poses[frame]);
-    inputs.commit();
+    const MeshData arm = makeArm(shape);
+    writeFileAtomically(file("arm_rest.obj"), meshObj(arm));
+    writeFileAtomically(file("arm_bulge.obj"), meshObj(bulgeTarget(arm, shape)));
+    writeFileAtomically(file("arm_crease.obj"), meshObj(creaseTarget(arm, shape)));
+    std::vector<std::string> poseFiles;
+    for (int frame = 0; frame < frameCount; ++frame) {
+        poseFiles.push_back(numberedOutput(file("arm_pose_%04d.obj"), frame + 1, frameCount));
+        writeFileAtomically(poseFiles.back(), meshObj(bendArm(arm, shape, frameAngles[frame])));
+    }
+    const MeshData rest = readObj(file("arm_rest.obj"));
+    const MeshData bulge = readObj(file("arm_bulge.obj"));
+    const MeshData crease = readObj(file("arm_crease.obj"));
+    const PoseSource poses(poseFiles, rest, FrameRange{});
+    std::vector<RunInput> inputs = {{"rest mesh", rest.path}, {"target", bulge.path}, {"target", crease.path}};
+    for (const std::string& pose : poseFiles) inputs.push_back({"pose", pose});
+    ResultFiles weightFiles({file("weights_%04d.csv"), file("weights_%04d.ply"), file("weights_%04d.png")},
+                            OutputRole::weights, poses, rest, true, inputs);
+    ResultFiles meshFiles({file("corrected_%04d.obj"), file("shot.html")}, OutputRole::mesh, poses, rest,
+                          false, inputs);
 
     host::Session session(options.settings.pluginDirectory);
-    std::vector<std::vector<float>> weights;
-    {
-        WeightTool tool(session, rest, {});
-        printModule(session, tool.instance().plugin);
-        for (const MeshData& pose : poses) weights.push_back(tool.compute(pose.points));
-    }
-    std::vector<std::vector<Point3>> corrected;
+    WeightTool tool(session, rest, {});
+    printModule(session, tool.instance().plugin);
+    std::unique_ptr<Morpher> morpher;
     try {
-        Morpher morpher(session, rest, crease.points, bulge.points, std::nullopt, {});
-        printModule(session, morpher.instance().plugin);
-        for (const MeshData& pose : poses) corrected.push_back(morpher.displace(pose.points));
+        morpher = std::make_unique<Morpher>(session, rest, crease.points, bulge.points, std::nullopt,
+                                            PluginSettings{});
+        printModule(session, morpher->instance().plugin);
     } catch (const ToolError& failure) {
         std::printf("The Strainshaper effect did not run: %s\n", failure.what());
     }
+    std::vector<WeightSummary> weighed(frameCount);
+    std::vector<DisplacementSummary> moved(frameCount);
+    std::vector<ResultFiles*> results = {&weightFiles};
+    if (morpher) results.push_back(&meshFiles);
+    runShot({poses, rest, results, 1, "demo", [&](size_t pose, ShotSlot& slot) {
+                 slot.weights.resize(rest.points.size());
+                 tool.compute(slot.pose.points.data(), slot.weights.data());
+                 weighed[pose] = summariseWeights(slot.weights);
+                 if (!morpher) return;
+                 slot.corrected.points.resize(rest.points.size());
+                 morpher->displace(slot.pose.points.data(), slot.corrected.points.data());
+                 moved[pose] = summariseDisplacement(slot.pose.points, slot.corrected.points);
+             }});
+    weightFiles.commit();
+    if (morpher) meshFiles.commit();
 
-    ResultFiles weightFiles({file("weights_%04d.csv"), file("weights_%04d.ply"), file("weights_%04d.png")},
-                            OutputRole::weights, frameCount, true);
-    ResultFiles meshFiles({file("corrected_%04d.obj")}, OutputRole::mesh, frameCount, false);
-    ResultFiles page({file("shot.html")}, OutputRole::weights, frameCount, false);
     std::printf("\nArm of %zu points and %zu faces, bent at the elbow; outputs in %s/\n",
                 rest.points.size(), rest.polygons.size(), options.outputDirectory.c_str());
-    printWeightHeader(stdout, !corrected.empty());
+    printWeightHeader(stdout, morpher != nullptr);
     for (int frame = 0; frame < frameCount; ++frame) {
-        weightFiles.writeWeights(frame + 1, poses[frame], weights[frame]);
         char label[32];
         std::snprintf(label, sizeof label, "%d (%g deg)", frame + 1, frameAngles[frame]);
-        if (corrected.empty()) {
-            printWeightRow(stdout, label, summariseWeights(weights[frame]), nullptr);
-            page.writeWeights(frame + 1, poses[frame], weights[frame]);
-            continue;
-        }
-        meshFiles.writeMesh(frame + 1, withPositions(rest, corrected[frame]));
-        page.writeMesh(frame + 1, withPositions(rest, corrected[frame]), &poses[frame], weights[frame]);
-        const DisplacementSummary moved = summariseDisplacement(poses[frame].points, corrected[frame]);
-        printWeightRow(stdout, label, summariseWeights(weights[frame]), &moved);
+        printWeightRow(stdout, label, weighed[frame], morpher ? &moved[frame] : nullptr);
     }
-    weightFiles.commit();
-    meshFiles.commit();
-    page.commit();
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "formats/obj_reader.h"
-#include "progress.h"
+#include "output_plan.h"
+#include "plugin_runs.h"
+#include "shot_run.h"
 #include "result_files.h"
 #include "statistics.h"
 #include "formats/csv_reader.h"
@@ -19,43 +21,55 @@ struct MorphOptions {
     std::string stretchTarget;
     std::string squashTarget;
     std::string weightMap;
+    std::string frames;
     std::vector<std::string> outputs;
+    unsigned jobs = 0;
     SettingsOptions settings;
 };
 
 void runMorph(const MorphOptions& options) {
-    const int poseCount = static_cast<int>(options.poses.size());
-    ResultFiles results(options.outputs, OutputRole::mesh, poseCount,
-                        options.settings.plyFormat == "binary");
+    // Everything that can fail before the work, first.
+    std::vector<RunInput> inputs = {{"rest mesh", options.rest},
+                                    {"stretch target", options.stretchTarget},
+                                    {"squash target", options.squashTarget}};
+    for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
+    if (!options.weightMap.empty()) inputs.push_back({"weight map", options.weightMap});
+    if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
+    requireReadable(inputs);
     const MeshData rest = readObj(options.rest);
-    std::vector<MeshData> poses;
-    for (const std::string& path : options.poses) {
-        poses.push_back(readPose(path, rest));
-    }
     const MeshData stretch = readObj(options.stretchTarget);
     requireSameShape(rest, stretch, "stretch target", false);
     const MeshData squash = readObj(options.squashTarget);
     requireSameShape(rest, squash, "squash target", false);
     std::optional<std::vector<float>> weights;
     if (!options.weightMap.empty()) weights = readWeightCsv(options.weightMap, rest.points.size());
+    const PoseSource poses(options.poses, rest, parseFrameRange(options.frames.empty() ? "1-" : options.frames));
+    std::vector<std::string> extra;
+    if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
+    ResultFiles results(options.outputs, OutputRole::mesh, poses, rest,
+                        options.settings.plyFormat == "binary", inputs, extra);
 
     host::Session session(options.settings.pluginDirectory);
-    Morpher morpher(session, rest, stretch.points, squash.points, weights, options.settings.pluginSettings());
-    std::vector<MeshData> corrected;
-    {
-        Progress progress("morph", poseCount);
-        for (const MeshData& pose : poses) {
-            corrected.push_back(withPositions(pose, morpher.displace(pose.points)));
-            progress.advance();
-        }
+    // The settings file is saved with the outputs, once the run succeeded.
+    PluginSettings settings = options.settings.pluginSettings();
+    settings.saveTo.clear();
+    Morpher morpher(session, rest, stretch.points, squash.points, weights, settings);
+    if (!options.settings.saveTo.empty()) {
+        results.writeExtra(options.settings.saveTo, savedSettingsText(session, morpher.instance()));
     }
-    std::printf("%-14s %10s %10s\n", "pose", "mean move", "max move");
-    for (int i = 0; i < poseCount; ++i) {
-        results.writeMesh(i + 1, corrected[i], &poses[i], weights.value_or(std::vector<float>()));
-        const DisplacementSummary moved = summariseDisplacement(poses[i].points, corrected[i].points);
-        std::printf("%-14d %10.4f %10.4f\n", i + 1, moved.mean, moved.largest);
-    }
+    std::vector<DisplacementSummary> moved(poses.count());
+    runShot({poses, rest, {&results}, jobsToUse(options.jobs), "morph",
+             [&](size_t pose, ShotSlot& slot) {
+                 slot.corrected.points.resize(rest.points.size());
+                 morpher.displace(slot.pose.points.data(), slot.corrected.points.data());
+                 moved[pose] = summariseDisplacement(slot.pose.points, slot.corrected.points);
+             },
+             weights ? &*weights : nullptr});
     results.commit();
+    std::printf("%-20s %10s %10s\n", "pose", "mean move", "max move");
+    for (size_t pose = 0; pose < poses.count(); ++pose) {
+        std::printf("%-20s %10.4f %10.4f\n", poses.label(pose).c_str(), moved[pose].mean, moved[pose].largest);
+    }
 }
 
 }  // namespace
@@ -67,7 +81,8 @@ void addMorphCommand(CLI::App& app) {
                  "stretch or squash target by its edge tension");
     command->add_option("--rest", options->rest, "Rest mesh (OBJ)")->required()->type_name("REST");
     command->add_option("--pose", options->poses,
-                        "Posed meshes (OBJ) with the rest mesh's points and faces")
+                        "Posed meshes: OBJ files with the rest mesh's points (and its faces, or "
+                        "none), or one point cache (.mdd, .pc2) holding every pose")
         ->required()
         ->type_name("POSE");
     command->add_option("--stretch-target", options->stretchTarget,
@@ -79,15 +94,24 @@ void addMorphCommand(CLI::App& app) {
         ->required()
         ->type_name("FILE");
     command->add_option("--weight-map", options->weightMap,
-                        "Per-point weights (CSV point,weight as `kestrin weights` writes) that "
-                        "scale the movement")
+                        "Influence map: a weight in [0, 1] per point (CSV point,weight) that "
+                        "scales how far each point moves; not the tension weights, which the "
+                        "effect works out itself")
         ->type_name("CSV");
+    command->add_option("--frames", options->frames,
+                        "Only these frames of the poses, 1-based (1-100, 101-, 7); numbered "
+                        "outputs keep each pose's frame number")
+        ->type_name("A-B");
     command->add_option("-o,--output", options->outputs,
-                        "Corrected meshes: .obj (the input's vertex order and faces) or .ply; "
-                        "several poses number them unless the name holds a %04d field; .html "
-                        "shows every pose and its correction in one page for a browser")
+                        "Corrected meshes: per pose .obj (the pose file with the new points) or "
+                        ".ply, numbered out_0001.obj... unless the name holds a %04d field; for "
+                        "the whole shot a point cache (.mdd, .pc2) or .html (every pose and its "
+                        "correction in one page for a browser)")
         ->required()
         ->type_name("OUT");
+    command->add_option("--jobs", options->jobs, "Threads reading and writing (default: the number of cores)")
+        ->check(CLI::Range(1u, 256u))
+        ->type_name("N");
     addSettingsOptions(*command, options->settings, false);
     addPlyFormatOption(*command, options->settings);
     addPluginDirectoryOption(*command, options->settings);

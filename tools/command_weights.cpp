@@ -4,8 +4,10 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "formats/obj_reader.h"
-#include "progress.h"
+#include "output_plan.h"
+#include "plugin_runs.h"
 #include "result_files.h"
+#include "shot_run.h"
 #include "statistics.h"
 
 namespace kestrin::tool {
@@ -14,38 +16,45 @@ namespace {
 struct WeightsOptions {
     std::string rest;
     std::vector<std::string> poses;
+    std::string frames;
     std::vector<std::string> outputs;
+    unsigned jobs = 0;
     SettingsOptions settings;
 };
 
 void runWeights(const WeightsOptions& options) {
-    const int poseCount = static_cast<int>(options.poses.size());
-    ResultFiles results(options.outputs, OutputRole::weights,
-                        poseCount, options.settings.plyFormat == "binary");
+    // Everything that can fail before the work, first.
+    std::vector<RunInput> inputs = {{"rest mesh", options.rest}};
+    for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
+    if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
+    requireReadable(inputs);
     const MeshData rest = readObj(options.rest);
-    std::vector<MeshData> poses;
-    for (const std::string& path : options.poses) {
-        poses.push_back(readPose(path, rest));
-    }
+    const PoseSource poses(options.poses, rest, parseFrameRange(options.frames.empty() ? "1-" : options.frames));
+    std::vector<std::string> extra;
+    if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
+    ResultFiles results(options.outputs, OutputRole::weights, poses, rest,
+                        options.settings.plyFormat == "binary", inputs, extra);
 
     host::Session session(options.settings.pluginDirectory);
-    WeightTool tool(session, rest, options.settings.pluginSettings());
-    std::vector<std::vector<float>> weights;
-    {
-        Progress progress("weights", poseCount);
-        for (const MeshData& pose : poses) {
-            weights.push_back(tool.compute(pose.points));
-            progress.advance();
-        }
+    // The settings file is saved with the outputs, once the run succeeded.
+    PluginSettings settings = options.settings.pluginSettings();
+    settings.saveTo.clear();
+    WeightTool tool(session, rest, settings);
+    if (!options.settings.saveTo.empty()) {
+        results.writeExtra(options.settings.saveTo, savedSettingsText(session, tool.instance()));
     }
-    Progress progress("writing", poseCount);
-    printWeightHeader(stdout, false);
-    for (int i = 0; i < poseCount; ++i) {
-        results.writeWeights(i + 1, poses[i], weights[i]);
-        printWeightRow(stdout, std::to_string(i + 1), summariseWeights(weights[i]), nullptr);
-        progress.advance();
-    }
+    std::vector<WeightSummary> summaries(poses.count());
+    runShot({poses, rest, {&results}, jobsToUse(options.jobs), "weights",
+             [&](size_t pose, ShotSlot& slot) {
+                 slot.weights.resize(rest.points.size());
+                 tool.compute(slot.pose.points.data(), slot.weights.data());
+                 summaries[pose] = summariseWeights(slot.weights);
+             }});
     results.commit();
+    printWeightHeader(stdout, false);
+    for (size_t pose = 0; pose < poses.count(); ++pose) {
+        printWeightRow(stdout, poses.label(pose), summaries[pose], nullptr);
+    }
 }
 
 }  // namespace
@@ -57,16 +66,24 @@ void addWeightsCommand(CLI::App& app) {
                    "around a point are stretched, negative where squashed");
     command->add_option("--rest", options->rest, "Rest mesh (OBJ)")->required()->type_name("REST");
     command->add_option("--pose", options->poses,
-                        "Posed meshes (OBJ) with the rest mesh's points and faces")
+                        "Posed meshes: OBJ files with the rest mesh's points (and its faces, or "
+                        "none), or one point cache (.mdd, .pc2) holding every pose")
         ->required()
         ->type_name("POSE");
+    command->add_option("--frames", options->frames,
+                        "Only these frames of the poses, 1-based (1-100, 101-, 7); numbered "
+                        "outputs keep each pose's frame number")
+        ->type_name("A-B");
     command->add_option("-o,--output", options->outputs,
-                        "Outputs by extension: .csv (point,weight), .ply (posed mesh with weights "
-                        "and colours), .png (heat map), .html (every pose in one page to view in a "
-                        "browser); several poses number them (out_0001.csv) unless the name holds "
-                        "a %04d field")
+                        "Outputs by extension: per pose .csv (point,weight), .ply (posed mesh with "
+                        "weights and colours), .png (heat map), numbered out_0001.csv... unless the "
+                        "name holds a %04d field; for the whole shot .npy (float32 array, poses x "
+                        "points) and .html (every pose in one page to view in a browser)")
         ->required()
         ->type_name("OUT");
+    command->add_option("--jobs", options->jobs, "Threads reading and writing (default: the number of cores)")
+        ->check(CLI::Range(1u, 256u))
+        ->type_name("N");
     addSettingsOptions(*command, options->settings, true);
     addPlyFormatOption(*command, options->settings);
     addPluginDirectoryOption(*command, options->settings);

@@ -72,8 +72,12 @@ void loadSettingsFile(host::Session& session, const host::Instance& instance, co
     }
 }
 
+std::string savedSettingsText(host::Session& session, const host::Instance& instance) {
+    return settingsToText(asToolError([&] { return session.save(instance); }));
+}
+
 void saveSettingsFile(host::Session& session, const host::Instance& instance, const std::string& path) {
-    writeFileAtomically(path, settingsToText(asToolError([&] { return session.save(instance); })));
+    writeFileAtomically(path, savedSettingsText(session, instance));
 }
 
 WeightTool::WeightTool(host::Session& session, const MeshData& rest, const PluginSettings& settings)

@@ -29,6 +29,8 @@ struct PluginSettings {
 // with a note on standard error that the rest does not apply.
 void loadSettingsFile(host::Session& session, const host::Instance& instance, const std::string& path);
 void saveSettingsFile(host::Session& session, const host::Instance& instance, const std::string& path);
+// The text such a file holds.
+std::string savedSettingsText(host::Session& session, const host::Instance& instance);
 
 // Strainmark attached to one mesh.
 class WeightTool {

@@ -1,99 +1,210 @@
 #include "result_files.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
 #include <set>
 
 #include "atomic_file.h"
+#include "formats/mdd.h"
+#include "formats/npy_writer.h"
+#include "formats/pc2.h"
+#include "interrupt.h"
 #include "output_names.h"
+#include "shot_page.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
 
-ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, int poseCount,
-                         bool binaryPly)
-    : patterns_(std::move(patterns)), poseCount_(poseCount) {
+// A file that holds every pose of the run, appended to in pose order.
+class ShotOutput {
+public:
+    virtual ~ShotOutput() = default;
+    virtual void append(const PoseResult& result) = 0;
+    // Completes the file under its temporary name and returns that name.
+    virtual std::string finishStaged() = 0;
+};
+
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+class PageOutput : public ShotOutput {
+public:
+    PageOutput(const std::string& path, const MeshData& rest, OutputRole role)
+        : page_(path, rest.polygons, rest.points.size(),
+                role == OutputRole::mesh ? ShotKind::morph : ShotKind::weights) {}
+    void append(const PoseResult& result) override {
+        static const std::vector<float> none;
+        page_.addFrame(result.pose.points, result.weights != nullptr ? *result.weights : none,
+                       result.corrected != nullptr ? &result.corrected->points : nullptr);
+    }
+    std::string finishStaged() override { return page_.finishStaged(); }
+
+private:
+    ShotPage page_;
+};
+
+class NpyOutput : public ShotOutput {
+public:
+    NpyOutput(const std::string& path, size_t poses, size_t points) : writer_(path, poses, points) {}
+    void append(const PoseResult& result) override { writer_.appendRow(result.weights->data()); }
+    std::string finishStaged() override { return writer_.finishStaged(); }
+
+private:
+    NpyWriter writer_;
+};
+
+class MddOutput : public ShotOutput {
+public:
+    MddOutput(const std::string& path, size_t points, const std::vector<float>& times)
+        : writer_(path, points, times) {}
+    void append(const PoseResult& result) override { writer_.appendFrame(result.corrected->points.data()); }
+    std::string finishStaged() override { return writer_.finishStaged(); }
+
+private:
+    MddWriter writer_;
+};
+
+class Pc2Output : public ShotOutput {
+public:
+    Pc2Output(const std::string& path, size_t points, size_t frames, float start, float rate)
+        : writer_(path, points, frames, start, rate) {}
+    void append(const PoseResult& result) override { writer_.appendFrame(result.corrected->points.data()); }
+    std::string finishStaged() override { return writer_.finishStaged(); }
+
+private:
+    Pc2Writer writer_;
+};
+
+// The whole-shot formats, by extension, for each role.
+bool isShotFile(const std::string& pattern, OutputRole role) {
+    const std::string extension = lowerExtension(pattern);
+    if (extension == ".html") return true;
+    if (role == OutputRole::weights) return extension == ".npy";
+    return extension == ".mdd" || extension == ".pc2";
+}
+
+std::unique_ptr<ShotOutput> openShotFile(const std::string& path, OutputRole role, const PoseSource& poses,
+                                         const MeshData& rest) {
+    const std::string extension = lowerExtension(path);
+    const size_t points = rest.points.size();
+    if (extension == ".html") return std::make_unique<PageOutput>(path, rest, role);
+    if (extension == ".npy") return std::make_unique<NpyOutput>(path, poses.count(), points);
+    if (extension == ".mdd") return std::make_unique<MddOutput>(path, points, poses.times());
+    return std::make_unique<Pc2Output>(path, points, poses.count(), poses.startFrame(), poses.sampleRate());
+}
+
+}  // namespace
+
+ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, const PoseSource& poses,
+                         const MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
+                         const std::vector<std::string>& extra)
+    : role_(role), poseCount_(poses.count()) {
+    // From here on an interrupt removes what the run has written.
+    installInterruptHandlers();
     options_.binaryPly = binaryPly;
-    std::set<std::string> names;
-    for (const std::string& pattern : patterns_) {
-        pages_.emplace_back();
-        // One page holds every pose.
-        const bool page = isShotPage(pattern);
-        formats_.push_back(page ? nullptr : &outputFormat(pattern, role));
-        const int files = page ? 1 : poseCount_;
-        for (int number = 1; number <= files; ++number) {
-            const std::string name = numberedOutput(pattern, number, files);
-            if (!names.insert(name).second) {
-                throw ToolError(name + ": more than one output would be written to this file "
-                                       "(put %04d in the name for one file per pose)");
-            }
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    auto add = [&](const std::string& name) {
+        if (!seen.insert(name).second) {
+            throw ToolError(name + ": more than one output would be written to this file "
+                                   "(put %04d in the name for one file per pose)");
         }
+        names.push_back(name);
+    };
+    for (const std::string& pattern : patterns) {
+        Output output;
+        output.pattern = pattern;
+        if (isShotFile(pattern, role)) {
+            output.format = nullptr;
+            add(numberedOutput(pattern, 1, 1));
+        } else {
+            output.format = &outputFormat(pattern, role);
+            for (size_t i = 0; i < poseCount_; ++i) add(numberedOutput(pattern, poses.number(i), poseCount_));
+        }
+        outputs_.push_back(std::move(output));
+    }
+    for (const std::string& name : extra) add(name);
+    targets_ = planOutputs(names, inputs);
+
+    // The whole-shot files start now: their headers need only the counts.
+    for (Output& output : outputs_) {
+        if (output.format != nullptr) continue;
+        const std::string name = numberedOutput(output.pattern, 1, 1);
+        const auto target = std::find_if(targets_.begin(), targets_.end(),
+                                         [&](const OutputTarget& t) { return t.name == name; });
+        output.shot = openShotFile(target->path, role, poses, rest);
     }
 }
 
 ResultFiles::~ResultFiles() {
     if (committed_) return;
-    for (const std::string& temporary : staged_) std::remove(temporary.c_str());
+    for (const auto& [temporary, target] : staged_) removeTemporary(temporary);
+}
+
+bool ResultFiles::hasPoseFiles() const {
+    return std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) { return o.format != nullptr; });
+}
+
+void ResultFiles::stage(const std::string& temporary, const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto target = std::find_if(targets_.begin(), targets_.end(),
+                                     [&](const OutputTarget& t) { return t.name == name; });
+    staged_.emplace_back(temporary, &*target);
+}
+
+void ResultFiles::writePoseFiles(const PoseResult& result) {
+    for (const Output& output : outputs_) {
+        if (output.format == nullptr) continue;
+        const std::string name = numberedOutput(output.pattern, result.number, poseCount_);
+        std::string path;
+        for (const OutputTarget& target : targets_) {
+            if (target.name == name) path = target.path;
+        }
+        std::string bytes;
+        try {
+            bytes = role_ == OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
+                                                 : output.format->mesh(*result.corrected, options_);
+        } catch (const ToolError& error) {
+            throw ToolError(name + ": " + error.what());
+        }
+        stage(writeTemporaryFor(path, bytes), name);
+    }
+}
+
+void ResultFiles::writeExtra(const std::string& name, const std::string& bytes) {
+    for (const OutputTarget& target : targets_) {
+        if (target.name == name) return stage(writeTemporaryFor(target.path, bytes), name);
+    }
+}
+
+void ResultFiles::appendToShot(const PoseResult& result) {
+    for (Output& output : outputs_) {
+        if (!output.shot) continue;
+        output.shot->append(result);
+        if (result.index + 1 == poseCount_) {
+            stage(output.shot->finishStaged(), numberedOutput(output.pattern, 1, 1));
+        }
+    }
 }
 
 void ResultFiles::commit() {
-    for (size_t i = 0; i < staged_.size(); ++i) renameIntoPlace(staged_[i], written_[i]);
+    InterruptsHeld held;
+    for (const auto& [temporary, target] : staged_) {
+        // A replaced file keeps the permissions the user gave it.
+        if (target->exists) chmod(temporary.c_str(), target->mode);
+        renameIntoPlace(temporary, target->path);
+    }
     staged_.clear();
     committed_ = true;
-}
-
-// Each file is complete under its temporary name before the next is made; the
-// renames wait for commit(), so a run that fails on a later pose or output
-// leaves the user's earlier files untouched.
-template <typename Encode>
-void ResultFiles::write(const std::string& path, Encode encode) {
-    std::string bytes;
-    try {
-        bytes = encode();
-    } catch (const ToolError& error) {
-        throw ToolError(path + ": " + error.what());
-    }
-    staged_.push_back(writeTemporaryFor(path, bytes));
-    written_.push_back(path);
-}
-
-void ResultFiles::writeWeights(int number, const MeshData& posed, const std::vector<float>& weights) {
-    for (size_t i = 0; i < patterns_.size(); ++i) {
-        const std::string path = numberedOutput(patterns_[i], number, poseCount_);
-        if (formats_[i] == nullptr) {
-            addPageFrame(i, number, posed, weights, nullptr);
-            continue;
-        }
-        const OutputFormat& format = *formats_[i];
-        write(path, [&] { return format.weights(posed, weights, options_); });
-    }
-}
-
-void ResultFiles::addPageFrame(size_t output, int number, const MeshData& pose,
-                               const std::vector<float>& weights, const MeshData* corrected) {
-    std::unique_ptr<ShotPage>& page = pages_[output];
-    if (!page) {
-        const std::string path = numberedOutput(patterns_[output], 1, 1);
-        page = std::make_unique<ShotPage>(path, pose.polygons, pose.points.size(),
-                                          corrected ? ShotKind::morph : ShotKind::weights);
-    }
-    page->addFrame(pose.points, weights, corrected ? &corrected->points : nullptr);
-    if (number == poseCount_) {
-        staged_.push_back(page->finishStaged());
-        written_.push_back(numberedOutput(patterns_[output], 1, 1));
-    }
-}
-
-void ResultFiles::writeMesh(int number, const MeshData& corrected, const MeshData* pose,
-                            const std::vector<float>& weights) {
-    for (size_t i = 0; i < patterns_.size(); ++i) {
-        const std::string path = numberedOutput(patterns_[i], number, poseCount_);
-        if (formats_[i] == nullptr) {
-            addPageFrame(i, number, pose ? *pose : corrected, weights, &corrected);
-            continue;
-        }
-        const OutputFormat& format = *formats_[i];
-        write(path, [&] { return format.mesh(corrected, options_); });
-    }
 }
 
 }  // namespace kestrin::tool

@@ -1,60 +1,80 @@
-// Writing a run's results: every output pattern for every pose, each file
-// whole or not at all.
+// Writing a run's results: per-pose files (.csv, .ply, .png, .obj: one file
+// per pose) and whole-shot files (.npy, .mdd, .pc2, .html: every pose in one
+// file), each staged under a temporary name and renamed into place only when
+// the whole run has succeeded.
 #ifndef KESTRIN_TOOL_RESULT_FILES_H
 #define KESTRIN_TOOL_RESULT_FILES_H
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "mesh_data.h"
 #include "formats/output_formats.h"
-#include "output_names.h"
-#include "shot_page.h"
+#include "mesh_data.h"
+#include "output_plan.h"
+#include "pose_source.h"
 
 namespace kestrin::tool {
 
-// The files a run will write, checked before any work: known extensions,
-// sound patterns, no two outputs landing on the same file.
+// One pose's results, as the writers see them.
+struct PoseResult {
+    size_t index;                        // place in the run
+    int number;                          // frame number within the whole input
+    const MeshData& pose;                // the posed mesh (its path: the pose's OBJ, or "")
+    const std::vector<float>* weights;   // the weight run's, or null
+    const MeshData* corrected;           // the morph run's, or null
+};
+
+class ShotOutput;
+
 class ResultFiles {
 public:
-    ResultFiles(std::vector<std::string> patterns, OutputRole role, int poseCount, bool binaryPly);
+    // Works out every file the run will write and checks them all before any
+    // work (output_plan.h): known extensions, sound name patterns, writable
+    // places, no output landing on an input or on another output. `extra`
+    // are further files the run writes itself (a settings file).
+    ResultFiles(std::vector<std::string> patterns, OutputRole role, const PoseSource& poses,
+                const MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
+                const std::vector<std::string>& extra = {});
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
     ~ResultFiles();
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    // Weights of pose `number` (1-based): .csv, .ply (posed mesh with
-    // weights and colours), .png (heat map) and .html (this pose's frame).
-    void writeWeights(int number, const MeshData& posed, const std::vector<float>& weights);
-    // A corrected mesh of pose `number`: .obj or .ply; for .html the pose,
-    // when given, and its weights (none: an empty list) make the frame.
-    void writeMesh(int number, const MeshData& corrected, const MeshData* pose = nullptr,
-                   const std::vector<float>& weights = {});
-    // Moves every staged file into place. Nothing replaces an existing file
-    // before the whole run has succeeded.
+    // The pose's per-pose files, formatted and staged. Several threads may
+    // write different poses at once.
+    void writePoseFiles(const PoseResult& result);
+    // The pose's frame of every whole-shot file; in pose order, one thread.
+    void appendToShot(const PoseResult& result);
+    // One of the `extra` files, staged with the outputs.
+    void writeExtra(const std::string& name, const std::string& bytes);
+    // Whether the run writes per-pose files at all (a cache-only run need not
+    // keep its poses for the writers).
+    bool hasPoseFiles() const;
+
+    // Moves every staged file into place, keeping the permissions of files
+    // it replaces. Nothing replaces an existing file before the whole run
+    // has succeeded; an interrupt waits until the renames are done.
     void commit();
-    const std::vector<std::string>& written() const { return written_; }
 
 private:
-    // Stages what encode() returns under the temporary name of path; an
-    // encoder's refusal is reported with the path.
-    template <typename Encode>
-    void write(const std::string& path, Encode encode);
-    // The page of output `output`, started on the first frame; staged once
-    // the last pose's frame is in.
-    void addPageFrame(size_t output, int number, const MeshData& pose, const std::vector<float>& weights,
-                      const MeshData* corrected);
+    struct Output {
+        std::string pattern;
+        const OutputFormat* format;  // per-pose files; null for a whole-shot file
+        std::unique_ptr<ShotOutput> shot;
+    };
+    void stage(const std::string& temporary, const std::string& name);
 
-    std::vector<std::string> patterns_;
-    std::vector<const OutputFormat*> formats_;
-    int poseCount_;
+    OutputRole role_;
     OutputOptions options_;
-    std::vector<std::string> written_;  // final names, in the order written
-    std::vector<std::string> staged_;   // their temporary names, until commit()
+    size_t poseCount_;
+    std::vector<Output> outputs_;
+    std::vector<OutputTarget> targets_;  // every file, by the name the user gave
+    std::mutex mutex_;                   // guards staged_
+    std::vector<std::pair<std::string, const OutputTarget*>> staged_;
     bool committed_ = false;
-    std::vector<std::unique_ptr<ShotPage>> pages_;  // per pattern; null but for .html
 };
 
 }  // namespace kestrin::tool

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadRun{"MissingRest", {{"pose.obj", squareObj}},
                {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
-               "rest.obj: cannot open"},
+               "rest.obj: cannot read the rest mesh: No such file or directory"},
         BadRun{"MalformedPoseLine", {{"rest.obj", squareObj}, {"pose.obj", "v 0 0 0\nv 1 zero 0\n"}},
                {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
                "pose.obj:2: 'zero' is not a number"},

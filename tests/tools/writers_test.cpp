@@ -7,9 +7,12 @@
 
 #include "atomic_file.h"
 #include "colour_map.h"
+#include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
 #include "formats/output_formats.h"
 #include "formats/png_writer.h"
 #include "output_names.h"
+#include "pose_source.h"
 #include "result_files.h"
 #include "tool_error.h"
 #include "tool_runner.h"
@@ -47,28 +50,43 @@ TEST(AtomicFile, FailureLeavesNothing) {
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"taken"});
 }
 
-TEST(ResultFiles, ARunThatFailsLaterLeavesEarlierFilesAsTheyWere) {
+// A shot of `poses` poses of the square, read from a file in the scratch
+// folder, and one pose's results as the writers see them.
+struct SquareShot {
+    SquareShot(ScratchDirectory& scratch, size_t poses)
+        : rest(readSquare(scratch)), source(std::vector<std::string>(poses, rest.path), rest, FrameRange{}) {}
+    static MeshData readSquare(ScratchDirectory& scratch) {
+        writeFileAtomically(scratch.file("square.obj"), meshObj(square()));
+        return readObj(scratch.file("square.obj"));
+    }
+    PoseResult pose(size_t index, const std::vector<float>& weights) const {
+        return {index, source.number(index), rest, &weights, nullptr};
+    }
+    MeshData rest;
+    PoseSource source;
+};
+
+TEST(ResultFiles, AnOutputThatCannotBeWrittenIsRefusedBeforeAnyWork) {
     ScratchDirectory scratch;
     writeFileAtomically(scratch.file("w.csv"), "old\n");
-    {
-        // The second output cannot be written: its directory is missing.
-        ResultFiles results({scratch.file("w.csv"), scratch.file("missing/w.ply")},
-                            OutputRole::weights, 1, false);
-        EXPECT_THROW(results.writeWeights(1, square(), {0.5f, 0.f, 0.f, 0.f}), ToolError);
-    }
+    SquareShot shot(scratch, 1);
+    EXPECT_THROW(ResultFiles({scratch.file("w.csv"), scratch.file("missing/w.ply")}, OutputRole::weights,
+                             shot.source, shot.rest, false, {}),
+                 ToolError);
     EXPECT_EQ(test::readText(scratch.file("w.csv")), "old\n");
-    EXPECT_EQ(scratch.entries(), std::vector<std::string>{"w.csv"});
+    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"square.obj", "w.csv"}));
 }
 
 TEST(ResultFiles, CommitPutsEveryFileInPlace) {
     ScratchDirectory scratch;
     writeFileAtomically(scratch.file("w_0001.csv"), "old\n");
-    ResultFiles results({scratch.file("w_%04d.csv")}, OutputRole::weights, 2, false);
-    results.writeWeights(1, square(), {0.f, 0.f, 0.f, 0.f});
-    results.writeWeights(2, square(), {1.f, 0.f, 0.f, 0.f});
+    SquareShot shot(scratch, 2);
+    ResultFiles results({scratch.file("w_%04d.csv")}, OutputRole::weights, shot.source, shot.rest, false, {});
+    results.writePoseFiles(shot.pose(0, {0.f, 0.f, 0.f, 0.f}));
+    results.writePoseFiles(shot.pose(1, {1.f, 0.f, 0.f, 0.f}));
     EXPECT_EQ(test::readText(scratch.file("w_0001.csv")), "old\n") << "nothing replaced before commit";
     results.commit();
-    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"w_0001.csv", "w_0002.csv"}));
+    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"square.obj", "w_0001.csv", "w_0002.csv"}));
     EXPECT_EQ(test::readText(scratch.file("w_0001.csv")).substr(0, 12), "point,weight");
 }
 
@@ -101,15 +119,16 @@ TEST(OutputFormat, ByExtensionForWhatItCanHold) {
 
 TEST(ResultFiles, ARefusedValueNamesTheOutputAndLeavesNothing) {
     ScratchDirectory scratch;
-    ResultFiles results({scratch.file("w.csv")}, OutputRole::weights, 1, false);
+    SquareShot shot(scratch, 1);
+    ResultFiles results({scratch.file("w.csv")}, OutputRole::weights, shot.source, shot.rest, false, {});
     try {
-        results.writeWeights(1, square(), {0.f, NAN, 0.f, 0.f});
+        results.writePoseFiles(shot.pose(0, {0.f, NAN, 0.f, 0.f}));
         FAIL() << "wrote a NaN";
     } catch (const ToolError& error) {
         EXPECT_EQ(std::string(error.what()).rfind(scratch.file("w.csv") + ": point 1: weight", 0), 0u)
             << error.what();
     }
-    EXPECT_TRUE(scratch.entries().empty());
+    EXPECT_EQ(scratch.entries(), std::vector<std::string>{"square.obj"});
 }
 
 TEST(ColourMap, DivergesFromWhiteAndScalesBeyondOne) {

@@ -104,14 +104,14 @@ void CacheInput::readPoints(uint64_t offset, size_t pointCount, ByteOrder order,
 
 CacheOutput::CacheOutput(const std::string& path)
     : path_(path), temporary_(temporaryNameFor(path)) {
-    file_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    file_ = createTemporary(temporary_);
     if (file_ < 0) throw ToolError(path + ": cannot write: " + systemReason(errno));
 }
 
 CacheOutput::~CacheOutput() {
     if (file_ < 0) return;
     ::close(file_);
-    std::remove(temporary_.c_str());
+    removeTemporary(temporary_);
 }
 
 void CacheOutput::append(const void* bytes, size_t count) {
@@ -147,15 +147,17 @@ void CacheOutput::appendPoints(const Point3* points, size_t pointCount, ByteOrde
     }
 }
 
-void CacheOutput::finish() {
+std::string CacheOutput::finishStaged() {
     const int file = file_;
     file_ = -1;
     if (::close(file) != 0) {
         const int error = errno;
-        std::remove(temporary_.c_str());
+        removeTemporary(temporary_);
         throw ToolError(path_ + ": cannot write: " + systemReason(error));
     }
-    renameIntoPlace(temporary_, path_);
+    return temporary_;
 }
+
+void CacheOutput::finish() { renameIntoPlace(finishStaged(), path_); }
 
 }  // namespace kestrin::tool

@@ -65,7 +65,12 @@ public:
     // ..." before writing anything when a coordinate is not finite or does
     // not fit a float.
     void appendPoints(const Point3* points, size_t pointCount, ByteOrder order);
+    // Puts the file in place.
     void finish();
+    // Completes the file under its temporary name and returns that name, for
+    // a caller that renames several outputs into place together; the file is
+    // then the caller's.
+    std::string finishStaged();
 
 private:
     std::string path_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "atomic_file.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -87,12 +88,14 @@ void MddWriter::appendFrame(const Point3* points) {
     ++written_;
 }
 
-void MddWriter::finish() {
+std::string MddWriter::finishStaged() {
     if (written_ != frames_) {
         throw ToolError(file_.path() + ": " + std::to_string(written_) + " of " +
                         std::to_string(frames_) + " frames written");
     }
-    file_.finish();
+    return file_.finishStaged();
 }
+
+void MddWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
 }  // namespace kestrin::tool

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "atomic_file.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -55,12 +56,14 @@ void NpyWriter::appendRow(const float* values) {
     ++written_;
 }
 
-void NpyWriter::finish() {
+std::string NpyWriter::finishStaged() {
     if (written_ != poses_) {
         throw ToolError(file_.path() + ": " + std::to_string(written_) + " of " +
                         std::to_string(poses_) + " rows written");
     }
-    file_.finish();
+    return file_.finishStaged();
 }
+
+void NpyWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
 }  // namespace kestrin::tool

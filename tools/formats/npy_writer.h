@@ -24,6 +24,8 @@ public:
     void appendRow(const float* values);
     // Puts the file in place; throws ToolError unless every row was given.
     void finish();
+    // The same, left under its temporary name for the caller to rename.
+    std::string finishStaged();
 
 private:
     CacheOutput file_;

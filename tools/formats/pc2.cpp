@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "atomic_file.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -97,12 +98,14 @@ void Pc2Writer::appendFrame(const Point3* points) {
     ++written_;
 }
 
-void Pc2Writer::finish() {
+std::string Pc2Writer::finishStaged() {
     if (written_ != frames_) {
         throw ToolError(file_.path() + ": " + std::to_string(written_) + " of " +
                         std::to_string(frames_) + " samples written");
     }
-    file_.finish();
+    return file_.finishStaged();
 }
+
+void Pc2Writer::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
 }  // namespace kestrin::tool

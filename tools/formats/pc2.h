@@ -51,6 +51,8 @@ public:
     void appendFrame(const Point3* points);
     // Puts the file in place; throws ToolError unless every sample was given.
     void finish();
+    // The same, left under its temporary name for the caller to rename.
+    std::string finishStaged();
 
 private:
     CacheOutput file_;

@@ -1,5 +1,7 @@
 #include "shot_page.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -88,7 +90,12 @@ ShotPage::ShotPage(std::string path, const Polygons& polygons,
         }
     }
     triangleCount_ = triangles.size() / 3;
-    file_ = std::fopen(temporary_.c_str(), "wb");
+    const int descriptor = createTemporary(temporary_);
+    file_ = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
+    if (file_ == nullptr && descriptor >= 0) {
+        ::close(descriptor);
+        removeTemporary(temporary_);
+    }
     if (file_ == nullptr) throw ToolError(path_ + ": cannot write: " + std::strerror(errno));
     put(templateHead());
     writeBlock(triangles.data(), triangles.size() * sizeof(uint32_t));
@@ -97,7 +104,7 @@ ShotPage::ShotPage(std::string path, const Polygons& polygons,
 ShotPage::~ShotPage() {
     if (file_ == nullptr) return;
     std::fclose(file_);
-    std::remove(temporary_.c_str());
+    removeTemporary(temporary_);
 }
 
 void ShotPage::put(std::string_view text) {
@@ -228,7 +235,7 @@ std::string ShotPage::finishStaged() {
     FILE* file = file_;
     file_ = nullptr;
     if (std::fclose(file) != 0) {
-        std::remove(temporary_.c_str());
+        removeTemporary(temporary_);
         throw ToolError(path_ + ": cannot write: " + std::strerror(errno));
     }
     return temporary_;

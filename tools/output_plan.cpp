@@ -1,0 +1,145 @@
+#include "output_plan.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "tool_error.h"
+
+namespace kestrin::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    bool operator<(const FileId& other) const {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+};
+
+std::string folderOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// The file a name writes to: a symbolic link is followed to its target
+// (which need not exist yet), so that the link stays a link.
+std::string resolveLinks(const std::string& name) {
+    std::string path = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        char target[PATH_MAX];
+        const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length < 0) return path;
+        target[length] = '\0';
+        const fs::path next(target);
+        path = next.is_absolute() ? next.string() : (fs::path(folderOf(path)) / next).string();
+    }
+    throw ToolError(name + ": too many levels of symbolic links");
+}
+
+// Outputs that do not exist yet are told apart by their folder's identity
+// and their name.
+std::string futureIdentity(const std::string& path) {
+    char folder[PATH_MAX];
+    if (realpath(folderOf(path).c_str(), folder) == nullptr) return path;
+    return std::string(folder) + "/" + fs::path(path).filename().string();
+}
+
+// ".NAME.tmp-PID" files of runs that no longer exist (killed before they
+// could clean up) are removed; a live run's are left alone.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string prefix = "." + fs::path(path).filename().string() + ".tmp-";
+    DIR* folder = opendir(folderOf(path).c_str());
+    if (folder == nullptr) return;
+    while (dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (end == name.c_str() + prefix.size() || *end != '\0' || pid <= 0) continue;
+        if (pid == getpid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::remove((fs::path(folderOf(path)) / name).c_str());
+    }
+    closedir(folder);
+}
+
+}  // namespace
+
+void requireReadable(const std::vector<RunInput>& inputs) {
+    for (const RunInput& input : inputs) {
+        struct stat info {};
+        if (stat(input.path.c_str(), &info) != 0) {
+            throw ToolError(input.path + ": cannot read the " + input.role + ": " + std::strerror(errno));
+        }
+        if (S_ISDIR(info.st_mode)) throw ToolError(input.path + ": the " + input.role + " is a folder, not a file");
+        if (access(input.path.c_str(), R_OK) != 0) {
+            throw ToolError(input.path + ": cannot read the " + input.role + ": " + std::strerror(errno));
+        }
+    }
+}
+
+std::vector<OutputTarget> planOutputs(const std::vector<std::string>& names,
+                                      const std::vector<RunInput>& inputs) {
+    std::map<FileId, const RunInput*> inputFiles;
+    for (const RunInput& input : inputs) {
+        struct stat info {};
+        if (stat(input.path.c_str(), &info) == 0) inputFiles[{info.st_dev, info.st_ino}] = &input;
+    }
+    std::map<FileId, std::string> existingOutputs;
+    std::map<std::string, std::string> newOutputs;
+    std::vector<OutputTarget> targets;
+    for (const std::string& name : names) {
+        OutputTarget target;
+        target.name = name;
+        target.path = resolveLinks(name);
+        const std::string folder = folderOf(target.path);
+        struct stat folderInfo {};
+        if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+            throw ToolError(name + ": cannot write: no folder " + folder);
+        }
+        if (access(folder.c_str(), W_OK | X_OK) != 0) {
+            throw ToolError(name + ": cannot write into " + folder + ": " + std::strerror(errno));
+        }
+        struct stat info {};
+        if (stat(target.path.c_str(), &info) == 0) {
+            if (!S_ISREG(info.st_mode)) throw ToolError(name + ": exists and is not a regular file");
+            const FileId id{info.st_dev, info.st_ino};
+            if (auto input = inputFiles.find(id); input != inputFiles.end()) {
+                throw ToolError(name + ": is the " + input->second->role + " " + input->second->path +
+                                "; the output would replace it");
+            }
+            if (auto other = existingOutputs.find(id); other != existingOutputs.end()) {
+                throw ToolError(name + ": is the same file as the output " + other->second);
+            }
+            if (access(target.path.c_str(), W_OK) != 0) {
+                throw ToolError(name + ": is read-only; it is not replaced");
+            }
+            existingOutputs[id] = name;
+            target.exists = true;
+            target.mode = info.st_mode & 07777;
+        } else {
+            const std::string identity = futureIdentity(target.path);
+            if (auto other = newOutputs.find(identity); other != newOutputs.end()) {
+                throw ToolError(name + ": is the same file as the output " + other->second);
+            }
+            newOutputs[identity] = name;
+        }
+        removeStaleTemporaries(target.path);
+        targets.push_back(std::move(target));
+    }
+    return targets;
+}
+
+}  // namespace kestrin::tool

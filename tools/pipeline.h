@@ -1,0 +1,34 @@
+// A shot through three stages, with every core busy and constant memory:
+// read(i, slot) on worker threads ahead of time, compute(i, slot) on the
+// calling thread in pose order (the plug-ins are driven on one thread, as
+// the host drives them), then write(i, slot) on worker threads. A slot holds
+// one pose's buffers; there are slotCount of them, reused, so at most that
+// many poses are in memory whatever the shot's length.
+//
+// With one job everything runs on the calling thread, in order. The first
+// exception of any stage stops the run: no new work starts, work under way
+// finishes, and the exception is rethrown to the caller.
+#ifndef KESTRIN_TOOL_PIPELINE_H
+#define KESTRIN_TOOL_PIPELINE_H
+
+#include <stddef.h>
+
+#include <functional>
+
+namespace kestrin::tool {
+
+struct PipelineStages {
+    std::function<void(size_t pose, size_t slot)> read;
+    std::function<void(size_t pose, size_t slot)> compute;
+    std::function<void(size_t pose, size_t slot)> write;
+};
+
+// How many slots a run of `jobs` jobs uses: enough to keep every worker busy
+// reading ahead and writing behind.
+size_t pipelineSlots(unsigned jobs);
+
+void runPipeline(size_t poseCount, unsigned jobs, const PipelineStages& stages);
+
+}  // namespace kestrin::tool
+
+#endif

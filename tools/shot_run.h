@@ -1,0 +1,46 @@
+// A run over a whole shot, shared by `weights` and `morph`: poses read ahead
+// on worker threads, the plug-in driven on this thread in pose order, each
+// pose's files written behind it and the whole-shot files appended in
+// order. The progress bar covers reading, computing and writing.
+#ifndef KESTRIN_TOOL_SHOT_RUN_H
+#define KESTRIN_TOOL_SHOT_RUN_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mesh_data.h"
+#include "pose_source.h"
+#include "result_files.h"
+
+namespace kestrin::tool {
+
+// One pose's buffers, reused from pose to pose.
+struct ShotSlot {
+    MeshData pose;                // the pose's positions, the rest mesh's polygons, its OBJ
+    std::vector<float> weights;   // a weight run's result
+    MeshData corrected;           // a morph run's result, with the pose's OBJ
+};
+
+struct ShotRun {
+    const PoseSource& poses;
+    const MeshData& rest;
+    std::vector<ResultFiles*> results;  // weights, corrected meshes, or both
+    unsigned jobs;
+    const char* progressLabel;
+    // Fills slot.weights, slot.corrected or both from slot.pose (pose: its
+    // place in the run), on the calling thread in pose order.
+    std::function<void(size_t pose, ShotSlot& slot)> compute;
+    // The weights a morph run shows beside the movement when it computes
+    // none: the weight map it was given, or null.
+    const std::vector<float>* weightMap = nullptr;
+};
+
+void runShot(const ShotRun& run);
+
+// --jobs N: the number of cores when not given (0).
+unsigned jobsToUse(unsigned requested);
+
+}  // namespace kestrin::tool
+
+#endif
