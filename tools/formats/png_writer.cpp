@@ -170,12 +170,11 @@ struct Frame {
     Vec3 high{0, 0, 0};
 };
 
-// One screen axis of the frame: the 1st to 99th percentile of the points,
-// widened by a quarter of that span on each side, and no wider than the
-// points themselves. A mesh whose points all lie in the widened span (every
-// ordinary mesh) is framed by its bounds; a few stray points far off (a
-// vertex left at 200, 200, 200) fall outside and are clipped, instead of
-// shrinking the mesh into a corner.
+// One screen axis of the frame: the bounds of the points that lie within
+// the 1st to 99th percentile widened by a quarter of that span on each side.
+// A mesh whose points all lie there (every ordinary mesh) is framed by its
+// bounds; a few stray points far off (a vertex left at 200, 200, 200) fall
+// outside and are clipped, instead of shrinking the mesh into a corner.
 std::pair<double, double> robustSpan(std::vector<double> values) {
     if (values.empty()) return {0.0, 0.0};
     const size_t last = values.size() - 1;
@@ -185,9 +184,14 @@ std::pair<double, double> robustSpan(std::vector<double> values) {
     const double low = values[lowRank];
     std::nth_element(values.begin(), values.begin() + highRank, values.end());
     const double high = values[highRank];
-    const auto [smallest, largest] = std::minmax_element(values.begin(), values.end());
-    const double widen = 0.25 * (high - low);
-    return {std::max(*smallest, low - widen), std::min(*largest, high + widen)};
+    const double lowLimit = low - 0.25 * (high - low);
+    const double highLimit = high + 0.25 * (high - low);
+    double lowest = low, highest = high;
+    for (double value : values) {
+        if (value >= lowLimit) lowest = std::min(lowest, value);
+        if (value <= highLimit) highest = std::max(highest, value);
+    }
+    return {lowest, highest};
 }
 
 Frame robustFrame(const std::vector<Vec3>& view, const std::vector<size_t>& drawn) {
