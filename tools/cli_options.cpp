@@ -18,13 +18,23 @@ constexpr ChannelOption channelOptions[] = {
 };
 static_assert(sizeof channelOptions / sizeof channelOptions[0] == tensionChannelCount);
 
-// What each channel does to the weight, for the option's help.
+// What each channel does to the weight, for the option's help. The weight
+// is the base-2 log of the edge-length ratio, through a sine ramp that is
+// flat at -1 and 1, then multiplied and raised to a power.
 const char* channelHelp(const std::string& channel) {
-    if (channel == "Exponent") return "the shaped tension is raised to 10 x this (0.2 squares it)";
-    if (channel == "Pre Multiplier") return "scales the log ratio, doubled (0.5 is neutral)";
-    if (channel == "Post Multiplier") return "scales the shaped tension, doubled";
-    if (channel == "Stretch Multi") return "scales stretched values, doubled";
-    if (channel == "Squash Multi") return "scales squashed values, doubled";
+    if (channel == "Exponent")
+        return "shape of the curve: the weight is raised to the power 10 x this (0.2 squares it, so "
+               "small stretches weigh little; 0.1 leaves it as the ramp gives it)";
+    if (channel == "Pre Multiplier")
+        return "how soon the weight saturates: the log2 length ratio is scaled by 2 x this (0.5 "
+               "saturates at double or half length, 1 at 1.41x or 0.71x)";
+    if (channel == "Post Multiplier")
+        return "the weight after the ramp is scaled by 2 x this (0.5 leaves it; above that, "
+               "weights pass 1 unless --clamp limits them)";
+    if (channel == "Stretch Multi")
+        return "positive (stretch) weights are scaled by 2 x this, before the exponent";
+    if (channel == "Squash Multi")
+        return "negative (squash) weights are scaled by 2 x this, before the exponent";
     return "";
 }
 
@@ -67,7 +77,7 @@ void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggle
     for (int i = 0; i < tensionChannelCount; ++i) {
         const ChannelOption& channel = channelOptions[i];
         options.channelValues[i] = channel.defaultValue;
-        char help[160];
+        char help[320];
         std::snprintf(help, sizeof help, "%s channel: %s (default %g)", channel.channel,
                       channelHelp(channel.channel), channel.defaultValue);
         options.channelOptions[i] =
@@ -77,7 +87,9 @@ void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggle
                 ->group("Settings");
     }
     if (toggles) {
-        command.add_option("--clamp", options.clamp, "Clamp control: limit weights to -1..1 (default on)")
+        command.add_option("--clamp", options.clamp,
+                           "Clamp control: limit weights to -1..1 (default on; changes nothing while "
+                           "the multipliers are at most 0.5 and the exponent is not negative)")
             ->check(CLI::IsMember({"on", "off"}).description(""))
             ->type_name("on|off")
             ->group("Settings");

@@ -1,6 +1,7 @@
 #include "output_names.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -42,10 +43,36 @@ std::string unescapePercent(const std::string& text) {
     return result;
 }
 
+// Finds the run of '#' that stands for the frame number, as in the 3D
+// packages' file sequences ("w_####.csv"); npos when there is none. Only in
+// the file's own name: a folder may have a '#' in its name.
+size_t hashField(const std::string& pattern, size_t* length) {
+    const size_t slash = pattern.rfind('/');
+    const size_t start = pattern.find('#', slash == std::string::npos ? 0 : slash + 1);
+    if (start == std::string::npos) return start;
+    const size_t end = std::min(pattern.find_first_not_of('#', start), pattern.size());
+    if (pattern.find('#', end) != std::string::npos) {
+        throw ToolError(pattern + ": an output name may hold only one run of # for the pose number");
+    }
+    *length = end - start;
+    return start;
+}
+
 }  // namespace
 
 std::string numberedOutput(const std::string& pattern, int number, int count) {
     size_t length = 0;
+    const size_t hashes = hashField(pattern, &length);
+    if (hashes != std::string::npos) {
+        if (integerField(pattern, &length) != std::string::npos) {
+            throw ToolError(pattern + ": an output name may number poses with # or with %d, not both");
+        }
+        hashField(pattern, &length);
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%0*d", static_cast<int>(length), number);
+        return unescapePercent(pattern.substr(0, hashes)) + digits +
+               unescapePercent(pattern.substr(hashes + length));
+    }
     const size_t field = integerField(pattern, &length);
     if (field != std::string::npos) {
         char digits[32];

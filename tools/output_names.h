@@ -11,8 +11,10 @@ namespace kestrin::tool {
 // never numbered.
 bool isShotPage(const std::string& path);
 
-// The file for pose `number` (1-based) of `count`. A printf-style integer
-// field in the pattern ("out_%04d.csv") takes the number; otherwise a single
+// The file for pose `number` (1-based) of `count`. A run of '#' in the
+// pattern takes the number padded with zeros to the run's length
+// ("w_####.csv" -> "w_0007.csv", "w_#.csv" -> "w_7.csv"), and so does a
+// printf-style integer field ("out_%04d.csv"); otherwise a single
 // pose keeps the pattern as it is and several get "_0001" before the
 // extension ("out.csv" -> "out_0001.csv"). Throws ToolError for a pattern
 // with any other % conversion or more than one field.

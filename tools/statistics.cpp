@@ -11,8 +11,8 @@ WeightSummary summariseWeights(const std::vector<float>& weights) {
     summary.minimum = summary.maximum = weights[0];
     double sum = 0.0;
     for (float weight : weights) {
-        if (weight > 0.0f) ++summary.stretched;
-        if (weight < 0.0f) ++summary.squashed;
+        if (weight > countedWeight) ++summary.stretched;
+        if (weight < -countedWeight) ++summary.squashed;
         summary.minimum = std::min<double>(summary.minimum, weight);
         summary.maximum = std::max<double>(summary.maximum, weight);
         sum += weight;
@@ -38,15 +38,17 @@ DisplacementSummary summariseDisplacement(const std::vector<Point3>& posed,
 }
 
 void printWeightHeader(std::FILE* out, bool withDisplacement) {
-    std::fprintf(out, "%-14s %9s %9s %9s %9s %9s", "pose", "stretched", "squashed", "min", "max",
-                 "mean");
+    char stretched[32], squashed[32];
+    std::snprintf(stretched, sizeof stretched, "stretched >%g", countedWeight);
+    std::snprintf(squashed, sizeof squashed, "squashed <-%g", countedWeight);
+    std::fprintf(out, "%-14s %16s %16s %9s %9s %9s", "pose", stretched, squashed, "min", "max", "mean");
     if (withDisplacement) std::fprintf(out, " %10s %10s", "mean move", "max move");
     std::fprintf(out, "\n");
 }
 
 void printWeightRow(std::FILE* out, const std::string& label, const WeightSummary& weights,
                     const DisplacementSummary* displacement) {
-    std::fprintf(out, "%-14s %9zu %9zu %9.4f %9.4f %9.4f", label.c_str(), weights.stretched,
+    std::fprintf(out, "%-14s %16zu %16zu %9.4f %9.4f %9.4f", label.c_str(), weights.stretched,
                  weights.squashed, weights.minimum, weights.maximum, weights.mean);
     if (displacement != nullptr) {
         std::fprintf(out, " %10.4f %10.4f", displacement->mean, displacement->largest);

@@ -11,9 +11,14 @@
 
 namespace kestrin::tool {
 
+// A point counts as stretched or squashed when its weight is beyond this
+// either way: rounding leaves weights of 1e-7 or so on points that did not
+// move, and the table's counts are meant to show the points a user sees.
+constexpr float countedWeight = 0.001f;
+
 struct WeightSummary {
-    size_t stretched = 0;  // weight > 0
-    size_t squashed = 0;   // weight < 0
+    size_t stretched = 0;  // weight > countedWeight
+    size_t squashed = 0;   // weight < -countedWeight
     double minimum = 0.0;
     double maximum = 0.0;
     double mean = 0.0;
@@ -29,7 +34,8 @@ WeightSummary summariseWeights(const std::vector<float>& weights);
 DisplacementSummary summariseDisplacement(const std::vector<Point3>& posed,
                                           const std::vector<Point3>& corrected);
 
-// A fixed-width table: header once, then one row per pose.
+// A fixed-width table: header once (it states the counting threshold), then
+// one row per pose.
 void printWeightHeader(std::FILE* out, bool withDisplacement);
 void printWeightRow(std::FILE* out, const std::string& label, const WeightSummary& weights,
                     const DisplacementSummary* displacement);

@@ -232,6 +232,29 @@ TEST(CommandLine, SavedSettingsGiveTheSameWeightsAgain) {
     EXPECT_NE(saved.find("\"Post Multiplier\": 0.9"), std::string::npos) << saved;
 }
 
+// A file saved by `weights` gives `morph` its five channels (the effect has
+// no check boxes; the weight tool's are left aside).
+TEST(CommandLine, SettingsSavedByWeightsSetMorphsChannels) {
+    ScratchDirectory scratch;
+    writeText(scratch.file("rest.obj"), squareObj);
+    const test::ToolRun weights = runTool(
+        {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "w.csv", "--exponent", "0.3",
+         "--pre-multiplier", "0.7", "--post-multiplier", "0.4", "--stretch-multiplier", "0.6",
+         "--squash-multiplier", "0.45", "--clamp", "off", "--save-settings", "s.json"},
+        scratch.path());
+    ASSERT_EQ(weights.exitCode, 0) << weights.err;
+    const test::ToolRun morph = runTool({"morph", "--rest", "rest.obj", "--pose", "rest.obj", "--stretch-target",
+                                         "rest.obj", "--squash-target", "rest.obj", "-o", "m.obj", "--settings",
+                                         "s.json", "--save-settings", "m.json"},
+                                        scratch.path());
+    ASSERT_EQ(morph.exitCode, 0) << morph.err;
+    const std::string saved = readText(scratch.file("m.json"));
+    for (const char* channel : {"\"Exponent\": 0.3", "\"Pre Multiplier\": 0.7", "\"Post Multiplier\": 0.4",
+                                "\"Stretch Multi\": 0.6", "\"Squash Multi\": 0.45"}) {
+        EXPECT_NE(saved.find(channel), std::string::npos) << channel << " in " << saved;
+    }
+}
+
 TEST(CommandLine, CheckReportsRegistrationAndZeroAnswers) {
     const test::ToolRun run = runTool({"check", STRAINMARK_PATH});
     EXPECT_EQ(run.exitCode, 0) << run.err;

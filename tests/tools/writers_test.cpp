@@ -103,10 +103,16 @@ TEST(NumberedOutput, NumbersSeveralPosesAndFillsPatterns) {
         {"frame_%04d.png", 7, 1, "frame_0007.png"},
         {"f%d.obj", 42, 50, "f42.obj"},
         {"100%%_%03d.csv", 5, 9, "100%_005.csv"},
+        {"w_####.csv", 7, 9, "w_0007.csv"},
+        {"w_#.csv", 7, 9, "w_7.csv"},
+        {"w.##.png", 123, 200, "w.123.png"},
+        {"take#2/w_###.obj", 4, 1, "take#2/w_004.obj"},
     };
     for (const Case& c : cases) EXPECT_EQ(numberedOutput(c.pattern, c.number, c.count), c.expected);
     EXPECT_THROW(numberedOutput("out_%s.csv", 1, 1), ToolError);
     EXPECT_THROW(numberedOutput("%d_%d.csv", 1, 1), ToolError);
+    EXPECT_THROW(numberedOutput("##_##.csv", 1, 1), ToolError);
+    EXPECT_THROW(numberedOutput("##_%d.csv", 1, 1), ToolError);
 }
 
 TEST(OutputFormat, ByExtensionForWhatItCanHold) {

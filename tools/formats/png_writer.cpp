@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 #include "colour_map.h"
 
@@ -78,15 +80,16 @@ struct ScreenVertex {
 
 class Canvas {
 public:
-    explicit Canvas(Image& image)
-        : image_(image), depth_(static_cast<size_t>(image.width) * image.height,
+    // Triangles are clipped at x = drawRight, left of the legend.
+    Canvas(Image& image, int drawRight)
+        : image_(image), drawRight_(drawRight), depth_(static_cast<size_t>(image.width) * image.height,
                                 -std::numeric_limits<double>::infinity()) {}
 
     void triangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
         const double area = edge(a, b, c.x, c.y);
         if (std::fabs(area) < 1e-12) return;
         const int left = std::max(0, static_cast<int>(std::floor(std::min({a.x, b.x, c.x}))));
-        const int right = std::min(image_.width - 1, static_cast<int>(std::ceil(std::max({a.x, b.x, c.x}))));
+        const int right = std::min(drawRight_ - 1, static_cast<int>(std::ceil(std::max({a.x, b.x, c.x}))));
         const int top = std::max(0, static_cast<int>(std::floor(std::min({a.y, b.y, c.y}))));
         const int bottom = std::min(image_.height - 1, static_cast<int>(std::ceil(std::max({a.y, b.y, c.y}))));
         for (int y = top; y <= bottom; ++y) {
@@ -143,8 +146,65 @@ private:
     }
 
     Image& image_;
+    int drawRight_;
     std::vector<double> depth_;
 };
+
+// The points that polygons use: a point no polygon uses is never drawn, so
+// it has no say in the framing. All points when there are no polygons.
+std::vector<size_t> drawnPoints(const MeshData& mesh) {
+    std::vector<bool> used(mesh.points.size(), false);
+    for (size_t face = 0; face < mesh.polygons.size(); ++face) {
+        const int32_t* polygon = mesh.polygons.begin(face);
+        for (size_t i = 0; i < mesh.polygons.count(face); ++i) used[polygon[i]] = true;
+    }
+    std::vector<size_t> drawn;
+    for (size_t i = 0; i < used.size(); ++i) {
+        if (used[i] || mesh.polygons.size() == 0) drawn.push_back(i);
+    }
+    return drawn;
+}
+
+struct Frame {
+    Vec3 low{0, 0, 0};
+    Vec3 high{0, 0, 0};
+};
+
+// One screen axis of the frame: the bounds of the points that lie within
+// the 1st to 99th percentile widened by a quarter of that span on each side.
+// A mesh whose points all lie there (every ordinary mesh) is framed by its
+// bounds; a few stray points far off (a vertex left at 200, 200, 200) fall
+// outside and are clipped, instead of shrinking the mesh into a corner.
+std::pair<double, double> robustSpan(std::vector<double> values) {
+    if (values.empty()) return {0.0, 0.0};
+    const size_t last = values.size() - 1;
+    const size_t lowRank = static_cast<size_t>(std::floor(0.01 * last));
+    const size_t highRank = static_cast<size_t>(std::ceil(0.99 * last));
+    std::nth_element(values.begin(), values.begin() + lowRank, values.end());
+    const double low = values[lowRank];
+    std::nth_element(values.begin(), values.begin() + highRank, values.end());
+    const double high = values[highRank];
+    const double lowLimit = low - 0.25 * (high - low);
+    const double highLimit = high + 0.25 * (high - low);
+    double lowest = low, highest = high;
+    for (double value : values) {
+        if (value >= lowLimit) lowest = std::min(lowest, value);
+        if (value <= highLimit) highest = std::max(highest, value);
+    }
+    return {lowest, highest};
+}
+
+Frame robustFrame(const std::vector<Vec3>& view, const std::vector<size_t>& drawn) {
+    std::vector<double> xs, ys;
+    for (size_t i : drawn) {
+        xs.push_back(view[i].x);
+        ys.push_back(view[i].y);
+    }
+    Frame frame;
+    std::tie(frame.low.x, frame.high.x) = robustSpan(std::move(xs));
+    std::tie(frame.low.y, frame.high.y) = robustSpan(std::move(ys));
+    return frame;
+}
 
 std::string rangeLabel(double value) {
     char text[32];
@@ -177,23 +237,20 @@ Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int
     image.width = width;
     image.height = height;
     image.pixels.assign(static_cast<size_t>(width) * height * 3, background);
-    Canvas canvas(image);
+    Canvas canvas(image, width - legendWidth);
 
     std::vector<Vec3> view(mesh.points.size());
-    Vec3 low{1e300, 1e300, 1e300};
-    Vec3 high{-1e300, -1e300, -1e300};
-    for (size_t i = 0; i < view.size(); ++i) {
-        view[i] = viewRotate(mesh.points[i]);
-        low = {std::min(low.x, view[i].x), std::min(low.y, view[i].y), std::min(low.z, view[i].z)};
-        high = {std::max(high.x, view[i].x), std::max(high.y, view[i].y), std::max(high.z, view[i].z)};
-    }
+    for (size_t i = 0; i < view.size(); ++i) view[i] = viewRotate(mesh.points[i]);
+    const Frame frame = robustFrame(view, drawnPoints(mesh));
     const double areaWidth = width - legendWidth - 2.0 * margin;
     const double areaHeight = height - 2.0 * margin;
-    const double extentX = std::max(high.x - low.x, 1e-12);
-    const double extentY = std::max(high.y - low.y, 1e-12);
+    const double extentX = std::max(frame.high.x - frame.low.x, 1e-12);
+    const double extentY = std::max(frame.high.y - frame.low.y, 1e-12);
     const double scale = std::min(areaWidth / extentX, areaHeight / extentY);
     const double centreX = margin + areaWidth / 2.0;
     const double centreY = margin + areaHeight / 2.0;
+    const double middleX = (frame.low.x + frame.high.x) / 2.0;
+    const double middleY = (frame.low.y + frame.high.y) / 2.0;
 
     const std::vector<Vec3> normals = pointNormals(view, mesh);
     const Vec3 light = normalised({-0.4, 0.6, 1.0});
@@ -203,8 +260,8 @@ Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int
         // Two-sided: meshes from other tools do not agree on winding.
         const double shade = 0.35 + 0.65 * std::fabs(dot(normals[i], light));
         const Rgb colour = divergingColour(i < weights.size() ? weights[i] : 0.0f, range);
-        screen[i] = {centreX + scale * (view[i].x - (low.x + high.x) / 2.0),
-                     centreY - scale * (view[i].y - (low.y + high.y) / 2.0), view[i].z,
+        screen[i] = {centreX + scale * (view[i].x - middleX), centreY - scale * (view[i].y - middleY),
+                     view[i].z,
                      colour.red * shade, colour.green * shade, colour.blue * shade};
     }
     for (size_t face = 0; face < mesh.polygons.size(); ++face) {

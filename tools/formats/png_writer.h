@@ -1,5 +1,6 @@
 // The posed mesh drawn as a shaded heat map of its weights, from a fixed
-// three-quarter view fitted to the mesh's bounds, with a colour legend: a
+// three-quarter view fitted to where its drawn points lie (a few stray points
+// far off are clipped rather than framed), with a colour legend: a
 // small software rasteriser (z-buffer, Gouraud shading), no graphics stack.
 #ifndef KESTRIN_TOOL_PNG_WRITER_H
 #define KESTRIN_TOOL_PNG_WRITER_H
