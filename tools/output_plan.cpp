@@ -123,7 +123,9 @@ std::vector<OutputTarget> planOutputs(const std::vector<std::string>& names,
             if (auto other = existingOutputs.find(id); other != existingOutputs.end()) {
                 throw ToolError(name + ": is the same file as the output " + other->second);
             }
-            if (access(target.path.c_str(), W_OK) != 0) {
+            // Write-protected by its mode, as rm and editors judge it, also
+            // for root, who could write it regardless.
+            if ((info.st_mode & 0222) == 0 || access(target.path.c_str(), W_OK) != 0) {
                 throw ToolError(name + ": is read-only; it is not replaced");
             }
             existingOutputs[id] = name;

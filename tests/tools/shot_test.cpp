@@ -1,0 +1,287 @@
+// Whole shots through the tool: outputs checked before any work and never
+// destroying an input, replaced outputs keeping what the user gave them,
+// the same bytes whatever the thread count or the form of the poses, point
+// caches that read back, and an interrupted run that leaves nothing behind.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tool_runner.h"
+
+namespace kestrin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An n x n grid of quads in the xy plane, bent by `bend` (0: at rest) so
+// that one side stretches and the other squashes. Coordinates are floats, so
+// an OBJ pose and a cache frame hold the very same positions.
+std::vector<float> gridPositions(int n, double bend) {
+    std::vector<float> xyz;
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const double x = i * (1.0 + bend * j / n);
+            xyz.insert(xyz.end(), {static_cast<float>(x), static_cast<float>(j), static_cast<float>(bend * i * 0.1)});
+        }
+    }
+    return xyz;
+}
+
+std::string gridObj(int n, double bend, bool faces) {
+    std::ostringstream text;
+    // Enough digits that the double read back is the float itself.
+    text.precision(17);
+    const std::vector<float> xyz = gridPositions(n, bend);
+    for (size_t k = 0; k < xyz.size(); k += 3) text << "v " << xyz[k] << ' ' << xyz[k + 1] << ' ' << xyz[k + 2] << '\n';
+    for (int j = 0; faces && j + 1 < n; ++j) {
+        for (int i = 0; i + 1 < n; ++i) {
+            const int a = j * n + i + 1;
+            text << "f " << a << ' ' << a + 1 << ' ' << a + n + 1 << ' ' << a + n << '\n';
+        }
+    }
+    return text.str();
+}
+
+void putBigEndian(std::string& out, uint32_t word) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((word >> shift) & 0xff);
+}
+void putLittleEndian(std::string& out, uint32_t word) {
+    for (int shift = 0; shift <= 24; shift += 8) out += static_cast<char>((word >> shift) & 0xff);
+}
+uint32_t bits(float value) {
+    uint32_t word;
+    std::memcpy(&word, &value, 4);
+    return word;
+}
+
+std::string mddOf(const std::vector<std::vector<float>>& frames, size_t points) {
+    std::string out;
+    putBigEndian(out, static_cast<uint32_t>(frames.size()));
+    putBigEndian(out, static_cast<uint32_t>(points));
+    for (size_t f = 0; f < frames.size(); ++f) putBigEndian(out, bits(f / 24.0f));
+    for (const auto& frame : frames) {
+        for (float v : frame) putBigEndian(out, bits(v));
+    }
+    return out;
+}
+
+std::string pc2Of(const std::vector<std::vector<float>>& frames, size_t points) {
+    std::string out("POINTCACHE2", 12);
+    putLittleEndian(out, 1);
+    putLittleEndian(out, static_cast<uint32_t>(points));
+    putLittleEndian(out, bits(0.0f));
+    putLittleEndian(out, bits(1.0f));
+    putLittleEndian(out, static_cast<uint32_t>(frames.size()));
+    for (const auto& frame : frames) {
+        for (float v : frame) putLittleEndian(out, bits(v));
+    }
+    return out;
+}
+
+// A shot of `poses` bends of an n x n grid, as OBJ files and as caches.
+struct Shot {
+    Shot(ScratchDirectory& scratch, int n, int poses) {
+        writeText(scratch.file("rest.obj"), gridObj(n, 0.0, true));
+        writeText(scratch.file("stretch.obj"), gridObj(n, 0.0, false));
+        writeText(scratch.file("squash.obj"), gridObj(n, 0.0, false));
+        std::vector<std::vector<float>> frames;
+        for (int p = 0; p < poses; ++p) {
+            const double bend = 0.3 * (p + 1) / poses;
+            // Every other pose with points only: it takes the rest mesh's faces.
+            const std::string name = "pose_" + std::to_string(p + 1) + ".obj";
+            writeText(scratch.file(name), gridObj(n, bend, p % 2 == 0));
+            objs.push_back(name);
+            frames.push_back(gridPositions(n, bend));
+        }
+        writeText(scratch.file("poses.mdd"), mddOf(frames, static_cast<size_t>(n) * n));
+        writeText(scratch.file("poses.pc2"), pc2Of(frames, static_cast<size_t>(n) * n));
+    }
+    std::vector<std::string> weights(const std::vector<std::string>& poses, const std::vector<std::string>& rest) const {
+        std::vector<std::string> words = {"weights", "--rest", "rest.obj", "--pose"};
+        words.insert(words.end(), poses.begin(), poses.end());
+        words.insert(words.end(), rest.begin(), rest.end());
+        return words;
+    }
+    std::vector<std::string> morph(const std::vector<std::string>& poses, const std::vector<std::string>& rest) const {
+        std::vector<std::string> words = {"morph", "--rest", "rest.obj", "--stretch-target", "stretch.obj",
+                                          "--squash-target", "squash.obj", "--pose"};
+        words.insert(words.end(), poses.begin(), poses.end());
+        words.insert(words.end(), rest.begin(), rest.end());
+        return words;
+    }
+    std::vector<std::string> objs;
+};
+
+TEST(Shot, AnOutputThatIsAnInputOrAnotherOutputIsRefusedBeforeAnyWork) {
+    ScratchDirectory scratch;
+    Shot shot(scratch, 4, 1);
+    fs::create_directory(scratch.path() / "sub");
+    fs::create_hard_link(scratch.path() / "pose_1.obj", scratch.path() / "hard.obj");
+    fs::create_symlink("rest.obj", scratch.path() / "link.obj");
+    struct Case {
+        std::vector<std::string> outputs;
+        const char* message;
+    } cases[] = {
+        {{"-o", "pose_1.obj"}, "pose_1.obj: is the pose"},
+        {{"-o", "sub/../pose_1.obj"}, "sub/../pose_1.obj: is the pose"},
+        {{"-o", "hard.obj"}, "hard.obj: is the pose"},
+        {{"-o", "link.obj"}, "link.obj: is the rest mesh"},
+        {{"-o", "stretch.obj"}, "stretch.obj: is the stretch target"},
+        {{"-o", "c.obj", "-o", "./c.obj"}, "./c.obj: is the same file as the output c.obj"},
+        {{"--save-settings", "c.obj", "-o", "c.obj"}, "c.obj: more than one output"},
+        {{"-o", "no/such/folder/c.obj"}, "no/such/folder/c.obj: cannot write: no folder"},
+    };
+    const std::vector<std::string> before = scratch.entries();
+    const std::string pose = readText(scratch.file("pose_1.obj"));
+    for (const Case& c : cases) {
+        const ToolRun run = runTool(shot.morph(shot.objs, c.outputs), scratch.path());
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.rfind("kestrin: error: ", 0), 0u) << run.err;
+        EXPECT_EQ(scratch.entries(), before) << c.message;
+    }
+    EXPECT_EQ(readText(scratch.file("pose_1.obj")), pose);
+}
+
+TEST(Shot, ReplacedOutputsKeepTheirPermissionsAndLinksAndReadOnlyOnesAreKept) {
+    ScratchDirectory scratch;
+    Shot shot(scratch, 4, 1);
+    writeText(scratch.file("private.csv"), "old\n");
+    chmod(scratch.file("private.csv").c_str(), 0600);
+    writeText(scratch.file("target.csv"), "old\n");
+    fs::create_symlink("target.csv", scratch.path() / "link.csv");
+    ASSERT_EQ(runTool(shot.weights(shot.objs, {"-o", "private.csv", "-o", "link.csv"}), scratch.path()).exitCode, 0);
+    struct stat info {};
+    ASSERT_EQ(stat(scratch.file("private.csv").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_TRUE(fs::is_symlink(scratch.path() / "link.csv"));
+    EXPECT_EQ(readText(scratch.file("target.csv")).substr(0, 12), "point,weight");
+
+    writeText(scratch.file("kept.csv"), "old\n");
+    chmod(scratch.file("kept.csv").c_str(), 0444);
+    const ToolRun refused = runTool(shot.weights(shot.objs, {"-o", "kept.csv"}), scratch.path());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("kept.csv: is read-only"), std::string::npos) << refused.err;
+    EXPECT_EQ(readText(scratch.file("kept.csv")), "old\n");
+}
+
+// Threads change nothing, nor does the form the poses come in; a corrected
+// shot written as a cache reads back to the corrected OBJ files.
+TEST(Shot, SameBytesWhateverTheJobsOrThePoseFormAndCachesReadBack) {
+    ScratchDirectory scratch;
+    Shot shot(scratch, 12, 5);
+    for (const char* jobs : {"1", "2", "4"}) {
+        const std::string out = std::string("w") + jobs + "_%04d.csv";
+        const ToolRun run = runTool(shot.weights(shot.objs, {"--jobs", jobs, "-o", out, "-o", std::string("w") + jobs + ".npy"}), scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    for (int pose = 1; pose <= 5; ++pose) {
+        char name[32];
+        std::snprintf(name, sizeof name, "_%04d.csv", pose);
+        const std::string one = readText(scratch.file(std::string("w1") + name));
+        EXPECT_EQ(readText(scratch.file(std::string("w2") + name)), one);
+        EXPECT_EQ(readText(scratch.file(std::string("w4") + name)), one);
+    }
+    EXPECT_EQ(readText(scratch.file("w2.npy")), readText(scratch.file("w1.npy")));
+    for (const char* cache : {"poses.mdd", "poses.pc2"}) {
+        const ToolRun run = runTool(shot.weights({cache}, {"-o", "cache.npy"}), scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(readText(scratch.file("cache.npy")), readText(scratch.file("w1.npy"))) << cache;
+    }
+    // Frames 2-3 of the cache carry their frame numbers.
+    ASSERT_EQ(runTool(shot.weights({"poses.mdd"}, {"--frames", "2-3", "-o", "part_%04d.csv"}), scratch.path()).exitCode, 0);
+    EXPECT_EQ(readText(scratch.file("part_0003.csv")), readText(scratch.file("w1_0003.csv")));
+    EXPECT_FALSE(fs::exists(scratch.path() / "part_0001.csv"));
+
+    const ToolRun morph = runTool(shot.morph(shot.objs, {"-o", "c_%04d.obj", "-o", "c.mdd", "-o", "c.pc2"}), scratch.path());
+    ASSERT_EQ(morph.exitCode, 0) << morph.err;
+    const std::string mdd = readText(scratch.file("c.mdd"));
+    const std::string pc2 = readText(scratch.file("c.pc2"));
+    const size_t points = 144;
+    ASSERT_EQ(mdd.size(), 8 + 5 * 4 + 5 * points * 12);
+    ASSERT_EQ(pc2.size(), 32 + 5 * points * 12);
+    auto bigEndian = [&](size_t at) {
+        uint32_t word = 0;
+        for (int k = 0; k < 4; ++k) word = word << 8 | static_cast<unsigned char>(mdd[at + k]);
+        float value;
+        std::memcpy(&value, &word, 4);
+        return value;
+    };
+    auto littleEndian = [&](size_t at) {
+        float value;
+        std::memcpy(&value, pc2.data() + at, 4);
+        return value;
+    };
+    for (int pose = 0; pose < 5; ++pose) {
+        char name[32];
+        std::snprintf(name, sizeof name, "c_%04d.obj", pose + 1);
+        std::istringstream obj(readText(scratch.file(name)));
+        std::string line;
+        size_t point = 0;
+        while (std::getline(obj, line)) {
+            if (line.rfind("v ", 0) != 0) continue;
+            std::istringstream fields(line.substr(2));
+            double xyz[3];
+            fields >> xyz[0] >> xyz[1] >> xyz[2];
+            for (int k = 0; k < 3; ++k) {
+                const size_t index = (pose * points + point) * 12 + 4 * k;
+                EXPECT_EQ(bigEndian(28 + index), static_cast<float>(xyz[k]));
+                EXPECT_EQ(littleEndian(32 + index), static_cast<float>(xyz[k]));
+            }
+            ++point;
+        }
+        EXPECT_EQ(point, points);
+    }
+}
+
+// Ctrl-C part way: exit 130, no temporary file, the earlier output intact.
+TEST(Shot, AnInterruptedRunLeavesNoTemporaryFileAndEveryEarlierOutput) {
+    ScratchDirectory scratch;
+    std::vector<std::vector<float>> frames(400, gridPositions(40, 0.2));
+    writeText(scratch.file("rest.obj"), gridObj(40, 0.0, true));
+    writeText(scratch.file("long.mdd"), mddOf(frames, 1600));
+    writeText(scratch.file("w_0001.png"), "old\n");
+    std::vector<std::string> words = {KESTRIN_TOOL_PATH, "weights", "--rest", "rest.obj", "--pose",
+                                      "long.mdd", "-o", "w_%04d.png", "-o", "w.npy"};
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        if (chdir(scratch.path().c_str()) != 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    // Once it is writing, interrupt it.
+    bool writing = false;
+    for (int wait = 0; wait < 2000 && !writing; ++wait) {
+        usleep(5000);
+        for (const auto& entry : fs::directory_iterator(scratch.path())) {
+            writing = writing || entry.path().filename().string().find(".tmp-") != std::string::npos;
+        }
+    }
+    ASSERT_TRUE(writing) << "the run never wrote";
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"long.mdd", "rest.obj", "w_0001.png"}));
+    EXPECT_EQ(readText(scratch.file("w_0001.png")), "old\n");
+}
+
+}  // namespace
+}  // namespace kestrin::test
