@@ -57,9 +57,10 @@ fuzz: deps
 BENCH_DIR ?= build/bench-release
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
-		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=OFF >/dev/null
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench
+		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=ON -DKESTRIN_BUILD_PYTHON=OFF >/dev/null
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
+	./$(BENCH_DIR)/bench/kestrin_shot_bench
 
 clean:
 	rm -rf build out

@@ -135,6 +135,23 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
     for (const std::string& name : extra) add(name);
     targets_ = planOutputs(names, inputs);
 
+    // Pictures of a sequence share one framing, fitted to every pose, so that
+    // they play as a steady flipbook: a pass over the poses first, reading
+    // only (drawing them costs far more).
+    const bool pictures = std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) {
+        return o.format != nullptr && std::string(o.format->extension) == ".png";
+    });
+    if (pictures && poseCount_ > 1) {
+        pictureFrame_ = std::make_unique<HeatMapFrame>();
+        MeshData pose;
+        pose.polygons = rest.polygons;
+        for (size_t i = 0; i < poseCount_; ++i) {
+            poses.read(i, pose.points);
+            widenFrame(*pictureFrame_, heatMapFrame(pose));
+        }
+        options_.pictureFrame = pictureFrame_.get();
+    }
+
     // The whole-shot files start now: their headers need only the counts.
     for (Output& output : outputs_) {
         if (output.format != nullptr) continue;

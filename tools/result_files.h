@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/output_formats.h"
+#include "formats/png_writer.h"
 #include "mesh_data.h"
 #include "output_plan.h"
 #include "pose_source.h"
@@ -69,6 +70,7 @@ private:
 
     OutputRole role_;
     OutputOptions options_;
+    std::unique_ptr<HeatMapFrame> pictureFrame_;  // shared by the run's pictures
     size_t poseCount_;
     std::vector<Output> outputs_;
     std::vector<OutputTarget> targets_;  // every file, by the name the user gave

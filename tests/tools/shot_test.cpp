@@ -18,6 +18,10 @@
 
 #include "tool_runner.h"
 
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb/stb_image.h>
+
 namespace kestrin::test {
 namespace {
 
@@ -242,6 +246,45 @@ TEST(Shot, SameBytesWhateverTheJobsOrThePoseFormAndCachesReadBack) {
         }
         EXPECT_EQ(point, points);
     }
+}
+
+size_t meshPixels(const std::string& png) {
+    int width = 0, height = 0, channels = 0;
+    unsigned char* pixels = stbi_load(png.c_str(), &width, &height, &channels, 3);
+    size_t count = 0;
+    // The mesh area only, not the legend at the right.
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width * 3 / 4; ++x) {
+            const unsigned char* p = pixels + 3 * (size_t(y) * width + x);
+            count += !(p[0] == p[1] && p[1] == p[2] && p[0] >= 230);
+        }
+    }
+    stbi_image_free(pixels);
+    return count;
+}
+
+// The pictures of a sequence share one framing: a pose twice the size of
+// another covers about four times the pixels, not the same.
+TEST(Shot, PicturesOfASequenceShareOneFraming) {
+    ScratchDirectory scratch;
+    std::string large;
+    std::istringstream grid(gridObj(8, 0.0, true));
+    for (std::string line; std::getline(grid, line);) {
+        if (line.rfind("v ", 0) == 0) {
+            std::istringstream fields(line.substr(2));
+            double x, y, z;
+            fields >> x >> y >> z;
+            large += "v " + std::to_string(2 * x) + " " + std::to_string(2 * y) + " " + std::to_string(2 * z) + "\n";
+        }
+    }
+    writeText(scratch.file("rest.obj"), gridObj(8, 0.0, true));
+    writeText(scratch.file("large.obj"), large);
+    const ToolRun run = runTool({"weights", "--rest", "rest.obj", "--pose", "rest.obj", "large.obj", "-o", "p.png"},
+                                scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const double ratio = double(meshPixels(scratch.file("p_0002.png"))) / double(meshPixels(scratch.file("p_0001.png")));
+    EXPECT_GT(ratio, 3.0);
+    EXPECT_LT(ratio, 5.0);
 }
 
 // Ctrl-C part way: exit 130, no temporary file, the earlier output intact.

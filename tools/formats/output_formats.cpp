@@ -22,8 +22,8 @@ const OutputFormat formats[] = {
      },
      [](const MeshData& m, const OutputOptions& o) { return meshPly(m, o.binaryPly); }},
     {".png",
-     [](const MeshData& m, const std::vector<float>& w, const OutputOptions&) {
-         return encodePng(renderHeatMap(m, w));
+     [](const MeshData& m, const std::vector<float>& w, const OutputOptions& o) {
+         return encodePng(renderHeatMap(m, w, 800, 600, o.pictureFrame));
      },
      nullptr},
     {".obj", nullptr, [](const MeshData& m, const OutputOptions&) { return meshObj(m); }},

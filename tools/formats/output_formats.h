@@ -14,8 +14,12 @@ namespace kestrin::tool {
 // What a command writes for each pose.
 enum class OutputRole { weights, mesh };
 
+struct HeatMapFrame;
+
 struct OutputOptions {
     bool binaryPly = false;
+    // The framing every picture of the run shares; null: each its own.
+    const HeatMapFrame* pictureFrame = nullptr;
 };
 
 struct OutputFormat {

@@ -232,7 +232,27 @@ void drawLegend(Canvas& canvas, const Image& image, float range) {
 
 }  // namespace
 
-Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int width, int height) {
+HeatMapFrame heatMapFrame(const MeshData& mesh) {
+    std::vector<Vec3> view(mesh.points.size());
+    for (size_t i = 0; i < view.size(); ++i) view[i] = viewRotate(mesh.points[i]);
+    const Frame frame = robustFrame(view, drawnPoints(mesh));
+    return {frame.low.x, frame.low.y, frame.high.x, frame.high.y, true};
+}
+
+void widenFrame(HeatMapFrame& frame, const HeatMapFrame& other) {
+    if (!other.set) return;
+    if (!frame.set) {
+        frame = other;
+        return;
+    }
+    frame.lowX = std::min(frame.lowX, other.lowX);
+    frame.lowY = std::min(frame.lowY, other.lowY);
+    frame.highX = std::max(frame.highX, other.highX);
+    frame.highY = std::max(frame.highY, other.highY);
+}
+
+Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int width, int height,
+                    const HeatMapFrame* shared) {
     Image image;
     image.width = width;
     image.height = height;
@@ -241,7 +261,13 @@ Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int
 
     std::vector<Vec3> view(mesh.points.size());
     for (size_t i = 0; i < view.size(); ++i) view[i] = viewRotate(mesh.points[i]);
-    const Frame frame = robustFrame(view, drawnPoints(mesh));
+    Frame frame;
+    if (shared != nullptr && shared->set) {
+        frame.low = {shared->lowX, shared->lowY, 0.0};
+        frame.high = {shared->highX, shared->highY, 0.0};
+    } else {
+        frame = robustFrame(view, drawnPoints(mesh));
+    }
     const double areaWidth = width - legendWidth - 2.0 * margin;
     const double areaHeight = height - 2.0 * margin;
     const double extentX = std::max(frame.high.x - frame.low.x, 1e-12);
