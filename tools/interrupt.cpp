@@ -6,15 +6,21 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 namespace kestrin::tool {
 namespace {
 
 // Names are copied once and never freed: the handler may read one at any
-// moment, from any thread. A run registers a few names per output file.
+// moment, from any thread. A run registers a few names per output file;
+// those no longer registered are kept in `retired`.
 constexpr size_t slotCount = 1 << 15;
 std::atomic<const char*> slots[slotCount];
 std::mutex registerMutex;
+std::vector<const char*>& retired() {
+    static std::vector<const char*>* names = new std::vector<const char*>;
+    return *names;
+}
 
 std::atomic<int> held{0};
 std::atomic<int> pending{0};
@@ -63,6 +69,7 @@ void unregisterTemporary(const std::string& path) {
         const char* name = slot.load(std::memory_order_relaxed);
         if (name != nullptr && path == name) {
             slot.store(nullptr, std::memory_order_release);
+            retired().push_back(name);
             return;
         }
     }
