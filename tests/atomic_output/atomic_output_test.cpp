@@ -51,22 +51,10 @@ std::string gridObj(int n, double lift) {
 // Starts `kestrin weights` on rest.obj and pose.obj in directory, writing the
 // outputs (ASCII PLY, the larger kind); its own output goes nowhere.
 pid_t startTool(const fs::path& directory) {
-    std::vector<std::string> words = {KESTRIN_TOOL_PATH, "weights", "--rest", "rest.obj",
-                                      "--pose", "pose.obj", "--ply-format", "ascii", "-o"};
+    std::vector<std::string> words = {"weights", "--rest", "rest.obj", "--pose", "pose.obj",
+                                      "--ply-format", "ascii", "-o"};
     words.insert(words.end(), outputs.begin(), outputs.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        if (chdir(directory.c_str()) != 0) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return child;
+    return test::startTool(words, directory);
 }
 
 // True once a temporary output file exists in directory.

@@ -294,20 +294,9 @@ TEST(Shot, AnInterruptedRunLeavesNoTemporaryFileAndEveryEarlierOutput) {
     writeText(scratch.file("rest.obj"), gridObj(40, 0.0, true));
     writeText(scratch.file("long.mdd"), mddOf(frames, 1600));
     writeText(scratch.file("w_0001.png"), "old\n");
-    std::vector<std::string> words = {KESTRIN_TOOL_PATH, "weights", "--rest", "rest.obj", "--pose",
-                                      "long.mdd", "-o", "w_%04d.png", "-o", "w.npy"};
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        if (chdir(scratch.path().c_str()) != 0) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    const pid_t child = startTool({"weights", "--rest", "rest.obj", "--pose", "long.mdd", "-o", "w_%04d.png",
+                                   "-o", "w.npy"},
+                                  scratch.path());
     // Once it is writing, interrupt it.
     bool writing = false;
     for (int wait = 0; wait < 2000 && !writing; ++wait) {

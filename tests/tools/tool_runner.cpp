@@ -40,6 +40,24 @@ ToolRun runTool(const std::vector<std::string>& arguments, const std::filesystem
     return run;
 }
 
+pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory) {
+    std::vector<std::string> words = {KESTRIN_TOOL_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        if (chdir(directory.c_str()) != 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
 ScratchDirectory::ScratchDirectory() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kestrin-tool-XXXXXX").string();
     path_ = mkdtemp(pattern.data());

@@ -3,6 +3,8 @@
 #ifndef KESTRIN_TESTS_TOOL_RUNNER_H
 #define KESTRIN_TESTS_TOOL_RUNNER_H
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@ struct ToolRun {
 // Runs kestrin with these arguments (no shell), in `directory`.
 ToolRun runTool(const std::vector<std::string>& arguments,
                 const std::filesystem::path& directory = std::filesystem::current_path());
+
+// Starts kestrin with these arguments in `directory` and returns at once,
+// its output going nowhere: for tests that signal or kill the run.
+pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory);
 
 // A fresh empty directory under the system's temporary directory, removed
 // with everything in it when the object goes.
