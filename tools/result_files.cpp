@@ -134,6 +134,7 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
     }
     for (const std::string& name : extra) add(name);
     targets_ = planOutputs(names, inputs);
+    for (size_t i = 0; i < targets_.size(); ++i) targetIndex_[targets_[i].name] = i;
 
     // Pictures of a sequence share one framing, fitted to every pose, so that
     // they play as a steady flipbook: a pass over the poses first, reading
@@ -156,9 +157,7 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
     for (Output& output : outputs_) {
         if (output.format != nullptr) continue;
         const std::string name = numberedOutput(output.pattern, 1, 1);
-        const auto target = std::find_if(targets_.begin(), targets_.end(),
-                                         [&](const OutputTarget& t) { return t.name == name; });
-        output.shot = openShotFile(target->path, role, poses, rest);
+        output.shot = openShotFile(target(name).path, role, poses, rest);
     }
 }
 
@@ -171,21 +170,20 @@ bool ResultFiles::hasPoseFiles() const {
     return std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) { return o.format != nullptr; });
 }
 
+const OutputTarget& ResultFiles::target(const std::string& name) const {
+    return targets_[targetIndex_.at(name)];
+}
+
 void ResultFiles::stage(const std::string& temporary, const std::string& name) {
+    const OutputTarget* planned = &target(name);
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto target = std::find_if(targets_.begin(), targets_.end(),
-                                     [&](const OutputTarget& t) { return t.name == name; });
-    staged_.emplace_back(temporary, &*target);
+    staged_.emplace_back(temporary, planned);
 }
 
 void ResultFiles::writePoseFiles(const PoseResult& result) {
     for (const Output& output : outputs_) {
         if (output.format == nullptr) continue;
         const std::string name = numberedOutput(output.pattern, result.number, poseCount_);
-        std::string path;
-        for (const OutputTarget& target : targets_) {
-            if (target.name == name) path = target.path;
-        }
         std::string bytes;
         try {
             bytes = role_ == OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
@@ -193,14 +191,12 @@ void ResultFiles::writePoseFiles(const PoseResult& result) {
         } catch (const ToolError& error) {
             throw ToolError(name + ": " + error.what());
         }
-        stage(writeTemporaryFor(path, bytes), name);
+        stage(writeTemporaryFor(target(name).path, bytes), name);
     }
 }
 
 void ResultFiles::writeExtra(const std::string& name, const std::string& bytes) {
-    for (const OutputTarget& target : targets_) {
-        if (target.name == name) return stage(writeTemporaryFor(target.path, bytes), name);
-    }
+    stage(writeTemporaryFor(target(name).path, bytes), name);
 }
 
 void ResultFiles::appendToShot(const PoseResult& result) {

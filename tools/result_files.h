@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "formats/output_formats.h"
@@ -67,6 +68,8 @@ private:
         std::unique_ptr<ShotOutput> shot;
     };
     void stage(const std::string& temporary, const std::string& name);
+    // The planned file of an output name; every name the run writes has one.
+    const OutputTarget& target(const std::string& name) const;
 
     OutputRole role_;
     OutputOptions options_;
@@ -74,6 +77,7 @@ private:
     size_t poseCount_;
     std::vector<Output> outputs_;
     std::vector<OutputTarget> targets_;  // every file, by the name the user gave
+    std::unordered_map<std::string, size_t> targetIndex_;  // name -> its place in targets_
     std::mutex mutex_;                   // guards staged_
     std::vector<std::pair<std::string, const OutputTarget*>> staged_;
     bool committed_ = false;
