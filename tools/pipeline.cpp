@@ -63,6 +63,7 @@ private:
 };
 
 void runInline(size_t poseCount, const PipelineStages& stages) {
+    if (stages.prepare) stages.prepare();
     for (size_t pose = 0; pose < poseCount; ++pose) {
         stages.read(pose, 0);
         stages.compute(pose, 0);
@@ -102,16 +103,35 @@ void runPipeline(size_t poseCount, unsigned jobs, const PipelineStages& stages) 
     };
 
     size_t nextRead = 0;
-    std::unique_lock<std::mutex> lock(workers.mutex);
-    for (size_t pose = 0; pose < poseCount && !failure; ++pose) {
-        // Read ahead into every free slot, in pose order.
+    // Reads ahead into every free slot, in pose order.
+    auto readAhead = [&](size_t pose) {
         while (nextRead < poseCount && nextRead < pose + slotCount &&
                state[nextRead % slotCount] == SlotState::free) {
             state[nextRead % slotCount] = SlotState::reading;
             submit(stages.read, nextRead++, SlotState::read);
         }
+    };
+    std::unique_lock<std::mutex> lock(workers.mutex);
+    readAhead(0);
+    if (stages.prepare) {
+        lock.unlock();
+        try {
+            stages.prepare();
+        } catch (...) {
+            lock.lock();
+            if (!failure) failure = std::current_exception();
+        }
+        if (!lock.owns_lock()) lock.lock();
+    }
+    for (size_t pose = 0; pose < poseCount && !failure; ++pose) {
+        // The pose's own read may not be under way yet: its slot can still
+        // be writing the pose slotCount before. Every finished task may free
+        // a slot, so the read-ahead runs again at each one.
         const size_t slot = pose % slotCount;
-        workers.done.wait(lock, [&] { return failure || state[slot] == SlotState::read; });
+        workers.done.wait(lock, [&] {
+            readAhead(pose);
+            return failure || (nextRead > pose && state[slot] == SlotState::read);
+        });
         if (failure) break;
         lock.unlock();
         try {

@@ -1,5 +1,6 @@
 // A shot through three stages, with every core busy and constant memory:
-// read(i, slot) on worker threads ahead of time, compute(i, slot) on the
+// read(i, slot) on worker threads ahead of time (the first ones while
+// prepare() sets the computation up on the calling thread), compute(i, slot) on the
 // calling thread in pose order (the plug-ins are driven on one thread, as
 // the host drives them), then write(i, slot) on worker threads. A slot holds
 // one pose's buffers; there are slotCount of them, reused, so at most that
@@ -18,6 +19,7 @@
 namespace kestrin::tool {
 
 struct PipelineStages {
+    std::function<void()> prepare;  // optional
     std::function<void(size_t pose, size_t slot)> read;
     std::function<void(size_t pose, size_t slot)> compute;
     std::function<void(size_t pose, size_t slot)> write;
