@@ -82,7 +82,7 @@ void runDemo(const DemoOptions& options) {
     std::vector<DisplacementSummary> moved(frameCount);
     std::vector<ResultFiles*> results = {&weightFiles};
     if (morpher) results.push_back(&meshFiles);
-    runShot({poses, rest, results, 1, "demo", [&](size_t pose, ShotSlot& slot) {
+    runShot({poses, rest, results, 1, "demo", nullptr, [&](size_t pose, ShotSlot& slot) {
                  slot.weights.resize(rest.points.size());
                  tool.compute(slot.pose.points.data(), slot.weights.data());
                  weighed[pose] = summariseWeights(slot.weights);

@@ -50,18 +50,21 @@ void runMorph(const MorphOptions& options) {
                         options.settings.plyFormat == "binary", inputs, extra);
 
     host::Session session(options.settings.pluginDirectory);
-    // The settings file is saved with the outputs, once the run succeeded.
-    PluginSettings settings = options.settings.pluginSettings();
-    settings.saveTo.clear();
-    Morpher morpher(session, rest, stretch.points, squash.points, weights, settings);
-    if (!options.settings.saveTo.empty()) {
-        results.writeExtra(options.settings.saveTo, savedSettingsText(session, morpher.instance()));
-    }
+    std::optional<Morpher> morpher;
     std::vector<DisplacementSummary> moved(poses.count());
     runShot({poses, rest, {&results}, jobsToUse(options.jobs), "morph",
+             [&] {
+                 // The settings file is saved with the outputs, once the run succeeded.
+                 PluginSettings settings = options.settings.pluginSettings();
+                 settings.saveTo.clear();
+                 morpher.emplace(session, rest, stretch.points, squash.points, weights, settings);
+                 if (!options.settings.saveTo.empty()) {
+                     results.writeExtra(options.settings.saveTo, savedSettingsText(session, morpher->instance()));
+                 }
+             },
              [&](size_t pose, ShotSlot& slot) {
                  slot.corrected.points.resize(rest.points.size());
-                 morpher.displace(slot.pose.points.data(), slot.corrected.points.data());
+                 morpher->displace(slot.pose.points.data(), slot.corrected.points.data());
                  moved[pose] = summariseDisplacement(slot.pose.points, slot.corrected.points);
              },
              weights ? &*weights : nullptr});

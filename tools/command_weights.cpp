@@ -1,5 +1,6 @@
 // kestrin weights: Strainmark's weight map for each pose.
 #include <memory>
+#include <optional>
 
 #include "cli_options.h"
 #include "commands.h"
@@ -36,18 +37,21 @@ void runWeights(const WeightsOptions& options) {
                         options.settings.plyFormat == "binary", inputs, extra);
 
     host::Session session(options.settings.pluginDirectory);
-    // The settings file is saved with the outputs, once the run succeeded.
-    PluginSettings settings = options.settings.pluginSettings();
-    settings.saveTo.clear();
-    WeightTool tool(session, rest, settings);
-    if (!options.settings.saveTo.empty()) {
-        results.writeExtra(options.settings.saveTo, savedSettingsText(session, tool.instance()));
-    }
+    std::optional<WeightTool> tool;
     std::vector<WeightSummary> summaries(poses.count());
     runShot({poses, rest, {&results}, jobsToUse(options.jobs), "weights",
+             [&] {
+                 // The settings file is saved with the outputs, once the run succeeded.
+                 PluginSettings settings = options.settings.pluginSettings();
+                 settings.saveTo.clear();
+                 tool.emplace(session, rest, settings);
+                 if (!options.settings.saveTo.empty()) {
+                     results.writeExtra(options.settings.saveTo, savedSettingsText(session, tool->instance()));
+                 }
+             },
              [&](size_t pose, ShotSlot& slot) {
                  slot.weights.resize(rest.points.size());
-                 tool.compute(slot.pose.points.data(), slot.weights.data());
+                 tool->compute(slot.pose.points.data(), slot.weights.data());
                  summaries[pose] = summariseWeights(slot.weights);
              }});
     results.commit();

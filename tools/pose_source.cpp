@@ -88,19 +88,18 @@ std::string PoseSource::label(size_t i) const {
     return "frame " + std::to_string(numbers_[i]);
 }
 
-const std::string& PoseSource::objPath(size_t i) const {
-    static const std::string none;
-    return objs_.empty() ? none : objs_[numbers_[i] - 1];
-}
-
-void PoseSource::read(size_t i, std::vector<Point3>& out) const {
+void PoseSource::read(size_t i, MeshData& pose, FileBytes& bytes) const {
     const size_t frame = static_cast<size_t>(numbers_[i] - 1);
+    pose.path.clear();
+    pose.pathText = {};
     if (mdd_) {
-        mdd_->readFrame(frame, out);
+        mdd_->readFrame(frame, pose.points);
     } else if (pc2_) {
-        pc2_->readFrame(frame, out);
+        pc2_->readFrame(frame, pose.points);
     } else {
-        readObjPositions(objs_[frame], rest_, out);
+        pose.path = objs_[frame];
+        readObjPositions(pose.path, rest_, pose.points, bytes);
+        pose.pathText = bytes.text();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_bytes.h"
 #include "mesh_data.h"
 
 namespace kestrin::tool {
@@ -37,10 +38,9 @@ public:
     // outputs carry, and its name in the table (its file, or "frame N").
     int number(size_t i) const { return numbers_[i]; }
     std::string label(size_t i) const;
-    // The OBJ file pose i came from; "" for a cache frame.
-    const std::string& objPath(size_t i) const;
-    // Pose i's positions into out (resized to the rest mesh's points).
-    void read(size_t i, std::vector<Point3>& out) const;
+    // Pose i into `pose`: its positions (as many as the rest mesh's points),
+    // and for an OBJ pose the file's path, and its bytes, held in `bytes`.
+    void read(size_t i, MeshData& pose, FileBytes& bytes) const;
 
     // Timing for point caches written from these poses: MDD frame times in
     // seconds; PC2 start frame and frames per sample. Carried over from an

@@ -146,8 +146,9 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
         pictureFrame_ = std::make_unique<HeatMapFrame>();
         MeshData pose;
         pose.polygons = rest.polygons;
+        FileBytes bytes;
         for (size_t i = 0; i < poseCount_; ++i) {
-            poses.read(i, pose.points);
+            poses.read(i, pose, bytes);
             widenFrame(*pictureFrame_, heatMapFrame(pose));
         }
         options_.pictureFrame = pictureFrame_.get();
@@ -164,6 +165,12 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
 ResultFiles::~ResultFiles() {
     if (committed_) return;
     for (const auto& [temporary, target] : staged_) removeTemporary(temporary);
+}
+
+bool ResultFiles::rewritesPoseFiles() const {
+    return role_ == OutputRole::mesh &&
+           std::any_of(outputs_.begin(), outputs_.end(),
+                       [](const Output& o) { return o.format != nullptr && o.format->rewritesPoseFile; });
 }
 
 bool ResultFiles::hasPoseFiles() const {

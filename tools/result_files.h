@@ -55,6 +55,9 @@ public:
     // Whether the run writes per-pose files at all (a cache-only run need not
     // keep its poses for the writers).
     bool hasPoseFiles() const;
+    // Whether a per-pose file is the pose's own file with new positions: the
+    // pose's bytes are then kept from the reading to the writing.
+    bool rewritesPoseFiles() const;
 
     // Moves every staged file into place, keeping the permissions of files
     // it replaces. Nothing replaces an existing file before the whole run

@@ -1,5 +1,6 @@
 #include "shot_run.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "pipeline.h"
@@ -29,14 +30,21 @@ void runShot(const ShotRun& run) {
                           !slot.corrected.points.empty() ? &slot.corrected : nullptr};
     };
     PipelineStages stages;
+    stages.prepare = run.prepare;
+    const bool keepPoseFiles = std::any_of(run.results.begin(), run.results.end(),
+                                           [](const ResultFiles* r) { return r->rewritesPoseFiles(); });
     stages.read = [&](size_t pose, size_t index) {
         ShotSlot& slot = slots[index];
-        slot.pose.path = run.poses.objPath(pose);
-        run.poses.read(pose, slot.pose.points);
+        // Otherwise a thread's one buffer will do: the bytes are done with
+        // once the positions are read.
+        thread_local FileBytes scratch;
+        run.poses.read(pose, slot.pose, keepPoseFiles ? slot.poseFile : scratch);
+        if (!keepPoseFiles) slot.pose.pathText = {};
     };
     stages.compute = [&](size_t pose, size_t index) {
         ShotSlot& slot = slots[index];
         slot.corrected.path = slot.pose.path;
+        slot.corrected.pathText = slot.pose.pathText;
         run.compute(pose, slot);
         for (ResultFiles* results : run.results) results->appendToShot(result(pose, slot));
         progress.advance();

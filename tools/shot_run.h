@@ -18,6 +18,7 @@ namespace kestrin::tool {
 // One pose's buffers, reused from pose to pose.
 struct ShotSlot {
     MeshData pose;                // the pose's positions, the rest mesh's polygons, its OBJ
+    FileBytes poseFile;           // that OBJ's bytes, when an output rewrites it
     std::vector<float> weights;   // a weight run's result
     MeshData corrected;           // a morph run's result, with the pose's OBJ
 };
@@ -28,6 +29,9 @@ struct ShotRun {
     std::vector<ResultFiles*> results;  // weights, corrected meshes, or both
     unsigned jobs;
     const char* progressLabel;
+    // Sets the computation up (loads the plug-in, captures the rest state)
+    // on the calling thread, while the first poses are being read.
+    std::function<void()> prepare;
     // Fills slot.weights, slot.corrected or both from slot.pose (pose: its
     // place in the run), on the calling thread in pose order.
     std::function<void(size_t pose, ShotSlot& slot)> compute;

@@ -131,7 +131,8 @@ TEST(ObjPose, WithPointsOnlyTakesTheRestFaces) {
     EXPECT_EQ(pose.polygons, rest.polygons);
     EXPECT_EQ(pose.points[2].z, 1.0);
     std::vector<Point3> positions(100);
-    readObjPositions(scratch.file("pose.obj"), rest, positions);
+    FileBytes bytes;
+    readObjPositions(scratch.file("pose.obj"), rest, positions, bytes);
     ASSERT_EQ(positions.size(), 4u);
     EXPECT_EQ(positions[3].y, 1.0);
 }
@@ -165,8 +166,9 @@ TEST(ObjPose, RefusesOtherFacesOrPointCountsNamingBothFiles) {
         for (int way = 0; way < 2; ++way) {
             try {
                 std::vector<Point3> positions;
+                FileBytes bytes;
                 if (way == 0) readPose(scratch.file("pose.obj"), rest);
-                if (way == 1) readObjPositions(scratch.file("pose.obj"), rest, positions);
+                if (way == 1) readObjPositions(scratch.file("pose.obj"), rest, positions, bytes);
                 ADD_FAILURE() << "accepted";
             } catch (const ToolError& error) {
                 EXPECT_EQ(std::string(error.what()).rfind(expected, 0), 0u) << error.what();

@@ -4,6 +4,7 @@
 #include "formats/obj_reader.h"
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <fast_float/fast_float.h>
 #include <stdint.h>
@@ -63,7 +64,7 @@ public:
     ObjParser(const std::string& path, std::vector<Point3>& points, FaceSink faces)
         : path_(path), points_(points), faces_(faces) {}
 
-    void parse(const std::string& text) {
+    void parse(std::string_view text) {
         points_.clear();
         const char* at = text.data();
         const char* const end = at + text.size();
@@ -73,15 +74,84 @@ public:
             ++lineNumber_;
             const char* values = nullptr;
             switch (obj::kindOf(line, &values)) {
-                case obj::Kind::point: readPoint(values, line.end); break;
-                case obj::Kind::face: readFace(values, line.end); break;
+                case obj::Kind::point:
+                    if (!readPlainPoint(values, line.end)) readPoint(values, line.end);
+                    afterLastPoint_ = at;
+                    facesAtLastPoint_ = faceCount_;
+                    if (restTailFollows(at, end)) {
+                        faceCount_ = faces_.rest->polygons.size();
+                        at = end;
+                    }
+                    break;
+                case obj::Kind::face:
+                    if (!readPlainFace(values, line.end)) readFace(values, line.end);
+                    break;
                 case obj::Kind::other: break;
             }
         }
         finish();
+        if (tail_ != nullptr) {
+            tail_->text.assign(afterLastPoint_ != nullptr ? afterLastPoint_ : text.data(), end);
+            tail_->facesBefore = facesAtLastPoint_;
+        }
     }
 
+    // Keeps the text after the last point line in *tail.
+    void keepTail(MeshData::ObjTail* tail) { tail_ = tail; }
+
 private:
+    // Whether [at, end), after a pose's last point, is the rest file's tail
+    // with as many faces before it: then the pose's faces are the rest's.
+    bool restTailFollows(const char* at, const char* end) const {
+        if (faces_.rest == nullptr || faces_.rest->objTail == nullptr) return false;
+        const MeshData::ObjTail& tail = *faces_.rest->objTail;
+        return points_.size() == faces_.rest->points.size() && faceCount_ == tail.facesBefore &&
+               static_cast<size_t>(end - at) == tail.text.size() &&
+               std::memcmp(at, tail.text.data(), tail.text.size()) == 0;
+    }
+
+    // The lines nearly every file is made of, "v X Y Z" and "f A B C ..."
+    // with plain numbers and indices, read in one pass. Anything else (a
+    // '+' sign, a fourth value, a comment, a slash, a relative or out of
+    // range index, a value to refuse) returns false having kept nothing, and
+    // the careful readers below read the line again and judge it, so that
+    // every message stays theirs.
+    bool readPlainPoint(const char* at, const char* end) {
+        double coordinates[3];
+        for (double& value : coordinates) {
+            while (at < end && obj::isSpace(*at)) ++at;
+            const fast_float::from_chars_result result = fast_float::from_chars(at, end, value);
+            if (result.ec != std::errc() || result.ptr == at) return false;
+            at = result.ptr;
+            if (at < end && !obj::isSpace(*at)) return false;
+            if (!(std::fabs(value) <= largestCoordinate)) return false;  // NaN too
+        }
+        while (at < end && obj::isSpace(*at)) ++at;
+        if (at != end) return false;
+        points_.push_back({coordinates[0], coordinates[1], coordinates[2]});
+        return true;
+    }
+
+    bool readPlainFace(const char* at, const char* end) {
+        corners_.clear();
+        int64_t largest = 0;
+        while (true) {
+            while (at < end && obj::isSpace(*at)) ++at;
+            if (at == end) break;
+            int64_t index = 0;
+            const std::from_chars_result result = std::from_chars(at, end, index);
+            if (result.ec != std::errc() || result.ptr == at) return false;
+            at = result.ptr;
+            if (at < end && !obj::isSpace(*at)) return false;
+            if (index <= 0 || index > INT32_MAX || corners_.size() == maxCorners) return false;
+            if (index > largest) largest = index;
+            corners_.push_back(static_cast<int32_t>(index - 1));
+        }
+        if (corners_.size() < 3) return false;
+        addFace(largest);
+        return true;
+    }
+
     void readPoint(const char* at, const char* end) {
         std::string_view words[maxPointValues];
         size_t count = 0;
@@ -168,8 +238,13 @@ private:
                                : index <= INT32_MAX ? static_cast<int32_t>(index - 1)
                                                     : -1);
         }
+        addFace(largest);
+    }
+
+    // The face in corners_, its largest index as written.
+    void addFace(int64_t largest) {
         // Positive indices may name points defined further down.
-        if (largest > pointsSoFar) forwardFaces_.push_back({lineNumber_, largest});
+        if (largest > static_cast<int64_t>(points_.size())) forwardFaces_.push_back({lineNumber_, largest});
         if (faces_.rest != nullptr) compareFace();
         if (faces_.built != nullptr) faces_.built->add(corners_.data(), corners_.size());
         ++faceCount_;
@@ -177,9 +252,8 @@ private:
 
     void compareFace() {
         const MeshData& rest = *faces_.rest;
-        const std::string face = std::to_string(faceCount_ + 1);
         if (faceCount_ >= rest.polygons.size()) {
-            failAt(path_, lineNumber_, "face " + face + " of the " + *faces_.role +
+            failAt(path_, lineNumber_, "face " + std::to_string(faceCount_ + 1) + " of the " + *faces_.role +
                                            " is beyond the last face of the rest mesh " + rest.path +
                                            " (" + std::to_string(rest.polygons.size()) + " faces)");
         }
@@ -188,6 +262,7 @@ private:
         bool same = restCount == corners_.size();
         for (size_t i = 0; same && i < restCount; ++i) same = restCorners[i] == corners_[i];
         if (!same) {
+            const std::string face = std::to_string(faceCount_ + 1);
             failAt(path_, lineNumber_, "face " + face + " of the " + *faces_.role +
                                            " differs from face " + face + " of the rest mesh " +
                                            rest.path);
@@ -231,6 +306,9 @@ private:
     size_t faceCount_ = 0;
     std::vector<int32_t> corners_;
     std::vector<ForwardFace> forwardFaces_;
+    const char* afterLastPoint_ = nullptr;
+    size_t facesAtLastPoint_ = 0;
+    MeshData::ObjTail* tail_ = nullptr;
 };
 
 }  // namespace
@@ -240,29 +318,34 @@ MeshData readObj(const std::string& path) {
     mesh.path = path;
     FaceSink faces;
     faces.built = &mesh.polygons;
-    ObjParser(path, mesh.points, faces).parse(readFileBytes(path, "an OBJ file"));
+    FileBytes bytes;
+    bytes.read(path, "an OBJ file");
+    auto tail = std::make_shared<MeshData::ObjTail>();
+    ObjParser parser(path, mesh.points, faces);
+    parser.keepTail(tail.get());
+    parser.parse(bytes.text());
+    mesh.objTail = std::move(tail);
     return mesh;
 }
 
 MeshData readPose(const std::string& path, const MeshData& rest, const std::string& role) {
     MeshData pose;
     pose.path = path;
-    FaceSink faces;
-    faces.rest = &rest;
-    faces.role = &role;
-    ObjParser(path, pose.points, faces).parse(readFileBytes(path, "an OBJ file"));
+    FileBytes bytes;
+    readObjPositions(path, rest, pose.points, bytes, role);
     // Its faces, when it has any, are the rest mesh's.
     pose.polygons = rest.polygons;
     return pose;
 }
 
-void readObjPositions(const std::string& path, const MeshData& rest, std::vector<Point3>& out) {
-    static const std::string role = "pose";
+void readObjPositions(const std::string& path, const MeshData& rest, std::vector<Point3>& out,
+                      FileBytes& bytes, const std::string& role) {
     FaceSink faces;
     faces.rest = &rest;
     faces.role = &role;
     out.reserve(rest.points.size());
-    ObjParser(path, out, faces).parse(readFileBytes(path, "an OBJ file"));
+    bytes.read(path, "an OBJ file");
+    ObjParser(path, out, faces).parse(bytes.text());
 }
 
 }  // namespace kestrin::tool

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_bytes.h"
 #include "mesh_data.h"
 
 namespace kestrin::tool {
@@ -32,8 +33,11 @@ MeshData readPose(const std::string& path, const MeshData& rest, const std::stri
 
 // The same checks as readPose, with only the positions kept: `out` is
 // replaced by the pose's rest.points.size() positions (its capacity reused),
-// and no polygon list is built. For reading many poses, on several threads.
-void readObjPositions(const std::string& path, const MeshData& rest, std::vector<Point3>& out);
+// and no polygon list is built. The file's bytes stay in `bytes` (its storage
+// reused from file to file), for writing the pose back with new positions.
+// For reading many poses, on several threads, a buffer each.
+void readObjPositions(const std::string& path, const MeshData& rest, std::vector<Point3>& out,
+                      FileBytes& bytes, const std::string& role = "pose");
 
 }  // namespace kestrin::tool
 

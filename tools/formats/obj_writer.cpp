@@ -79,8 +79,12 @@ std::string meshObj(const MeshData& mesh) {
         requireFinitePoints(mesh.points.data(), mesh.points.size(), false);
         return plainObj(mesh);
     }
-    const std::string source = readFileBytes(mesh.path, "an OBJ file");
-    return objWithPositions(source, mesh.path, mesh.points.data(), mesh.points.size());
+    if (!mesh.pathText.empty()) {
+        return objWithPositions(mesh.pathText, mesh.path, mesh.points.data(), mesh.points.size());
+    }
+    FileBytes source;
+    source.read(mesh.path, "an OBJ file");
+    return objWithPositions(source.text(), mesh.path, mesh.points.data(), mesh.points.size());
 }
 
 }  // namespace kestrin::tool

@@ -26,7 +26,7 @@ const OutputFormat formats[] = {
          return encodePng(renderHeatMap(m, w, 800, 600, o.pictureFrame));
      },
      nullptr},
-    {".obj", nullptr, [](const MeshData& m, const OutputOptions&) { return meshObj(m); }},
+    {".obj", nullptr, [](const MeshData& m, const OutputOptions&) { return meshObj(m); }, true},
 };
 
 bool holds(const OutputFormat& format, OutputRole role) {

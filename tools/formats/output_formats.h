@@ -30,6 +30,9 @@ struct OutputFormat {
                            const OutputOptions& options);
     // A corrected mesh; null where the format holds no mesh.
     std::string (*mesh)(const MeshData& corrected, const OutputOptions& options);
+    // Whether `mesh` writes the pose's own file back with new positions, and
+    // so wants its bytes (MeshData::pathText) kept from the reading.
+    bool rewritesPoseFile = false;
 };
 
 // The format of the path's extension (case-insensitive) that can hold `role`;
