@@ -150,6 +150,9 @@ TEST(ObjPose, RefusesOtherFacesOrPointCountsNamingBothFiles) {
          ":5: face 1 of the pose differs from face 1 of the rest mesh REST"},
         {"a face more", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\nf 2 3 4\n",
          ":7: face 3 of the pose is beyond the last face of the rest mesh REST"},
+        // The rest file's closing faces, but after an extra face of its own.
+        {"a face before the last point", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nv 0 1 0\nf 1 2 3\nf 1 3 4\n",
+         ":6: face 2 of the pose differs from face 2 of the rest mesh REST"},
         {"a face less", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\n",
          ": the pose has 1 faces but the rest mesh REST has 2"},
         {"a point less", "v 0 0 0\nv 1 0 0\nv 1 1 0\n",
