@@ -51,16 +51,18 @@ fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS)
 	bash scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
-# Release build of the benchmarks (64-bit), then the run and its table.
-# BENCH_ARGS passes Google Benchmark options, e.g.
+# Release build of the benchmarks (64-bit), then the run and its table, the
+# shot through the tool, and how long the shot's pages take to open in
+# headless Chromium. BENCH_ARGS passes Google Benchmark options, e.g.
 # BENCH_ARGS=--benchmark_filter=grid/1M
 BENCH_DIR ?= build/bench-release
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
 		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=ON -DKESTRIN_BUILD_PYTHON=OFF >/dev/null
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
+	node bench/page/page_load.js $(BENCH_DIR)
 
 clean:
 	rm -rf build out

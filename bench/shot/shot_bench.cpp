@@ -23,12 +23,17 @@
 #include <string>
 #include <vector>
 
+#include "shot_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int gridSide = 500;
-constexpr int poseCount = 20;
+using kestrin::bench::poseCount;
+using kestrin::bench::posePositions;
+using kestrin::bench::writeMdd;
+using kestrin::bench::writeObj;
+
 constexpr int longShot = 200;
 
 const fs::path& directory() {
@@ -37,58 +42,6 @@ const fs::path& directory() {
 }
 
 std::string file(const std::string& name) { return (directory() / name).string(); }
-
-std::vector<float> posePositions(int pose) {
-    std::vector<float> xyz;
-    xyz.reserve(size_t(gridSide) * gridSide * 3);
-    for (int row = 0; row < gridSide; ++row) {
-        for (int column = 0; column < gridSide; ++column) {
-            const double i = double(row * gridSide + column);
-            const double stretch = pose < 0 ? 1.0 : 1.0 + 0.2 * std::sin(0.01 * column + pose);
-            xyz.push_back(float(column * 0.013 * stretch));
-            xyz.push_back(float(row * 0.017));
-            xyz.push_back(float(pose < 0 ? 0.0 : 0.25 * std::sin(0.001 * i + pose)));
-        }
-    }
-    return xyz;
-}
-
-void writeObj(const std::string& path, const std::vector<float>& xyz) {
-    std::string text;
-    char number[64];
-    for (size_t k = 0; k < xyz.size(); ++k) {
-        text += k % 3 == 0 ? "v " : " ";
-        text.append(number, std::to_chars(number, number + sizeof number, double(xyz[k])).ptr);
-        if (k % 3 == 2) text += '\n';
-    }
-    for (int row = 0; row + 1 < gridSide; ++row) {
-        for (int column = 0; column + 1 < gridSide; ++column) {
-            const int a = row * gridSide + column + 1;
-            text += "f " + std::to_string(a) + ' ' + std::to_string(a + 1) + ' ' + std::to_string(a + gridSide + 1) +
-                    ' ' + std::to_string(a + gridSide) + '\n';
-        }
-    }
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-void writeMdd(const std::string& path, int frames) {
-    std::ofstream out(path, std::ios::binary);
-    auto word = [&](uint32_t value) {
-        const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-        out.write(bytes, 4);
-    };
-    auto real = [&](float value) {
-        uint32_t bits;
-        std::memcpy(&bits, &value, 4);
-        word(bits);
-    };
-    word(uint32_t(frames));
-    word(uint32_t(gridSide * gridSide));
-    for (int f = 0; f < frames; ++f) real(f / 24.0f);
-    for (int f = 0; f < frames; ++f) {
-        for (float v : posePositions(f % poseCount)) real(v);
-    }
-}
 
 std::vector<std::string> poseFiles() {
     std::vector<std::string> files;

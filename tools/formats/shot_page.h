@@ -3,9 +3,9 @@
 // playback, for opening from disk in a browser. Written as a stream, one
 // frame at a time, so a long shot of a large mesh never sits in memory.
 //
-// Data layout inside the page (all binary little-endian, base64 in inert
-// <script type="application/octet-stream" id="kestrin-block-N"> elements,
-// written as the frames arrive; the index follows them):
+// Data layout inside the page (all binary little-endian, base64 in comments
+// <!--kestrin-block-N BASE64--> in the body, written as the frames arrive;
+// the index follows them and names blocks by "kestrin-block-N"):
 //   triangles  uint32 x 3 per triangle, polygons fan-split, written once
 //   positions  per frame: "u16" = uint16 x 3 per point, each coordinate
 //              min + q * (max - min) / 65535 on the frame's own box, or

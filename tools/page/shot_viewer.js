@@ -2,9 +2,13 @@
 // into the page (layout in tools/formats/shot_page.h), draws the posed mesh as
 // a heat map with three.js, and lets the user orbit, scrub, play and point at
 // a point to read its weight. window.kestrinShot offers the decoded data and
-// the current state to scripts (the tool's browser test uses it).
+// the current state to scripts (the tool's browser test uses it); its `ready`
+// turns true once the first frame is on screen, `readyAt` then holding the
+// milliseconds since navigation. Performance marks named "kestrin:..." record
+// where the opening time goes (bench/page/page_load.js prints them).
 (function () {
   'use strict';
+  performance.mark('kestrin:viewer-start');
 
   // The tool's colour map (tools/colour_map.cpp): blue squash, white rest,
   // red stretch; movement runs from white to purple.
@@ -29,10 +33,42 @@
 
   // ---- decoding ---------------------------------------------------------
 
+  // A table lookup per character straight from the block's text: twice
+  // to four times as fast as atob and a copy out of its binary string, which
+  // counts on a page of a hundred megabytes.
+  const base64Codes = new Uint8Array(128);
+  const base64Alphabet = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/';
+  for (let i = 0; i < 64; ++i) base64Codes[base64Alphabet.charCodeAt(i)] = i;
+
+  // The data blocks are comments in the body, "kestrin-block-N BASE64".
+  const blockComments = new Map();
+  for (const node of document.body.childNodes) {
+    if (node.nodeType === Node.COMMENT_NODE && node.data.startsWith('kestrin-block-')) {
+      blockComments.set(node.data.slice(0, node.data.indexOf(' ')), node);
+    }
+  }
+
   function blockBytes(id) {
-    const binary = atob(document.getElementById(id).textContent);
-    const bytes = new Uint8Array(binary.length);
-    for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    const text = blockComments.get(id).data;
+    const code = (i) => base64Codes[text.charCodeAt(i) & 127];
+    const start = id.length + 1;
+    let end = text.length;
+    while (end > start && text.charCodeAt(end - 1) === 61) --end;  // '=' padding
+    const bytes = new Uint8Array(((end - start) * 3) >> 2);
+    const whole = start + ((end - start) & ~3);
+    let out = 0;
+    for (let i = start; i < whole; i += 4) {
+      const group = code(i) << 18 | code(i + 1) << 12 | code(i + 2) << 6 | code(i + 3);
+      bytes[out] = group >> 16;
+      bytes[out + 1] = group >> 8;
+      bytes[out + 2] = group;
+      out += 3;
+    }
+    if (end - whole >= 2) {
+      const group = code(whole) << 18 | code(whole + 1) << 12 | (end - whole === 3 ? code(whole + 2) << 6 : 0);
+      bytes[out] = group >> 16;
+      if (end - whole === 3) bytes[out + 1] = group >> 8;
+    }
     return bytes;
   }
 
@@ -64,6 +100,7 @@
     return entry === null ? null : cached(entry.block, () => new Float32Array(blockBytes(entry.block).buffer));
   };
   const triangles = new Uint32Array(blockBytes(shot.triangles.block).buffer);
+  performance.mark('kestrin:triangles-decoded');
 
   // ---- colours ----------------------------------------------------------
 
@@ -71,17 +108,36 @@
   function mix(from, to, amount) {
     return Math.round(f32(from + f32(f32(to - from) * amount)));
   }
+  // Each writes one colour, 0..255 divided by `unit`, at out[at..at+2]: with
+  // unit 255 straight into the heat attribute, with no array per point.
+  function putDivergingColour(weight, range, out, at, unit) {
+    let end = grey;
+    let reach = 1;
+    if (!Number.isNaN(weight)) {
+      let amount = range > 0 ? f32(weight / range) : 0;
+      amount = Math.max(-1, Math.min(1, amount));
+      end = amount < 0 ? squashEnd : stretchEnd;
+      reach = Math.abs(amount);
+    }
+    out[at] = mix(255, end[0], reach) / unit;
+    out[at + 1] = mix(255, end[1], reach) / unit;
+    out[at + 2] = mix(255, end[2], reach) / unit;
+  }
+  function putMovedColour(length, out, at, unit) {
+    const amount = shot.largestMove > 0 ? Math.min(1, length / shot.largestMove) : 0;
+    out[at] = mix(255, movedEnd[0], amount) / unit;
+    out[at + 1] = mix(255, movedEnd[1], amount) / unit;
+    out[at + 2] = mix(255, movedEnd[2], amount) / unit;
+  }
   function divergingColour(weight, range) {
-    if (Number.isNaN(weight)) return grey;
-    let amount = range > 0 ? f32(weight / range) : 0;
-    amount = Math.max(-1, Math.min(1, amount));
-    const end = amount < 0 ? squashEnd : stretchEnd;
-    const reach = Math.abs(amount);
-    return [mix(255, end[0], reach), mix(255, end[1], reach), mix(255, end[2], reach)];
+    const rgb = [0, 0, 0];
+    putDivergingColour(weight, range, rgb, 0, 1);
+    return rgb;
   }
   function movedColour(length) {
-    const amount = shot.largestMove > 0 ? Math.min(1, length / shot.largestMove) : 0;
-    return [mix(255, movedEnd[0], amount), mix(255, movedEnd[1], amount), mix(255, movedEnd[2], amount)];
+    const rgb = [0, 0, 0];
+    putMovedColour(length, rgb, 0, 1);
+    return rgb;
   }
   const css = (rgb) => 'rgb(' + rgb.join(',') + ')';
 
@@ -103,9 +159,22 @@
   const state = { frame: 0, showCorrected: false, colouring: anyWeights ? 'weight' : 'moved',
                   pointer: null, picked: -1, playing: false, playStart: 0, playFrom: 0 };
 
+  // Multisampling costs a software renderer (no GPU, or a headless browser)
+  // most of a second a frame on a mesh of half a million triangles, more than
+  // the rest of opening the page; a GPU does it for next to nothing.
+  function softwareRenderer() {
+    const gl = document.createElement('canvas').getContext('webgl');
+    if (!gl) return false;
+    const info = gl.getExtension('WEBGL_debug_renderer_info');
+    const name = String(gl.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : gl.RENDERER));
+    const lose = gl.getExtension('WEBGL_lose_context');
+    if (lose) lose.loseContext();
+    return /swiftshader|llvmpipe|softpipe|software/i.test(name);
+  }
+
   let renderer;
   try {
-    renderer = new THREE.WebGLRenderer({ antialias: true });
+    renderer = new THREE.WebGLRenderer({ antialias: !softwareRenderer() });
   } catch (failure) {
     const message = element('message');
     message.textContent = 'This browser could not start WebGL, which the viewer needs: ' + failure.message;
@@ -116,6 +185,7 @@
   renderer.setPixelRatio(window.devicePixelRatio || 1);
   renderer.setClearColor(0xececec);
   element('view').appendChild(renderer.domElement);
+  performance.mark('kestrin:renderer-created');
 
   const positionAttribute = new THREE.BufferAttribute(new Float32Array(pointCount * 3), 3);
   const heatAttribute = new THREE.BufferAttribute(new Float32Array(pointCount * 3), 3);
@@ -191,9 +261,9 @@
   }
 
   function movedLength(f, point) {
-    const from = pose(f);
-    const to = corrected(f);
-    const i = point * 3;
+    return distance(pose(f), corrected(f), point * 3);
+  }
+  function distance(from, to, i) {
     return Math.hypot(to[i] - from[i], to[i + 1] - from[i + 1], to[i + 2] - from[i + 2]);
   }
 
@@ -231,29 +301,26 @@
   function showFrame(f) {
     state.frame = Math.max(0, Math.min(frameCount - 1, f));
     positionAttribute.array.set(shownPositions());
+    performance.mark('kestrin:positions');
     positionAttribute.needsUpdate = true;
     const heat = heatAttribute.array;
     if (colourBy() === 'weight') {
       const values = weights(state.frame);
       const range = shot.frames[state.frame].weights.range;
-      for (let i = 0; i < pointCount; ++i) {
-        const rgb = divergingColour(values[i], range);
-        heat[i * 3] = rgb[0] / 255;
-        heat[i * 3 + 1] = rgb[1] / 255;
-        heat[i * 3 + 2] = rgb[2] / 255;
-      }
+      for (let i = 0; i < pointCount; ++i) putDivergingColour(values[i], range, heat, i * 3, 255);
+    } else if (isMorph) {
+      const from = pose(state.frame);
+      const to = corrected(state.frame);
+      for (let i = 0; i < pointCount; ++i) putMovedColour(distance(from, to, i * 3), heat, i * 3, 255);
     } else {
-      for (let i = 0; i < pointCount; ++i) {
-        const rgb = isMorph ? movedColour(movedLength(state.frame, i)) : [255, 255, 255];
-        heat[i * 3] = rgb[0] / 255;
-        heat[i * 3 + 1] = rgb[1] / 255;
-        heat[i * 3 + 2] = rgb[2] / 255;
-      }
+      heat.fill(1);
     }
     heatAttribute.needsUpdate = true;
+    performance.mark('kestrin:colours');
     geometry.computeVertexNormals();
     geometry.computeBoundingSphere();
     geometry.computeBoundingBox();
+    performance.mark('kestrin:normals-bounds');
     slider.value = String(state.frame);
     frameLabel.textContent = 'frame ' + (state.frame + 1) + ' / ' + frameCount;
     updateLegend();
@@ -332,6 +399,7 @@
       pick();
     }
     renderer.render(scene, camera);
+    performance.mark('kestrin:render');
   }
 
   function setPlaying(playing) {
@@ -399,7 +467,11 @@
 
   resize();
   showFrame(0);
-  requestAnimationFrame(() => {
+  // The first callback runs in the frame that draws; the second, in the next
+  // one, once the drawing has reached the screen.
+  requestAnimationFrame(() => requestAnimationFrame(() => {
+    performance.mark('kestrin:ready');
+    window.kestrinShot.readyAt = performance.now();
     window.kestrinShot.ready = true;
-  });
+  }));
 })();
