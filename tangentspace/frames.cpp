@@ -1,10 +1,14 @@
+// The frames of a whole mesh in one pass: its positions are read once, and
+// each point's polygons once, for both its normal and its tangent. A mesh of
+// a quarter of a million points is recalculated every frame of a shot, so
+// the pass allocates nothing per point.
 #include "frames.h"
 
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "host_api.h"
-#include "neighbours.h"
 #include "tangent_space.h"
 
 namespace {
@@ -27,53 +31,107 @@ double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double length(Vec a) { return sqrt(dot(a, a)); }
 Vec scaled(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 
-Point3 positionOf(HostHandle mesh, int32_t point) {
+// A growing list of point or polygon indices, kept from point to point.
+struct List {
+    int32_t* entries;
+    int32_t capacity;
+};
+
+// Room for `count` entries, zero-filled in case the host writes fewer than
+// it counted. False when memory ran out; the list is then as it was.
+bool makeRoom(List* list, int32_t count) {
+    if (count > list->capacity) {
+        int32_t* grown = static_cast<int32_t*>(realloc(list->entries, (size_t)count * sizeof(int32_t)));
+        if (grown == nullptr) return false;
+        list->entries = grown;
+        list->capacity = count;
+    }
+    memset(list->entries, 0, (size_t)count * sizeof(int32_t));
+    return true;
+}
+
+// One calculation: the mesh, its positions, and one point's polygons.
+struct Pass {
+    HostHandle mesh;
+    const Point3* positions;  // pointCount, read at the start
+    int32_t pointCount;
+    List polygons;        // the point's polygons
+    List corners;         // their vertices, one polygon after another
+    List starts;          // polygon k's vertices: corners[starts[k]] .. corners[starts[k + 1] - 1]
+    int32_t polygonCount;
+};
+
+Point3 positionOf(const Pass& pass, int32_t point) {
+    if (point >= 0 && point < pass.pointCount) return pass.positions[point];
+    // The host's answer for anything else, as a direct lookup would get it.
     Point3 p = {0.0, 0.0, 0.0};
-    fxMeshPoint(mesh, point, &p, 1);
+    fxMeshPoint(pass.mesh, point, &p, 1);
     return p;
 }
 
-// Twice the vector area of one polygon, taken about the point p so that the
-// sum does not lose precision far from the origin. Adds |area| to *magnitude.
-Vec polygonArea(HostHandle mesh, int32_t polygon, Point3 p, double* magnitude) {
-    Vec area = {0.0, 0.0, 0.0};
+// Reads the point's polygons and their vertices into the pass. False when
+// memory ran out.
+bool readPolygons(Pass* pass, int32_t point) {
     int32_t scratch = 0;
     int32_t count = 0;
-    int32_t extra = 0;
-    fxMeshPoly(mesh, polygon, &scratch, 1, &count, &extra, 0);
-    if (count < 3) return area;
-    int32_t* vertices = static_cast<int32_t*>(calloc((size_t)count, sizeof(int32_t)));
-    if (vertices == nullptr) return area;
-    fxMeshPoly(mesh, polygon, vertices, count, &scratch, &extra, 0);
-    Vec previous = sub(positionOf(mesh, vertices[count - 1]), p);
+    pass->polygonCount = 0;
+    fxMeshPointPolys(pass->mesh, point, &scratch, 1, &count, 0);
+    if (count <= 0) return true;
+    if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->starts, count + 1)) return false;
+    fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, count, &scratch, 0);
+    int32_t used = 0;
     for (int32_t k = 0; k < count; ++k) {
-        const Vec current = sub(positionOf(mesh, vertices[k]), p);
-        const Vec c = cross(previous, current);
-        area = {area.x + c.x, area.y + c.y, area.z + c.z};
+        int32_t vertexCount = 0;
+        int32_t extra = 0;
+        const int32_t polygon = pass->polygons.entries[k];
+        fxMeshPoly(pass->mesh, polygon, &scratch, 1, &vertexCount, &extra, 0);
+        if (vertexCount > 0) {
+            if (vertexCount > INT32_MAX - used) return false;
+            List& corners = pass->corners;
+            if (used + vertexCount > corners.capacity) {
+                int32_t* grown = static_cast<int32_t*>(
+                    realloc(corners.entries, (size_t)(used + vertexCount) * sizeof(int32_t)));
+                if (grown == nullptr) return false;
+                corners.entries = grown;
+                corners.capacity = used + vertexCount;
+            }
+            memset(corners.entries + used, 0, (size_t)vertexCount * sizeof(int32_t));
+            fxMeshPoly(pass->mesh, polygon, corners.entries + used, vertexCount, &scratch, &extra, 0);
+            used += vertexCount;
+        }
+        pass->starts.entries[k + 1] = used;
+    }
+    pass->polygonCount = count;
+    return true;
+}
+
+// Twice the vector area of polygon k, taken about the point p so that the
+// sum does not lose precision far from the origin. Adds |area| to *magnitude.
+Vec polygonArea(const Pass& pass, int32_t k, Point3 p, double* magnitude) {
+    Vec area = {0.0, 0.0, 0.0};
+    const int32_t* vertices = pass.corners.entries + pass.starts.entries[k];
+    const int32_t count = pass.starts.entries[k + 1] - pass.starts.entries[k];
+    if (count < 3) return area;
+    Vec previous = sub(positionOf(pass, vertices[count - 1]), p);
+    for (int32_t c = 0; c < count; ++c) {
+        const Vec current = sub(positionOf(pass, vertices[c]), p);
+        const Vec turn = cross(previous, current);
+        area = {area.x + turn.x, area.y + turn.y, area.z + turn.z};
         previous = current;
     }
-    free(vertices);
     *magnitude += length(area);
     return area;
 }
 
-// Unit normal of point into *normal; false when its polygons have no area or
-// cancel out.
-bool pointNormal(HostHandle mesh, int32_t point, Point3 p, Vec* normal) {
-    int32_t scratch = 0;
-    int32_t count = 0;
-    fxMeshPointPolys(mesh, point, &scratch, 1, &count, 0);
-    if (count <= 0) return false;
-    int32_t* polygons = static_cast<int32_t*>(calloc((size_t)count, sizeof(int32_t)));
-    if (polygons == nullptr) return false;
-    fxMeshPointPolys(mesh, point, polygons, count, &scratch, 0);
+// Unit normal into *normal; false when the polygons have no area or cancel out.
+bool pointNormal(const Pass& pass, Point3 p, Vec* normal) {
+    if (pass.polygonCount <= 0) return false;
     Vec sum = {0.0, 0.0, 0.0};
     double magnitude = 0.0;
-    for (int32_t k = 0; k < count; ++k) {
-        const Vec area = polygonArea(mesh, polygons[k], p, &magnitude);
+    for (int32_t k = 0; k < pass.polygonCount; ++k) {
+        const Vec area = polygonArea(pass, k, p, &magnitude);
         sum = {sum.x + area.x, sum.y + area.y, sum.z + area.z};
     }
-    free(polygons);
     const double size = length(sum);
     // Also false for positions that are not numbers.
     if (!(size > NORMAL_TOLERANCE * magnitude) || !isfinite(size)) return false;
@@ -81,42 +139,50 @@ bool pointNormal(HostHandle mesh, int32_t point, Point3 p, Vec* normal) {
     return true;
 }
 
-// Unit tangent of point: the first edge to a neighbour that keeps a part in
-// the tangent plane, projected into it.
-bool pointTangent(HostHandle mesh, int32_t point, Point3 p, Vec normal, Vec* tangent) {
-    int32_t count = 0;
-    int32_t* neighbours = nullptr;
-    // Without memory for the list there is no edge to take a tangent from:
-    // the point gets the identity frame, as one without neighbours does.
-    collectNeighbours(mesh, point, &neighbours, &count);
-    bool found = false;
-    for (int32_t k = 0; k < count && !found; ++k) {
-        const Vec edge = sub(positionOf(mesh, neighbours[k]), p);
-        const double along = dot(edge, normal);
-        const Vec projected = {edge.x - along * normal.x, edge.y - along * normal.y,
-                               edge.z - along * normal.z};
-        const double size = length(projected);
-        if (size > TANGENT_TOLERANCE * length(edge) && isfinite(size)) {
-            *tangent = scaled(projected, 1.0 / size);
-            found = true;
+// Whether the edge to `neighbour` keeps a part in the tangent plane; if so,
+// that part, unit length, into *tangent.
+bool edgeTangent(const Pass& pass, int32_t neighbour, Point3 p, Vec normal, Vec* tangent) {
+    const Vec edge = sub(positionOf(pass, neighbour), p);
+    const double along = dot(edge, normal);
+    const Vec projected = {edge.x - along * normal.x, edge.y - along * normal.y, edge.z - along * normal.z};
+    const double size = length(projected);
+    if (!(size > TANGENT_TOLERANCE * length(edge)) || !isfinite(size)) return false;
+    *tangent = scaled(projected, 1.0 / size);
+    return true;
+}
+
+// Unit tangent: the first edge neighbour, in the order the polygons list
+// them (the predecessor of each occurrence of the point before its
+// successor), whose edge keeps a part in the tangent plane. A neighbour met
+// again is tried again, with the same answer.
+bool pointTangent(const Pass& pass, int32_t point, Point3 p, Vec normal, Vec* tangent) {
+    for (int32_t k = 0; k < pass.polygonCount; ++k) {
+        const int32_t* vertices = pass.corners.entries + pass.starts.entries[k];
+        const int32_t count = pass.starts.entries[k + 1] - pass.starts.entries[k];
+        if (count < 2) continue;
+        for (int32_t c = 0; c < count; ++c) {
+            if (vertices[c] != point) continue;
+            const int32_t before = vertices[c == 0 ? count - 1 : c - 1];
+            const int32_t after = vertices[c == count - 1 ? 0 : c + 1];
+            if (edgeTangent(pass, before, p, normal, tangent)) return true;
+            if (edgeTangent(pass, after, p, normal, tangent)) return true;
         }
     }
-    free(neighbours);
-    return found;
+    return false;
 }
 
 void writeIdentity(double* frame) {
     for (int32_t k = 0; k < FRAME_SIZE; ++k) frame[k] = (k % 4 == 0) ? 1.0 : 0.0;
 }
 
-}  // namespace
-
-void computeFrame(HostHandle mesh, int32_t point, double* frame) {
-    const Point3 p = positionOf(mesh, point);
+void computeFrame(Pass* pass, int32_t point, double* frame) {
+    const Point3 p = pass->positions[point];
     Vec normal;
     Vec tangent;
-    if (!pointNormal(mesh, point, p, &normal) ||
-        !pointTangent(mesh, point, p, normal, &tangent)) {
+    // Without memory for a point's lists there is no normal or edge to take a
+    // frame from: the point gets the identity, as one without polygons does.
+    if (!readPolygons(pass, point) || !pointNormal(*pass, p, &normal) ||
+        !pointTangent(*pass, point, p, normal, &tangent)) {
         writeIdentity(frame);
         return;
     }
@@ -127,4 +193,22 @@ void computeFrame(HostHandle mesh, int32_t point, double* frame) {
         frame[3 * r + 1] = rows[r].y;
         frame[3 * r + 2] = rows[r].z;
     }
+}
+
+}  // namespace
+
+bool computeFrames(HostHandle mesh, int32_t pointCount, double* frames) {
+    Point3* positions = static_cast<Point3*>(calloc(pointCount > 0 ? (size_t)pointCount : 1, sizeof(Point3)));
+    if (positions == nullptr) return false;
+    for (int32_t i = 0; i < pointCount; ++i) fxMeshPoint(mesh, i, &positions[i], 1);
+    Pass pass = {};
+    pass.mesh = mesh;
+    pass.positions = positions;
+    pass.pointCount = pointCount;
+    for (int32_t i = 0; i < pointCount; ++i) computeFrame(&pass, i, frames + (size_t)i * FRAME_SIZE);
+    free(pass.polygons.entries);
+    free(pass.corners.entries);
+    free(pass.starts.entries);
+    free(positions);
+    return true;
 }

@@ -6,14 +6,17 @@
 
 #include "kestrin_types.h"
 
-// Writes point's frame into frame (FRAME_SIZE doubles): rows tangent,
-// bitangent, normal, orthonormal and right-handed, from the mesh's positions
-// at this evaluation (state 1). The normal is the sum of the vector areas of
-// the point's polygons; the tangent is the edge to the point's first edge
-// neighbour that leaves the normal's direction, projected into the tangent
-// plane. Built from the geometry alone, the frame turns with any rotation of
+// Writes each of the mesh's pointCount points' frames into frames
+// (pointCount x FRAME_SIZE doubles): rows tangent, bitangent, normal,
+// orthonormal and right-handed, from the mesh's positions at this evaluation
+// (state 1). The normal is the sum of the vector areas of the point's
+// polygons; the tangent is the edge to the point's first edge neighbour
+// (polygons in the host's order; in each, the predecessor before the
+// successor) that leaves the normal's direction, projected into the tangent
+// plane. Built from the geometry alone, a frame turns with any rotation of
 // the mesh and ignores translation and uniform scale. A point without a
-// usable normal or tangent gets the identity.
-void computeFrame(HostHandle mesh, int32_t point, double* frame);
+// usable normal or tangent gets the identity. False, with nothing written,
+// when memory ran out.
+bool computeFrames(HostHandle mesh, int32_t pointCount, double* frames);
 
 #endif

@@ -31,12 +31,17 @@ int32_t useful_TangentSpaceCalculate(TangentSpaceHandle handle) {
     int32_t n = 0;
     fxMeshNumPoints(space->mesh, &n, 0);
     if (n < 0) n = 0;
-    free(space->frames);
+    // The frames of the last calculation are replaced in place when the
+    // point count is the same, as it is frame after frame of a shot.
+    if (space->frames == nullptr || space->pointCount != n) {
+        free(space->frames);
+        space->pointCount = 0;
+        space->frames = static_cast<double*>(calloc(n > 0 ? (size_t)n * FRAME_SIZE : 1, sizeof(double)));
+        if (space->frames == nullptr) return 0;
+    }
     space->pointCount = 0;
-    space->frames = static_cast<double*>(calloc(n > 0 ? (size_t)n * FRAME_SIZE : 1, sizeof(double)));
-    if (space->frames == nullptr) return 0;
+    if (!computeFrames(space->mesh, n, space->frames)) return 0;
     space->pointCount = n;
-    for (int32_t i = 0; i < n; ++i) computeFrame(space->mesh, i, space->frames + (size_t)i * FRAME_SIZE);
     return 1;
 }
 
