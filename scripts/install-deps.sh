@@ -13,6 +13,7 @@ packages=(
   nlohmann-json3-dev  # saved settings files
   libcli11-dev        # command-line parsing
   libstb-dev          # PNG output
+  libjemalloc-dev     # the kestrin tool's allocator (64-bit): memory reused pose after pose, on huge pages
   clang               # fuzzers (libFuzzer)
   libclang-rt-14-dev  # sanitizer and fuzzer runtimes for clang
   valgrind            # leak checks

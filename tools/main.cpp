@@ -2,4 +2,16 @@
 // host, through the host simulator.
 #include "command_line.h"
 
+#ifdef KESTRIN_WITH_JEMALLOC
+// The tool's allocator is jemalloc, which reads these options as it starts.
+// A shot allocates the same large buffers pose after pose, on every thread
+// (file bytes, positions, output text): jemalloc keeps freed memory for the
+// next use, and huge pages back it, so that a buffer costs a handful of page
+// faults instead of one per 4 KiB. On a virtual machine a fault costs as
+// much as parsing the page's worth of text. MALLOC_CONF still overrides.
+extern "C" {
+const char* malloc_conf = "thp:always,metadata_thp:always";
+}
+#endif
+
 int main(int argc, char** argv) { return kestrin::tool::runCommandLine(argc, argv); }
