@@ -58,20 +58,29 @@ void makeShot() {
     writeMdd(file("long.mdd"), longShot);
 }
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+// The whole file into `bytes`, whose storage is reused from file to file.
+void readAll(const std::string& path, std::string& bytes) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    std::fseek(in, 0, SEEK_END);
+    bytes.resize(size_t(std::ftell(in)));
+    std::fseek(in, 0, SEEK_SET);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
+    std::fclose(in);
 }
 
 // The floor: parse every v and f line of the 21 files, then write one CSV
-// of 250,000 weights per pose with the tool's number format.
+// of 250,000 weights per pose with the tool's number format. Every buffer
+// is reused from file to file, so that the floor pays for its memory once,
+// as a tight program would.
 void floorRun() {
     std::vector<std::string> files = poseFiles();
     files.insert(files.begin(), file("rest.obj"));
+    std::string text;
+    std::string csv;
     std::vector<double> xyz;
     std::vector<int> corners;
     for (size_t f = 0; f < files.size(); ++f) {
-        const std::string text = readAll(files[f]);
+        readAll(files[f], text);
         xyz.clear();
         corners.clear();
         const char* at = text.data();
@@ -98,7 +107,7 @@ void floorRun() {
             at = next;
         }
         if (f == 0) continue;
-        std::string csv = "point,weight\n";
+        csv = "point,weight\n";
         char number[64];
         for (size_t i = 0; i < xyz.size() / 3; ++i) {
             csv.append(number, std::to_chars(number, number + sizeof number, i).ptr);
@@ -107,7 +116,9 @@ void floorRun() {
             csv.append(number, std::to_chars(number, number + sizeof number, weight, std::chars_format::general, 9).ptr);
             csv += '\n';
         }
-        std::ofstream(file("floor_" + std::to_string(f) + ".csv"), std::ios::binary) << csv;
+        std::FILE* out = std::fopen(file("floor_" + std::to_string(f) + ".csv").c_str(), "wb");
+        std::fwrite(csv.data(), 1, csv.size(), out);
+        std::fclose(out);
     }
 }
 
