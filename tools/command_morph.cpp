@@ -1,4 +1,5 @@
 // kestrin morph: Rimshaper's corrected mesh for each pose.
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -36,10 +37,13 @@ void runMorph(const MorphOptions& options) {
     if (!options.weightMap.empty()) inputs.push_back({"weight map", options.weightMap});
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
+    // The three meshes side by side; faults are still reported rest first.
+    auto stretchRead = std::async(std::launch::async, readObj, options.stretchTarget);
+    auto squashRead = std::async(std::launch::async, readObj, options.squashTarget);
     const MeshData rest = readObj(options.rest);
-    const MeshData stretch = readObj(options.stretchTarget);
+    const MeshData stretch = stretchRead.get();
     requireSameShape(rest, stretch, "stretch target", false);
-    const MeshData squash = readObj(options.squashTarget);
+    const MeshData squash = squashRead.get();
     requireSameShape(rest, squash, "squash target", false);
     std::optional<std::vector<float>> weights;
     if (!options.weightMap.empty()) weights = readWeightCsv(options.weightMap, rest.points.size());
