@@ -73,7 +73,7 @@ void runInline(size_t poseCount, const PipelineStages& stages) {
 
 }  // namespace
 
-size_t pipelineSlots(unsigned jobs) { return jobs <= 1 ? 1 : 2 * static_cast<size_t>(jobs) + 2; }
+size_t pipelineSlots(unsigned jobs) { return jobs <= 1 ? 1 : static_cast<size_t>(jobs) + 2; }
 
 void runPipeline(size_t poseCount, unsigned jobs, const PipelineStages& stages) {
     if (jobs <= 1 || poseCount <= 1) return runInline(poseCount, stages);

@@ -25,8 +25,9 @@ struct PipelineStages {
     std::function<void(size_t pose, size_t slot)> write;
 };
 
-// How many slots a run of `jobs` jobs uses: enough to keep every worker busy
-// reading ahead and writing behind.
+// How many slots a run of `jobs` jobs uses: one for each worker's read or
+// write, one being computed and one read ahead of it. More buy no speed
+// (the computation sets the pace) and cost a pose's buffers each.
 size_t pipelineSlots(unsigned jobs);
 
 void runPipeline(size_t poseCount, unsigned jobs, const PipelineStages& stages);
