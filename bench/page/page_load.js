@@ -15,10 +15,11 @@
 // process group, which is killed whatever happens.
 'use strict';
 
-const { spawn, execFileSync } = require('child_process');
+const { execFileSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const { startChromium, waitForShotPage } = require('../../scripts/chromium_pipe.js');
 
 const givenPages = process.argv[2] === '--pages' ? process.argv.slice(3) : null;
 const buildDir = givenPages ? null : process.argv[2];
@@ -34,107 +35,22 @@ const width = 1280;
 const height = 800;
 
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-page-load-'));
-const browsers = new Set();
-
-// The browser and whatever helpers it left, by its process group.
-function killBrowser(browser) {
-  try {
-    process.kill(-browser.pid, 'SIGKILL');
-  } catch (ignored) { /* already gone */ }
-  browsers.delete(browser);
-}
-
-function cleanUp() {
-  for (const browser of browsers) killBrowser(browser);
-  fs.rmSync(scratch, { recursive: true, force: true });
-}
-process.on('exit', cleanUp);
+process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
 for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) {
   process.on(signal, () => process.exit(130));
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-// One headless Chromium on the DevTools pipe: JSON messages ending in a NUL
-// byte, commands on fd 3, replies and events on fd 4.
-function startBrowser() {
-  const profile = fs.mkdtempSync(path.join(scratch, 'profile-'));
-  const browser = spawn(chromiumPath, [
-    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-    '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--hide-scrollbars',
-    '--user-data-dir=' + profile, '--window-size=' + width + ',' + height,
-    '--remote-debugging-pipe', 'about:blank',
-  ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'], detached: true });
-  browsers.add(browser);
-  let log = '';
-  browser.stderr.on('data', (chunk) => { log = (log + chunk).slice(-4000); });
-
-  let nextId = 1;
-  const pending = new Map();
-  let incoming = '';
-  browser.stdio[4].on('data', (chunk) => {
-    incoming += chunk.toString('utf8');
-    let end;
-    while ((end = incoming.indexOf('\0')) >= 0) {
-      const message = JSON.parse(incoming.slice(0, end));
-      incoming = incoming.slice(end + 1);
-      if (message.id !== undefined && pending.has(message.id)) {
-        const { resolve, reject } = pending.get(message.id);
-        pending.delete(message.id);
-        if (message.error) reject(new Error(JSON.stringify(message.error)));
-        else resolve(message.result);
-      }
-    }
-  });
-  browser.stdio[3].on('error', () => {});
-  browser.on('exit', (code, signal) => {
-    for (const { reject } of pending.values()) reject(new Error('Chromium exited (' + (signal || code) + ')'));
-    pending.clear();
-  });
-  const send = (method, params = {}, sessionId = undefined) => {
-    const id = nextId++;
-    const message = { id, method, params };
-    if (sessionId) message.sessionId = sessionId;
-    browser.stdio[3].write(JSON.stringify(message) + '\0');
-    return new Promise((resolve, reject) => pending.set(id, { resolve, reject }));
-  };
-  const close = async () => {
-    const exited = new Promise((resolve) => browser.once('exit', () => resolve(true)));
-    if (browser.exitCode === null && browser.signalCode === null) {
-      try {
-        send('Browser.close').catch(() => {});
-      } catch (ignored) { /* pipe already closed */ }
-      if ((await Promise.race([exited, sleep(5000)])) !== true) killBrowser(browser);
-    }
-    killBrowser(browser);
-  };
-  return { send, close, log: () => log };
 }
 
 // Opens `page` in a fresh browser; returns the page's timings in ms from
 // the start of navigation.
 async function measure(pagePath) {
-  const browser = startBrowser();
+  const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
   try {
-    const { targetInfos } = await browser.send('Target.getTargets');
-    const target = targetInfos.find((t) => t.type === 'page');
-    const { sessionId } = await browser.send('Target.attachToTarget', { targetId: target.targetId, flatten: true });
-    const page = (method, params) => browser.send(method, params, sessionId);
-    const evaluate = async (expression) => {
-      const { result, exceptionDetails } = await page('Runtime.evaluate', { expression, returnByValue: true });
-      if (exceptionDetails) throw new Error(expression + ': ' + JSON.stringify(exceptionDetails));
-      return result.value;
-    };
+    const { page, evaluate } = await browser.attachToPage();
     await page('Page.enable');
     await page('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false });
     const started = Date.now();
     await page('Page.navigate', { url: 'file://' + path.resolve(pagePath) });
-    const readyCheck = "!!(window.kestrinShot && (window.kestrinShot.ready || window.kestrinShot.error))";
-    while (!(await evaluate(readyCheck))) {
-      if (Date.now() - started > pageTimeoutMs) throw new Error('not ready after ' + pageTimeoutMs / 1000 + ' s');
-      await sleep(20);
-    }
+    await waitForShotPage(evaluate, pageTimeoutMs);
     const wallMs = Date.now() - started;
     const seen = await evaluate(`(() => {
         const shot = window.kestrinShot;

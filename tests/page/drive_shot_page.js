@@ -11,10 +11,10 @@
 // the last frame: on the arm, well inside its outline.
 'use strict';
 
-const { spawn } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const { startChromium, waitForShotPage } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, pagePath, outDir, stretchArg, squashArg] = process.argv.slice(2);
 const stretchPoint = Number(stretchArg);
@@ -22,53 +22,12 @@ const squashPoint = Number(squashArg);
 const width = 800;
 const height = 500;
 
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
-const browser = spawn(chromiumPath, [
-  '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--hide-scrollbars',
-  '--user-data-dir=' + profile, '--window-size=' + width + ',' + height,
-  '--remote-debugging-pipe', 'about:blank',
-], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
-let browserLog = '';
-browser.stderr.on('data', (chunk) => { browserLog += chunk; });
-
-// The protocol: JSON messages ending in a NUL byte, commands on fd 3,
-// replies and events on fd 4.
-let nextId = 1;
-const pending = new Map();
-const listeners = [];
-let incoming = '';
-browser.stdio[4].on('data', (chunk) => {
-  incoming += chunk.toString('utf8');
-  let end;
-  while ((end = incoming.indexOf('\0')) >= 0) {
-    const message = JSON.parse(incoming.slice(0, end));
-    incoming = incoming.slice(end + 1);
-    if (message.id !== undefined && pending.has(message.id)) {
-      const { resolve, reject } = pending.get(message.id);
-      pending.delete(message.id);
-      if (message.error) reject(new Error(JSON.stringify(message.error)));
-      else resolve(message.result);
-    } else {
-      for (const listener of listeners) listener(message);
-    }
-  }
-});
-
-function send(method, params = {}, sessionId = undefined) {
-  const id = nextId++;
-  const message = { id, method, params };
-  if (sessionId) message.sessionId = sessionId;
-  browser.stdio[3].write(JSON.stringify(message) + '\0');
-  return new Promise((resolve, reject) => pending.set(id, { resolve, reject }));
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
+const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
 
 async function main() {
   const errors = [];
-  listeners.push((message) => {
+  browser.onEvent((message) => {
     const p = message.params || {};
     if (message.method === 'Runtime.exceptionThrown') {
       errors.push('exception: ' + (p.exceptionDetails.exception?.description || p.exceptionDetails.text));
@@ -79,16 +38,7 @@ async function main() {
     }
   });
 
-  const { targetInfos } = await send('Target.getTargets');
-  const target = targetInfos.find((t) => t.type === 'page');
-  const { sessionId } = await send('Target.attachToTarget', { targetId: target.targetId, flatten: true });
-  const page = (method, params) => send(method, params, sessionId);
-  const evaluate = async (expression) => {
-    const { result, exceptionDetails } = await page('Runtime.evaluate',
-      { expression, returnByValue: true, awaitPromise: true });
-    if (exceptionDetails) throw new Error(expression + ': ' + JSON.stringify(exceptionDetails));
-    return result.value;
-  };
+  const { page, evaluate } = await browser.attachToPage();
   const drawn = () => evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
   const key = async (name, code) => {
     for (const type of ['rawKeyDown', 'keyUp']) {
@@ -112,13 +62,8 @@ async function main() {
   await page('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false });
   const started = Date.now();
   await page('Page.navigate', { url: 'file://' + path.resolve(pagePath) });
-  while (!(await evaluate('!!(window.kestrinShot && (window.kestrinShot.ready || window.kestrinShot.error))'))) {
-    if (Date.now() - started > 60000) throw new Error('the page did not get ready in 60 s');
-    await sleep(100);
-  }
+  await waitForShotPage(evaluate, 60000);
   const loadSeconds = (Date.now() - started) / 1000;
-  const failure = await evaluate('window.kestrinShot.error || null');
-  if (failure) throw new Error('the page failed: ' + failure);
 
   const decoded = await evaluate(`(() => {
       const shot = window.kestrinShot;
@@ -153,23 +98,16 @@ async function main() {
 }
 
 const watchdog = setTimeout(() => {
-  process.stderr.write('drive_shot_page: gave up after 120 s\n' + browserLog);
-  browser.kill('SIGKILL');
+  process.stderr.write('drive_shot_page: gave up after 120 s\n' + browser.log());
   process.exit(2);
 }, 120000);
 
 main().then(() => 0, (error) => {
-  process.stderr.write('drive_shot_page: ' + error.message + '\n' + browserLog.slice(-4000));
+  process.stderr.write('drive_shot_page: ' + error.message + '\n' + browser.log());
   return 1;
 }).then(async (code) => {
   clearTimeout(watchdog);
-  try {
-    browser.stdio[3].write(JSON.stringify({ id: nextId++, method: 'Browser.close' }) + '\0');
-  } catch (ignored) { /* already gone */ }
-  const exited = new Promise((resolve) => browser.once('exit', resolve));
-  if (browser.exitCode === null && (await Promise.race([exited.then(() => true), sleep(5000)])) !== true) {
-    browser.kill('SIGKILL');
-  }
-  fs.rmSync(profile, { recursive: true, force: true });
+  await browser.close();
+  fs.rmSync(scratch, { recursive: true, force: true });
   process.exit(code);
 });
