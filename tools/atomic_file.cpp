@@ -59,6 +59,11 @@ std::string writeTemporaryFor(const std::string& path, const std::string& bytes)
         }
         written += static_cast<size_t>(count);
     }
+    // Start writing the bytes out now, on this thread, without waiting for
+    // them. Renaming over an existing file makes the file system flush the
+    // new one first; left until the run's outputs are committed, that would
+    // be all of them at once, on one thread, after the work.
+    ::sync_file_range(file, 0, 0, SYNC_FILE_RANGE_WRITE);
     // A full disk or a network file system may only report at close.
     if (::close(file) != 0) failWriting(path, temporary, errno);
     return temporary;
