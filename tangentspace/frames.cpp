@@ -1,7 +1,8 @@
-// The frames of a whole mesh in one pass: its positions are read once, and
-// each point's polygons once, for both its normal and its tangent. A mesh of
-// a quarter of a million points is recalculated every frame of a shot, so
-// the pass allocates nothing per point.
+// The frames of a whole mesh in one pass: its positions are read once, each
+// polygon once, for every point that uses it, and each point's polygons are
+// found once for both its normal and its tangent. A mesh of a quarter of a
+// million points is recalculated every frame of a shot, so the pass
+// allocates nothing per point.
 #include "frames.h"
 
 #include <math.h>
@@ -31,35 +32,53 @@ double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double length(Vec a) { return sqrt(dot(a, a)); }
 Vec scaled(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 
-// A growing list of point or polygon indices, kept from point to point.
+// A growing list of indices, kept for the whole calculation.
 struct List {
     int32_t* entries;
+    int32_t count;
     int32_t capacity;
 };
 
-// Room for `count` entries, zero-filled in case the host writes fewer than
-// it counted. False when memory ran out; the list is then as it was.
-bool makeRoom(List* list, int32_t count) {
-    if (count > list->capacity) {
-        int32_t* grown = static_cast<int32_t*>(realloc(list->entries, (size_t)count * sizeof(int32_t)));
-        if (grown == nullptr) return false;
-        list->entries = grown;
-        list->capacity = count;
-    }
-    memset(list->entries, 0, (size_t)count * sizeof(int32_t));
+// Room for `more` entries after the list's count. False when memory ran out
+// (or the list would pass INT32_MAX entries); the list is then as it was.
+bool makeRoom(List* list, int32_t more) {
+    if (more > INT32_MAX - list->count) return false;
+    const int32_t needed = list->count + more;
+    if (needed <= list->capacity) return true;
+    int32_t capacity = list->capacity > 0 ? list->capacity : 64;
+    while (capacity < needed) capacity = capacity > INT32_MAX / 2 ? INT32_MAX : capacity * 2;
+    int32_t* grown = static_cast<int32_t*>(realloc(list->entries, (size_t)capacity * sizeof(int32_t)));
+    if (grown == nullptr) return false;
+    list->entries = grown;
+    list->capacity = capacity;
     return true;
 }
 
-// One calculation: the mesh, its positions, and one point's polygons.
+// Polygons this large an index or larger are read for each point that uses
+// them rather than kept: their index alone would size the table.
+const int32_t KEPT_POLYGON_LIMIT = 1 << 26;
+
+// One calculation: the mesh, its positions, the polygons read so far (each
+// is read from the host once, however many of its points use it), and the
+// current point's polygons.
 struct Pass {
     HostHandle mesh;
     const Point3* positions;  // pointCount, read at the start
     int32_t pointCount;
-    List polygons;        // the point's polygons
-    List corners;         // their vertices, one polygon after another
-    List starts;          // polygon k's vertices: corners[starts[k]] .. corners[starts[k + 1] - 1]
+    List corners;      // vertices of the polygons read, one polygon after another
+    List keptStart;    // by polygon index: where its vertices start in corners, -1 before it is read
+    List keptCount;    // by polygon index: how many there are
+    List polygons;     // the point's polygons
+    List starts;       // the point's polygon k: corners[starts[k]], counts[k] vertices
+    List counts;
     int32_t polygonCount;
 };
+
+void release(Pass* pass) {
+    List* lists[] = {&pass->corners, &pass->keptStart, &pass->keptCount, &pass->polygons, &pass->starts,
+                     &pass->counts};
+    for (List* list : lists) free(list->entries);
+}
 
 Point3 positionOf(const Pass& pass, int32_t point) {
     if (point >= 0 && point < pass.pointCount) return pass.positions[point];
@@ -69,37 +88,61 @@ Point3 positionOf(const Pass& pass, int32_t point) {
     return p;
 }
 
-// Reads the point's polygons and their vertices into the pass. False when
-// memory ran out.
+// Reads a polygon's vertices from the host onto the end of corners (zero-
+// filled first, in case the host writes fewer than it counted); *start and
+// *count say where. False when memory ran out.
+bool readPolygon(Pass* pass, int32_t polygon, int32_t* start, int32_t* count) {
+    int32_t scratch = 0;
+    int32_t extra = 0;
+    int32_t vertexCount = 0;
+    fxMeshPoly(pass->mesh, polygon, &scratch, 1, &vertexCount, &extra, 0);
+    *start = pass->corners.count;
+    *count = vertexCount > 0 ? vertexCount : 0;
+    if (vertexCount <= 0) return true;
+    if (!makeRoom(&pass->corners, vertexCount)) return false;
+    int32_t* vertices = pass->corners.entries + pass->corners.count;
+    memset(vertices, 0, (size_t)vertexCount * sizeof(int32_t));
+    fxMeshPoly(pass->mesh, polygon, vertices, vertexCount, &scratch, &extra, 0);
+    pass->corners.count += vertexCount;
+    return true;
+}
+
+// Where a polygon's vertices are, reading it the first time it is asked for.
+bool findPolygon(Pass* pass, int32_t polygon, int32_t* start, int32_t* count) {
+    if (polygon < 0 || polygon >= KEPT_POLYGON_LIMIT) return readPolygon(pass, polygon, start, count);
+    List& kept = pass->keptStart;
+    if (polygon >= kept.count) {
+        const int32_t more = polygon + 1 - kept.count;
+        if (!makeRoom(&kept, more) || !makeRoom(&pass->keptCount, more)) return false;
+        memset(kept.entries + kept.count, 0xff, (size_t)more * sizeof(int32_t));  // -1: not read
+        kept.count += more;
+        pass->keptCount.count += more;
+    }
+    if (kept.entries[polygon] < 0) {
+        if (!readPolygon(pass, polygon, &kept.entries[polygon], &pass->keptCount.entries[polygon])) return false;
+    }
+    *start = kept.entries[polygon];
+    *count = pass->keptCount.entries[polygon];
+    return true;
+}
+
+// Finds the point's polygons and their vertices. False when memory ran out.
 bool readPolygons(Pass* pass, int32_t point) {
     int32_t scratch = 0;
     int32_t count = 0;
     pass->polygonCount = 0;
     fxMeshPointPolys(pass->mesh, point, &scratch, 1, &count, 0);
     if (count <= 0) return true;
-    if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->starts, count + 1)) return false;
+    pass->polygons.count = pass->starts.count = pass->counts.count = 0;
+    if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->starts, count) || !makeRoom(&pass->counts, count)) {
+        return false;
+    }
+    memset(pass->polygons.entries, 0, (size_t)count * sizeof(int32_t));
     fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, count, &scratch, 0);
-    int32_t used = 0;
     for (int32_t k = 0; k < count; ++k) {
-        int32_t vertexCount = 0;
-        int32_t extra = 0;
-        const int32_t polygon = pass->polygons.entries[k];
-        fxMeshPoly(pass->mesh, polygon, &scratch, 1, &vertexCount, &extra, 0);
-        if (vertexCount > 0) {
-            if (vertexCount > INT32_MAX - used) return false;
-            List& corners = pass->corners;
-            if (used + vertexCount > corners.capacity) {
-                int32_t* grown = static_cast<int32_t*>(
-                    realloc(corners.entries, (size_t)(used + vertexCount) * sizeof(int32_t)));
-                if (grown == nullptr) return false;
-                corners.entries = grown;
-                corners.capacity = used + vertexCount;
-            }
-            memset(corners.entries + used, 0, (size_t)vertexCount * sizeof(int32_t));
-            fxMeshPoly(pass->mesh, polygon, corners.entries + used, vertexCount, &scratch, &extra, 0);
-            used += vertexCount;
+        if (!findPolygon(pass, pass->polygons.entries[k], &pass->starts.entries[k], &pass->counts.entries[k])) {
+            return false;
         }
-        pass->starts.entries[k + 1] = used;
     }
     pass->polygonCount = count;
     return true;
@@ -110,7 +153,7 @@ bool readPolygons(Pass* pass, int32_t point) {
 Vec polygonArea(const Pass& pass, int32_t k, Point3 p, double* magnitude) {
     Vec area = {0.0, 0.0, 0.0};
     const int32_t* vertices = pass.corners.entries + pass.starts.entries[k];
-    const int32_t count = pass.starts.entries[k + 1] - pass.starts.entries[k];
+    const int32_t count = pass.counts.entries[k];
     if (count < 3) return area;
     Vec previous = sub(positionOf(pass, vertices[count - 1]), p);
     for (int32_t c = 0; c < count; ++c) {
@@ -158,7 +201,7 @@ bool edgeTangent(const Pass& pass, int32_t neighbour, Point3 p, Vec normal, Vec*
 bool pointTangent(const Pass& pass, int32_t point, Point3 p, Vec normal, Vec* tangent) {
     for (int32_t k = 0; k < pass.polygonCount; ++k) {
         const int32_t* vertices = pass.corners.entries + pass.starts.entries[k];
-        const int32_t count = pass.starts.entries[k + 1] - pass.starts.entries[k];
+        const int32_t count = pass.counts.entries[k];
         if (count < 2) continue;
         for (int32_t c = 0; c < count; ++c) {
             if (vertices[c] != point) continue;
@@ -206,9 +249,7 @@ bool computeFrames(HostHandle mesh, int32_t pointCount, double* frames) {
     pass.positions = positions;
     pass.pointCount = pointCount;
     for (int32_t i = 0; i < pointCount; ++i) computeFrame(&pass, i, frames + (size_t)i * FRAME_SIZE);
-    free(pass.polygons.entries);
-    free(pass.corners.entries);
-    free(pass.starts.entries);
+    release(&pass);
     free(positions);
     return true;
 }
