@@ -13,7 +13,7 @@ template <typename Number>
 void appendShortest(std::string& out, Number value) {
     char text[48];
     const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, result.ptr);
+    out.append(text, static_cast<size_t>(result.ptr - text));
 }
 
 // printf's "%.9g": enough digits to give a float back exactly.
@@ -21,7 +21,7 @@ inline void appendNineDigits(std::string& out, float value) {
     char text[48];
     const std::to_chars_result result = std::to_chars(
         text, text + sizeof text, static_cast<double>(value), std::chars_format::general, 9);
-    out.append(text, result.ptr);
+    out.append(text, static_cast<size_t>(result.ptr - text));
 }
 
 }  // namespace kestrin::tool

@@ -60,7 +60,7 @@ std::string objWithPositions(std::string_view sourceText, const std::string& sou
             if (!obj::nextWord(&values, line.end, &word)) {
                 throw ToolError(sourcePath + ": a point line without 3 coordinates");
             }
-            out.append(copied, word.data());
+            out.append(copied, static_cast<size_t>(word.data() - copied));
             appendShortest(out, coordinate);
             copied = word.data() + word.size();
         }
@@ -70,7 +70,7 @@ std::string objWithPositions(std::string_view sourceText, const std::string& sou
         throw ToolError(sourcePath + ": its point lines do not match the " + std::to_string(count) +
                         " points to write; nothing written");
     }
-    out.append(copied, end);
+    out.append(copied, static_cast<size_t>(end - copied));
     return out;
 }
 
