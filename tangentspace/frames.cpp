@@ -133,7 +133,6 @@ bool readPolygons(Pass* pass, int32_t point) {
     pass->polygonCount = 0;
     fxMeshPointPolys(pass->mesh, point, &scratch, 1, &count, 0);
     if (count <= 0) return true;
-    pass->polygons.count = pass->starts.count = pass->counts.count = 0;
     if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->starts, count) || !makeRoom(&pass->counts, count)) {
         return false;
     }

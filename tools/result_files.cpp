@@ -168,8 +168,7 @@ ResultFiles::~ResultFiles() {
 }
 
 bool ResultFiles::rewritesPoseFiles() const {
-    return role_ == OutputRole::mesh &&
-           std::any_of(outputs_.begin(), outputs_.end(),
+    return std::any_of(outputs_.begin(), outputs_.end(),
                        [](const Output& o) { return o.format != nullptr && o.format->rewritesPoseFile; });
 }
 
