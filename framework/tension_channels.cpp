@@ -5,18 +5,18 @@
 namespace {
 
 const char* const channelNames[TENSION_CHANNEL_COUNT] = {
-#define TENSION_CHANNEL(name, value, savedKey, option) name,
+#define TENSION_CHANNEL(name, value, savedKey, option, help) name,
 #include "tension_channels.def"
 };
 
 const double channelDefaults[TENSION_CHANNEL_COUNT] = {
-#define TENSION_CHANNEL(name, value, savedKey, option) value,
+#define TENSION_CHANNEL(name, value, savedKey, option, help) value,
 #include "tension_channels.def"
 };
 
 // Keys of the plug-ins' saved blocks; null for a channel the block leaves out.
 const char* const savedKeys[TENSION_CHANNEL_COUNT] = {
-#define TENSION_CHANNEL(name, value, savedKey, option) savedKey,
+#define TENSION_CHANNEL(name, value, savedKey, option, help) savedKey,
 #include "tension_channels.def"
 };
 

@@ -10,7 +10,7 @@
 
 enum : int32_t {
     TENSION_CHANNEL_COUNT = 0
-#define TENSION_CHANNEL(name, value, savedKey, option) +1
+#define TENSION_CHANNEL(name, value, savedKey, option, help) +1
 #include "tension_channels.def"
 };
 

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "fuzz_host.h"
-#include "formats/obj_reader.h"
-#include "formats/obj_writer.h"
-#include "tool_error.h"
+#include "obj_reader.h"
+#include "obj_writer.h"
+#include "format_error.h"
 
 namespace kestrin::fuzz {
 namespace {
@@ -31,17 +31,17 @@ void write(const std::string& path, const char* data, size_t size) {
 }
 
 // The mesh, or nothing when the reader refused the file for a stated reason.
-bool read(const std::string& path, tool::MeshData* mesh) {
+bool read(const std::string& path, formats::MeshData* mesh) {
     try {
-        *mesh = tool::readObj(path);
+        *mesh = formats::readObj(path);
         return true;
-    } catch (const tool::ToolError& error) {
+    } catch (const formats::FormatError& error) {
         require(std::string(error.what()).rfind(path, 0) == 0, "the error names the file");
         return false;
     }
 }
 
-void requireSound(const tool::MeshData& mesh) {
+void requireSound(const formats::MeshData& mesh) {
     require(!mesh.points.empty(), "a mesh read has points");
     for (const Point3& p : mesh.points) {
         require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
@@ -65,13 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin::fuzz;
     const std::string& path = inputPath();
     write(path, reinterpret_cast<const char*>(data), size);
-    tool::MeshData mesh;
+    formats::MeshData mesh;
     if (!read(path, &mesh)) return 0;
     requireSound(mesh);
 
-    const std::string text = tool::meshObj(mesh);
+    const std::string text = formats::meshObj(mesh);
     write(path, text.data(), text.size());
-    tool::MeshData again;
+    formats::MeshData again;
     require(read(path, &again), "a mesh written reads back");
     require(again.points.size() == mesh.points.size(), "the same points read back");
     for (size_t i = 0; i < mesh.points.size(); ++i) {

@@ -1,9 +1,9 @@
 // Saved settings files, as a user keeps them between runs: any bytes, read
-// by the settings file reader into a session, and through the kestrin tool's
-// --settings.
+// by the settings file reader into a session, and through the driving layer
+// as the kestrin tool's --settings and the module's load_settings use it.
 //
 // Checked for every input: a file is either refused with the reader's own
-// error (a ToolError naming the file) or read whole; what is read loads into
+// error (a FormatError naming the file) or read whole; what is read loads into
 // both plug-ins, which then compute only finite weights and positions and
 // save settings that read back to themselves; the tool's run releases its
 // instance whether the file was good or not.
@@ -16,11 +16,11 @@
 #include <fstream>
 #include <string>
 
-#include "formats/settings_file.h"
+#include "settings_file.h"
 #include "fuzz_host.h"
-#include "plugin_runs.h"
+#include "format_error.h"
+#include "plugins.h"
 #include "session.h"
-#include "tool_error.h"
 
 namespace kestrin::fuzz {
 namespace {
@@ -70,8 +70,8 @@ void requireFinite(const std::vector<Point3>& positions) {
 
 // What is read writes back to text that reads back to the same text.
 void requireRoundTrip(const host::SavedSettings& settings) {
-    const std::string text = tool::settingsToText(settings);
-    require(tool::settingsToText(tool::settingsFromText(text, "saved")) == text,
+    const std::string text = drive::settingsToText(settings);
+    require(drive::settingsToText(drive::settingsFromText(text, "saved")) == text,
             "saved settings read back unchanged");
 }
 
@@ -87,8 +87,8 @@ Polygons packedBox() {
 void throughTheSession(const std::string& path) {
     host::SavedSettings settings;
     try {
-        settings = tool::readSettingsFile(path);
-    } catch (const tool::ToolError& error) {
+        settings = drive::readSettingsFile(path);
+    } catch (const formats::FormatError& error) {
         require(std::string(error.what()).find(path) == 0, "a refused file is named in the reason");
         return;
     }
@@ -115,25 +115,26 @@ void throughTheSession(const std::string& path) {
     for (const host::Instance& instance : {tool, effect}) requireRoundTrip(session.save(instance));
 }
 
-// The file given to the tool's --settings, for both of its computations.
-void throughTheTool(const std::string& path) {
-    tool::MeshData rest;
-    rest.points = boxPoints;
-    for (const std::vector<int32_t>& face : boxFaces) rest.polygons.add(face.data(), face.size());
-    tool::PluginSettings settings;
+// The file given as a settings file to both plug-ins set up as a user does.
+void throughTheDrivers(const std::string& path) {
+    Polygons polygons;
+    for (const std::vector<int32_t>& face : boxFaces) polygons.add(face.data(), face.size());
+    drive::PluginSettings settings;
     settings.loadFrom = path;
     try {
         host::Session session(pluginDirectory());
-        tool::WeightTool weights(session, rest, settings);
+        drive::Strainmark weights(session, boxPoints, polygons, settings);
         requireFinite(weights.compute(stretched(1.5)));
-        require(session.attachedRecords() == 1, "the tool's one instance is attached");
-    } catch (const tool::ToolError&) {
+        require(session.attachedRecords() == 1, "the one instance is attached");
+    } catch (const formats::FormatError&) {
+    } catch (const host::SessionError&) {
     }
     try {
         host::Session session(pluginDirectory());
-        tool::Morpher morpher(session, rest, stretched(2.0), rest.points, std::nullopt, settings);
-        requireFinite(morpher.displace(stretched(1.5)));
-    } catch (const tool::ToolError&) {
+        drive::Strainshaper effect(session, boxPoints, polygons, stretched(2.0), boxPoints, std::nullopt, settings);
+        requireFinite(effect.displace(stretched(1.5)));
+    } catch (const formats::FormatError&) {
+    } catch (const host::SessionError&) {
     }
 }
 
@@ -148,6 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     }
     throughTheSession(path);
-    throughTheTool(path);
+    throughTheDrivers(path);
     return 0;
 }

@@ -7,34 +7,32 @@
 #include <string>
 #include <vector>
 
-#include "plugin_runs.h"
+#include "plugins.h"
+#include "setting_lists.h"
 
 namespace kestrin::tool {
-
-constexpr int tensionChannelCount = 0
-#define TENSION_CHANNEL(name, value, savedKey, option) +1
-#include "tension_channels.def"
-    ;
 
 struct SettingsOptions {
     std::string pluginDirectory;
     std::string loadFrom;
     std::string saveTo;
-    double channelValues[tensionChannelCount] = {};
-    CLI::Option* channelOptions[tensionChannelCount] = {};
-    std::string clamp;  // "on", "off" or "" when not given
-    bool onlyPositive = false;
-    bool switchMode = false;
+    double channelValues[drive::channelSettingCount] = {};
+    CLI::Option* channelOptions[drive::channelSettingCount] = {};
+    // Per check box: "on", "off" or "" when not given (a box ticked by
+    // default), or whether its flag was given (the others).
+    std::string toggleValues[drive::toggleSettingCount];
+    bool toggleFlags[drive::toggleSettingCount] = {};
     std::string plyFormat = "binary";
 
     // The settings to apply: a channel only when its option was given.
-    PluginSettings pluginSettings() const;
+    drive::PluginSettings pluginSettings() const;
 };
 
 // --plugin-dir, defaulting to the directory of the kestrin binary.
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options);
 // The five channel options, --settings and --save-settings; with toggles
-// also --clamp, --only-positive and --switch (Strainmark's panel only).
+// also one per check box of Strainmark's panel: --clamp on|off,
+// --only-positive, --switch.
 void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggles);
 // --ply-format ascii|binary.
 void addPlyFormatOption(CLI::App& command, SettingsOptions& options);

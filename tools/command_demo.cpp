@@ -8,8 +8,8 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "demo_arm.h"
-#include "formats/obj_writer.h"
-#include "formats/obj_reader.h"
+#include "obj_writer.h"
+#include "obj_reader.h"
 #include "output_names.h"
 #include "pose_source.h"
 #include "result_files.h"
@@ -47,60 +47,60 @@ void runDemo(const DemoOptions& options) {
     // The inputs as files, so that the commands can be tried on them; the
     // run then reads them back as `weights` and `morph` would.
     const ArmShape shape;
-    const MeshData arm = makeArm(shape);
-    writeFileAtomically(file("arm_rest.obj"), meshObj(arm));
-    writeFileAtomically(file("arm_bulge.obj"), meshObj(bulgeTarget(arm, shape)));
-    writeFileAtomically(file("arm_crease.obj"), meshObj(creaseTarget(arm, shape)));
+    const formats::MeshData arm = makeArm(shape);
+    formats::writeFileAtomically(file("arm_rest.obj"), formats::meshObj(arm));
+    formats::writeFileAtomically(file("arm_bulge.obj"), formats::meshObj(bulgeTarget(arm, shape)));
+    formats::writeFileAtomically(file("arm_crease.obj"), formats::meshObj(creaseTarget(arm, shape)));
     std::vector<std::string> poseFiles;
     for (int frame = 0; frame < frameCount; ++frame) {
         poseFiles.push_back(numberedOutput(file("arm_pose_%04d.obj"), frame + 1, frameCount));
-        writeFileAtomically(poseFiles.back(), meshObj(bendArm(arm, shape, frameAngles[frame])));
+        formats::writeFileAtomically(poseFiles.back(), formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
     }
-    const MeshData rest = readObj(file("arm_rest.obj"));
-    const MeshData bulge = readObj(file("arm_bulge.obj"));
-    const MeshData crease = readObj(file("arm_crease.obj"));
+    const formats::MeshData rest = formats::readObj(file("arm_rest.obj"));
+    const formats::MeshData bulge = formats::readObj(file("arm_bulge.obj"));
+    const formats::MeshData crease = formats::readObj(file("arm_crease.obj"));
     const PoseSource poses(poseFiles, rest, FrameRange{});
     std::vector<RunInput> inputs = {{"rest mesh", rest.path}, {"target", bulge.path}, {"target", crease.path}};
     for (const std::string& pose : poseFiles) inputs.push_back({"pose", pose});
     ResultFiles weightFiles({file("weights_%04d.csv"), file("weights_%04d.ply"), file("weights_%04d.png")},
-                            OutputRole::weights, poses, rest, true, inputs);
-    ResultFiles meshFiles({file("corrected_%04d.obj"), file("shot.html")}, OutputRole::mesh, poses, rest,
+                            formats::OutputRole::weights, poses, rest, true, inputs);
+    ResultFiles meshFiles({file("corrected_%04d.obj"), file("shot.html")}, formats::OutputRole::mesh, poses, rest,
                           false, inputs);
 
     host::Session session(options.settings.pluginDirectory);
-    WeightTool tool(session, rest, {});
+    drive::Strainmark tool(session, rest.points, rest.polygons, {});
     printModule(session, tool.instance().plugin);
-    std::unique_ptr<Morpher> morpher;
+    std::unique_ptr<drive::Strainshaper> effect;
     try {
-        morpher = std::make_unique<Morpher>(session, rest, crease.points, bulge.points, std::nullopt,
-                                            PluginSettings{});
-        printModule(session, morpher->instance().plugin);
-    } catch (const ToolError& failure) {
+        effect = std::make_unique<drive::Strainshaper>(session, rest.points, rest.polygons, crease.points,
+                                                       bulge.points, std::nullopt, drive::PluginSettings{});
+        printModule(session, effect->instance().plugin);
+    } catch (const host::SessionError& failure) {
         std::printf("The Strainshaper effect did not run: %s\n", failure.what());
     }
     std::vector<WeightSummary> weighed(frameCount);
     std::vector<DisplacementSummary> moved(frameCount);
     std::vector<ResultFiles*> results = {&weightFiles};
-    if (morpher) results.push_back(&meshFiles);
+    if (effect) results.push_back(&meshFiles);
     runShot({poses, rest, results, 1, "demo", nullptr, [&](size_t pose, ShotSlot& slot) {
                  slot.weights.resize(rest.points.size());
                  tool.compute(slot.pose.points.data(), slot.weights.data());
                  weighed[pose] = summariseWeights(slot.weights);
-                 if (!morpher) return;
+                 if (!effect) return;
                  slot.corrected.points.resize(rest.points.size());
-                 morpher->displace(slot.pose.points.data(), slot.corrected.points.data());
+                 effect->displace(slot.pose.points.data(), slot.corrected.points.data());
                  moved[pose] = summariseDisplacement(slot.pose.points, slot.corrected.points);
              }});
     weightFiles.commit();
-    if (morpher) meshFiles.commit();
+    if (effect) meshFiles.commit();
 
     std::printf("\nArm of %zu points and %zu faces, bent at the elbow; outputs in %s/\n",
                 rest.points.size(), rest.polygons.size(), options.outputDirectory.c_str());
-    printWeightHeader(stdout, morpher != nullptr);
+    printWeightHeader(stdout, effect != nullptr);
     for (int frame = 0; frame < frameCount; ++frame) {
         char label[32];
         std::snprintf(label, sizeof label, "%d (%g deg)", frame + 1, frameAngles[frame]);
-        printWeightRow(stdout, label, weighed[frame], morpher ? &moved[frame] : nullptr);
+        printWeightRow(stdout, label, weighed[frame], effect ? &moved[frame] : nullptr);
     }
 }
 

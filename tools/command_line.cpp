@@ -10,6 +10,8 @@
 #include "commands.h"
 #include "kestrin_version.h"
 #include "nearest_name.h"
+#include "format_error.h"
+#include "session.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -140,6 +142,13 @@ int usageError(const std::string& message, const CLI::App* command) {
     return 2;
 }
 
+// A failure of the run itself: one line naming what is at fault, status 1.
+int runError(const std::exception& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kestrin: error: %s\n", error.what());
+    return 1;
+}
+
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -163,9 +172,11 @@ int runCommandLine(int argc, char** argv) {
         if (error.get_exit_code() == 0) return app.exit(error);
         return usageError(error.what(), command);
     } catch (const ToolError& error) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "kestrin: error: %s\n", error.what());
-        return 1;
+        return runError(error);
+    } catch (const formats::FormatError& error) {
+        return runError(error);
+    } catch (const host::SessionError& error) {
+        return runError(error);
     }
     return 0;
 }

@@ -5,13 +5,13 @@
 
 #include "cli_options.h"
 #include "commands.h"
-#include "formats/obj_reader.h"
+#include "obj_reader.h"
 #include "output_plan.h"
-#include "plugin_runs.h"
+#include "plugins.h"
 #include "shot_run.h"
 #include "result_files.h"
 #include "statistics.h"
-#include "formats/csv_reader.h"
+#include "csv_reader.h"
 
 namespace kestrin::tool {
 namespace {
@@ -38,37 +38,36 @@ void runMorph(const MorphOptions& options) {
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
     // The three meshes side by side; faults are still reported rest first.
-    auto stretchRead = std::async(std::launch::async, readObj, options.stretchTarget);
-    auto squashRead = std::async(std::launch::async, readObj, options.squashTarget);
-    const MeshData rest = readObj(options.rest);
-    const MeshData stretch = stretchRead.get();
-    requireSameShape(rest, stretch, "stretch target", false);
-    const MeshData squash = squashRead.get();
-    requireSameShape(rest, squash, "squash target", false);
+    auto stretchRead = std::async(std::launch::async, formats::readObj, options.stretchTarget);
+    auto squashRead = std::async(std::launch::async, formats::readObj, options.squashTarget);
+    const formats::MeshData rest = formats::readObj(options.rest);
+    const formats::MeshData stretch = stretchRead.get();
+    formats::requireSameShape(rest, stretch, "stretch target", false);
+    const formats::MeshData squash = squashRead.get();
+    formats::requireSameShape(rest, squash, "squash target", false);
     std::optional<std::vector<float>> weights;
-    if (!options.weightMap.empty()) weights = readWeightCsv(options.weightMap, rest.points.size());
+    if (!options.weightMap.empty()) weights = formats::readWeightCsv(options.weightMap, rest.points.size());
     const PoseSource poses(options.poses, rest, parseFrameRange(options.frames.empty() ? "1-" : options.frames));
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
-    ResultFiles results(options.outputs, OutputRole::mesh, poses, rest,
+    ResultFiles results(options.outputs, formats::OutputRole::mesh, poses, rest,
                         options.settings.plyFormat == "binary", inputs, extra);
 
     host::Session session(options.settings.pluginDirectory);
-    std::optional<Morpher> morpher;
+    std::optional<drive::Strainshaper> effect;
     std::vector<DisplacementSummary> moved(poses.count());
     runShot({poses, rest, {&results}, jobsToUse(options.jobs), "morph",
              [&] {
                  // The settings file is saved with the outputs, once the run succeeded.
-                 PluginSettings settings = options.settings.pluginSettings();
-                 settings.saveTo.clear();
-                 morpher.emplace(session, rest, stretch.points, squash.points, weights, settings);
+                 effect.emplace(session, rest.points, rest.polygons, stretch.points, squash.points, weights,
+                                options.settings.pluginSettings());
                  if (!options.settings.saveTo.empty()) {
-                     results.writeExtra(options.settings.saveTo, savedSettingsText(session, morpher->instance()));
+                     results.writeExtra(options.settings.saveTo, effect->settingsText());
                  }
              },
              [&](size_t pose, ShotSlot& slot) {
                  slot.corrected.points.resize(rest.points.size());
-                 morpher->displace(slot.pose.points.data(), slot.corrected.points.data());
+                 effect->displace(slot.pose.points.data(), slot.corrected.points.data());
                  moved[pose] = summariseDisplacement(slot.pose.points, slot.corrected.points);
              },
              weights ? &*weights : nullptr});

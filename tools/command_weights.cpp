@@ -4,9 +4,8 @@
 
 #include "cli_options.h"
 #include "commands.h"
-#include "formats/obj_reader.h"
+#include "obj_reader.h"
 #include "output_plan.h"
-#include "plugin_runs.h"
 #include "result_files.h"
 #include "shot_run.h"
 #include "statistics.h"
@@ -29,24 +28,22 @@ void runWeights(const WeightsOptions& options) {
     for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
-    const MeshData rest = readObj(options.rest);
+    const formats::MeshData rest = formats::readObj(options.rest);
     const PoseSource poses(options.poses, rest, parseFrameRange(options.frames.empty() ? "1-" : options.frames));
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
-    ResultFiles results(options.outputs, OutputRole::weights, poses, rest,
+    ResultFiles results(options.outputs, formats::OutputRole::weights, poses, rest,
                         options.settings.plyFormat == "binary", inputs, extra);
 
     host::Session session(options.settings.pluginDirectory);
-    std::optional<WeightTool> tool;
+    std::optional<drive::Strainmark> tool;
     std::vector<WeightSummary> summaries(poses.count());
     runShot({poses, rest, {&results}, jobsToUse(options.jobs), "weights",
              [&] {
                  // The settings file is saved with the outputs, once the run succeeded.
-                 PluginSettings settings = options.settings.pluginSettings();
-                 settings.saveTo.clear();
-                 tool.emplace(session, rest, settings);
+                 tool.emplace(session, rest.points, rest.polygons, options.settings.pluginSettings());
                  if (!options.settings.saveTo.empty()) {
-                     results.writeExtra(options.settings.saveTo, savedSettingsText(session, tool->instance()));
+                     results.writeExtra(options.settings.saveTo, tool->settingsText());
                  }
              },
              [&](size_t pose, ShotSlot& slot) {

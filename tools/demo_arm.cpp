@@ -7,7 +7,7 @@ namespace kestrin::tool {
 namespace {
 
 // Moves each point out from the arm's axis by amount × a bell around the elbow.
-MeshData radialOffset(const MeshData& rest, const ArmShape& shape, double amount, double width) {
+formats::MeshData radialOffset(const formats::MeshData& rest, const ArmShape& shape, double amount, double width) {
     std::vector<Point3> points = rest.points;
     for (Point3& p : points) {
         const double radial = std::hypot(p.y, p.z);
@@ -17,13 +17,13 @@ MeshData radialOffset(const MeshData& rest, const ArmShape& shape, double amount
         p.y *= scale;
         p.z *= scale;
     }
-    return withPositions(rest, std::move(points));
+    return formats::withPositions(rest, std::move(points));
 }
 
 }  // namespace
 
-MeshData makeArm(const ArmShape& shape) {
-    MeshData arm;
+formats::MeshData makeArm(const ArmShape& shape) {
+    formats::MeshData arm;
     for (int ring = 0; ring < shape.rings; ++ring) {
         const double x = shape.length * ring / (shape.rings - 1);
         for (int segment = 0; segment < shape.segments; ++segment) {
@@ -51,7 +51,7 @@ MeshData makeArm(const ArmShape& shape) {
     return arm;
 }
 
-MeshData bendArm(const MeshData& rest, const ArmShape& shape, double degrees) {
+formats::MeshData bendArm(const formats::MeshData& rest, const ArmShape& shape, double degrees) {
     const double angle = degrees * M_PI / 180.0;
     if (std::fabs(angle) < 1e-12) return rest;
     const double start = shape.elbow - shape.bendLength / 2.0;
@@ -67,14 +67,14 @@ MeshData bendArm(const MeshData& rest, const ArmShape& shape, double degrees) {
         p.x = arcX + beyond * std::cos(turn);
         p.y = arcY + beyond * std::sin(turn);
     }
-    return withPositions(rest, std::move(points));
+    return formats::withPositions(rest, std::move(points));
 }
 
-MeshData bulgeTarget(const MeshData& rest, const ArmShape& shape) {
+formats::MeshData bulgeTarget(const formats::MeshData& rest, const ArmShape& shape) {
     return radialOffset(rest, shape, 0.35, 0.8);
 }
 
-MeshData creaseTarget(const MeshData& rest, const ArmShape& shape) {
+formats::MeshData creaseTarget(const formats::MeshData& rest, const ArmShape& shape) {
     return radialOffset(rest, shape, -0.2, 0.4);
 }
 

@@ -17,15 +17,15 @@ struct ArmShape {
 };
 
 // The arm at rest: rings * segments points, quads between rings, two caps.
-MeshData makeArm(const ArmShape& shape);
+formats::MeshData makeArm(const ArmShape& shape);
 // The rest arm bent upward (toward +y) at the elbow by `degrees`: the
 // elbow's centre line follows a circular arc, so the outside (-y) of the
 // elbow is stretched and the inside (+y) squashed.
-MeshData bendArm(const MeshData& rest, const ArmShape& shape, double degrees);
+formats::MeshData bendArm(const formats::MeshData& rest, const ArmShape& shape, double degrees);
 // The squash target: flesh bulging out around the elbow.
-MeshData bulgeTarget(const MeshData& rest, const ArmShape& shape);
+formats::MeshData bulgeTarget(const formats::MeshData& rest, const ArmShape& shape);
 // The stretch target: a narrow crease drawn in around the elbow.
-MeshData creaseTarget(const MeshData& rest, const ArmShape& shape);
+formats::MeshData creaseTarget(const formats::MeshData& rest, const ArmShape& shape);
 
 }  // namespace kestrin::tool
 

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "atomic_file.h"
+
 namespace kestrin::tool {
 namespace {
 
@@ -50,6 +52,7 @@ void installInterruptHandlers() {
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, nullptr);
         sigaction(SIGTERM, &action, nullptr);
+        formats::watchTemporaries({&registerTemporary, &unregisterTemporary});
     });
 }
 

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <filesystem>
 
-#include "formats/mdd.h"
-#include "formats/obj_reader.h"
-#include "formats/pc2.h"
+#include "mdd.h"
+#include "obj_reader.h"
+#include "pc2.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -52,7 +52,7 @@ FrameRange parseFrameRange(const std::string& text) {
     return range;
 }
 
-PoseSource::PoseSource(const std::vector<std::string>& inputs, const MeshData& rest, const FrameRange& range)
+PoseSource::PoseSource(const std::vector<std::string>& inputs, const formats::MeshData& rest, const FrameRange& range)
     : rest_(rest) {
     size_t total = 0;
     const bool cache = std::any_of(inputs.begin(), inputs.end(), isCache);
@@ -61,10 +61,10 @@ PoseSource::PoseSource(const std::vector<std::string>& inputs, const MeshData& r
             throw ToolError("a point cache holds the whole shot: give it as the only --pose");
         }
         if (lowerExtension(inputs[0]) == ".mdd") {
-            mdd_ = std::make_unique<MddReader>(inputs[0], rest.points.size());
+            mdd_ = std::make_unique<formats::MddReader>(inputs[0], rest.points.size());
             total = mdd_->frameCount();
         } else {
-            pc2_ = std::make_unique<Pc2Reader>(inputs[0], rest.points.size());
+            pc2_ = std::make_unique<formats::Pc2Reader>(inputs[0], rest.points.size());
             total = pc2_->frameCount();
         }
     } else {
@@ -88,7 +88,7 @@ std::string PoseSource::label(size_t i) const {
     return "frame " + std::to_string(numbers_[i]);
 }
 
-void PoseSource::read(size_t i, MeshData& pose, FileBytes& bytes) const {
+void PoseSource::read(size_t i, formats::MeshData& pose, formats::FileBytes& bytes) const {
     const size_t frame = static_cast<size_t>(numbers_[i] - 1);
     pose.path.clear();
     pose.pathText = {};
@@ -98,7 +98,7 @@ void PoseSource::read(size_t i, MeshData& pose, FileBytes& bytes) const {
         pc2_->readFrame(frame, pose.points);
     } else {
         pose.path = objs_[frame];
-        readObjPositions(pose.path, rest_, pose.points, bytes);
+        formats::readObjPositions(pose.path, rest_, pose.points, bytes);
         pose.pathText = bytes.text();
     }
 }

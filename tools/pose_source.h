@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "formats/file_bytes.h"
+#include "file_bytes.h"
 #include "mesh_data.h"
 
-namespace kestrin::tool {
-
+namespace kestrin::formats {
 class MddReader;
 class Pc2Reader;
+}  // namespace kestrin::formats
+
+namespace kestrin::tool {
 
 // A 1-based range of frames of the whole input ("--frames 101-200").
 struct FrameRange {
@@ -30,7 +32,7 @@ public:
     // Opens the inputs and checks what can be checked before reading poses:
     // a cache's header and point count against the rest mesh, the range
     // against the number of frames. Throws ToolError.
-    PoseSource(const std::vector<std::string>& inputs, const MeshData& rest, const FrameRange& range);
+    PoseSource(const std::vector<std::string>& inputs, const formats::MeshData& rest, const FrameRange& range);
     ~PoseSource();
 
     size_t count() const { return numbers_.size(); }
@@ -40,7 +42,7 @@ public:
     std::string label(size_t i) const;
     // Pose i into `pose`: its positions (as many as the rest mesh's points),
     // and for an OBJ pose the file's path, and its bytes, held in `bytes`.
-    void read(size_t i, MeshData& pose, FileBytes& bytes) const;
+    void read(size_t i, formats::MeshData& pose, formats::FileBytes& bytes) const;
 
     // Timing for point caches written from these poses: MDD frame times in
     // seconds; PC2 start frame and frames per sample. Carried over from an
@@ -50,10 +52,10 @@ public:
     float sampleRate() const;
 
 private:
-    const MeshData& rest_;
+    const formats::MeshData& rest_;
     std::vector<std::string> objs_;
-    std::unique_ptr<MddReader> mdd_;
-    std::unique_ptr<Pc2Reader> pc2_;
+    std::unique_ptr<formats::MddReader> mdd_;
+    std::unique_ptr<formats::Pc2Reader> pc2_;
     std::vector<int> numbers_;
 };
 

@@ -9,12 +9,13 @@
 #include <set>
 
 #include "atomic_file.h"
-#include "formats/mdd.h"
-#include "formats/npy_writer.h"
-#include "formats/pc2.h"
+#include "mdd.h"
+#include "npy_writer.h"
+#include "pc2.h"
 #include "interrupt.h"
 #include "output_names.h"
 #include "shot_page.h"
+#include "format_error.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -38,9 +39,9 @@ std::string lowerExtension(const std::string& path) {
 
 class PageOutput : public ShotOutput {
 public:
-    PageOutput(const std::string& path, const MeshData& rest, OutputRole role)
+    PageOutput(const std::string& path, const formats::MeshData& rest, formats::OutputRole role)
         : page_(path, rest.polygons, rest.points.size(),
-                role == OutputRole::mesh ? ShotKind::morph : ShotKind::weights) {}
+                role == formats::OutputRole::mesh ? formats::ShotKind::morph : formats::ShotKind::weights) {}
     void append(const PoseResult& result) override {
         static const std::vector<float> none;
         page_.addFrame(result.pose.points, result.weights != nullptr ? *result.weights : none,
@@ -49,7 +50,7 @@ public:
     std::string finishStaged() override { return page_.finishStaged(); }
 
 private:
-    ShotPage page_;
+    formats::ShotPage page_;
 };
 
 class NpyOutput : public ShotOutput {
@@ -59,7 +60,7 @@ public:
     std::string finishStaged() override { return writer_.finishStaged(); }
 
 private:
-    NpyWriter writer_;
+    formats::NpyWriter writer_;
 };
 
 class MddOutput : public ShotOutput {
@@ -70,7 +71,7 @@ public:
     std::string finishStaged() override { return writer_.finishStaged(); }
 
 private:
-    MddWriter writer_;
+    formats::MddWriter writer_;
 };
 
 class Pc2Output : public ShotOutput {
@@ -81,19 +82,19 @@ public:
     std::string finishStaged() override { return writer_.finishStaged(); }
 
 private:
-    Pc2Writer writer_;
+    formats::Pc2Writer writer_;
 };
 
 // The whole-shot formats, by extension, for each role.
-bool isShotFile(const std::string& pattern, OutputRole role) {
+bool isShotFile(const std::string& pattern, formats::OutputRole role) {
     const std::string extension = lowerExtension(pattern);
     if (extension == ".html") return true;
-    if (role == OutputRole::weights) return extension == ".npy";
+    if (role == formats::OutputRole::weights) return extension == ".npy";
     return extension == ".mdd" || extension == ".pc2";
 }
 
-std::unique_ptr<ShotOutput> openShotFile(const std::string& path, OutputRole role, const PoseSource& poses,
-                                         const MeshData& rest) {
+std::unique_ptr<ShotOutput> openShotFile(const std::string& path, formats::OutputRole role, const PoseSource& poses,
+                                         const formats::MeshData& rest) {
     const std::string extension = lowerExtension(path);
     const size_t points = rest.points.size();
     if (extension == ".html") return std::make_unique<PageOutput>(path, rest, role);
@@ -104,8 +105,8 @@ std::unique_ptr<ShotOutput> openShotFile(const std::string& path, OutputRole rol
 
 }  // namespace
 
-ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, const PoseSource& poses,
-                         const MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
+ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
+                         const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
                          const std::vector<std::string>& extra)
     : role_(role), poseCount_(poses.count()) {
     // From here on an interrupt removes what the run has written.
@@ -143,13 +144,13 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
         return o.format != nullptr && std::string(o.format->extension) == ".png";
     });
     if (pictures && poseCount_ > 1) {
-        pictureFrame_ = std::make_unique<HeatMapFrame>();
-        MeshData pose;
+        pictureFrame_ = std::make_unique<formats::HeatMapFrame>();
+        formats::MeshData pose;
         pose.polygons = rest.polygons;
-        FileBytes bytes;
+        formats::FileBytes bytes;
         for (size_t i = 0; i < poseCount_; ++i) {
             poses.read(i, pose, bytes);
-            widenFrame(*pictureFrame_, heatMapFrame(pose));
+            widenFrame(*pictureFrame_, formats::heatMapFrame(pose));
         }
         options_.pictureFrame = pictureFrame_.get();
     }
@@ -164,7 +165,7 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, OutputRole role, con
 
 ResultFiles::~ResultFiles() {
     if (committed_) return;
-    for (const auto& [temporary, target] : staged_) removeTemporary(temporary);
+    for (const auto& [temporary, target] : staged_) formats::removeTemporary(temporary);
 }
 
 bool ResultFiles::rewritesPoseFiles() const {
@@ -192,17 +193,17 @@ void ResultFiles::writePoseFiles(const PoseResult& result) {
         const std::string name = numberedOutput(output.pattern, result.number, poseCount_);
         std::string bytes;
         try {
-            bytes = role_ == OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
+            bytes = role_ == formats::OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
                                                  : output.format->mesh(*result.corrected, options_);
-        } catch (const ToolError& error) {
+        } catch (const formats::FormatError& error) {
             throw ToolError(name + ": " + error.what());
         }
-        stage(writeTemporaryFor(target(name).path, bytes), name);
+        stage(formats::writeTemporaryFor(target(name).path, bytes), name);
     }
 }
 
 void ResultFiles::writeExtra(const std::string& name, const std::string& bytes) {
-    stage(writeTemporaryFor(target(name).path, bytes), name);
+    stage(formats::writeTemporaryFor(target(name).path, bytes), name);
 }
 
 void ResultFiles::appendToShot(const PoseResult& result) {
@@ -220,7 +221,7 @@ void ResultFiles::commit() {
     for (const auto& [temporary, target] : staged_) {
         // A replaced file keeps the permissions the user gave it.
         if (target->exists) chmod(temporary.c_str(), target->mode);
-        renameIntoPlace(temporary, target->path);
+        formats::renameIntoPlace(temporary, target->path);
     }
     staged_.clear();
     committed_ = true;

@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "formats/output_formats.h"
-#include "formats/png_writer.h"
+#include "output_formats.h"
+#include "png_writer.h"
 #include "mesh_data.h"
 #include "output_plan.h"
 #include "pose_source.h"
@@ -23,9 +23,9 @@ namespace kestrin::tool {
 struct PoseResult {
     size_t index;                        // place in the run
     int number;                          // frame number within the whole input
-    const MeshData& pose;                // the posed mesh (its path: the pose's OBJ, or "")
+    const formats::MeshData& pose;                // the posed mesh (its path: the pose's OBJ, or "")
     const std::vector<float>* weights;   // the weight run's, or null
-    const MeshData* corrected;           // the morph run's, or null
+    const formats::MeshData* corrected;           // the morph run's, or null
 };
 
 class ShotOutput;
@@ -36,8 +36,8 @@ public:
     // work (output_plan.h): known extensions, sound name patterns, writable
     // places, no output landing on an input or on another output. `extra`
     // are further files the run writes itself (a settings file).
-    ResultFiles(std::vector<std::string> patterns, OutputRole role, const PoseSource& poses,
-                const MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
+    ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
+                const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
                 const std::vector<std::string>& extra = {});
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
@@ -67,16 +67,16 @@ public:
 private:
     struct Output {
         std::string pattern;
-        const OutputFormat* format;  // per-pose files; null for a whole-shot file
+        const formats::OutputFormat* format;  // per-pose files; null for a whole-shot file
         std::unique_ptr<ShotOutput> shot;
     };
     void stage(const std::string& temporary, const std::string& name);
     // The planned file of an output name; every name the run writes has one.
     const OutputTarget& target(const std::string& name) const;
 
-    OutputRole role_;
-    OutputOptions options_;
-    std::unique_ptr<HeatMapFrame> pictureFrame_;  // shared by the run's pictures
+    formats::OutputRole role_;
+    formats::OutputOptions options_;
+    std::unique_ptr<formats::HeatMapFrame> pictureFrame_;  // shared by the run's pictures
     size_t poseCount_;
     std::vector<Output> outputs_;
     std::vector<OutputTarget> targets_;  // every file, by the name the user gave

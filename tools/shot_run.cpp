@@ -37,7 +37,7 @@ void runShot(const ShotRun& run) {
         ShotSlot& slot = slots[index];
         // Otherwise a thread's one buffer will do: the bytes are done with
         // once the positions are read.
-        thread_local FileBytes scratch;
+        thread_local formats::FileBytes scratch;
         run.poses.read(pose, slot.pose, keepPoseFiles ? slot.poseFile : scratch);
         if (!keepPoseFiles) slot.pose.pathText = {};
     };

@@ -17,15 +17,15 @@ namespace kestrin::tool {
 
 // One pose's buffers, reused from pose to pose.
 struct ShotSlot {
-    MeshData pose;                // the pose's positions, the rest mesh's polygons, its OBJ
-    FileBytes poseFile;           // that OBJ's bytes, when an output rewrites it
+    formats::MeshData pose;                // the pose's positions, the rest mesh's polygons, its OBJ
+    formats::FileBytes poseFile;           // that OBJ's bytes, when an output rewrites it
     std::vector<float> weights;   // a weight run's result
-    MeshData corrected;           // a morph run's result, with the pose's OBJ
+    formats::MeshData corrected;           // a morph run's result, with the pose's OBJ
 };
 
 struct ShotRun {
     const PoseSource& poses;
-    const MeshData& rest;
+    const formats::MeshData& rest;
     std::vector<ResultFiles*> results;  // weights, corrected meshes, or both
     unsigned jobs;
     const char* progressLabel;

@@ -45,6 +45,19 @@ int32_t onSwitchControl(HostHandle control, HostHandle item, void* unused, uint6
     return syncToggle(control, item, event, offsetof(WeightToolInstance, switchMode));
 }
 
+namespace {
+
+// The check boxes' labels, and their callbacks in the same order.
+const char* const toggleLabels[] = {
+#define WEIGHT_TOGGLE(label, value, option, help) label,
+#include "weight_toggles.def"
+};
+const ControlCallback toggleCallbacks[] = {onClampControl, onOnlyPositiveControl, onSwitchControl};
+static_assert(sizeof toggleLabels / sizeof toggleLabels[0] == sizeof toggleCallbacks / sizeof toggleCallbacks[0],
+              "one callback per check box");
+
+}  // namespace
+
 void buildWeightToolPanel(void) {
     weightToolBlock = fxCC_Block("Strainmark", 0, 0, 0);
     HostHandle exponent = fxCC_ChannelFloat("Exponent", nullptr, 0, 0, 0);
@@ -53,9 +66,9 @@ void buildWeightToolPanel(void) {
     fxCC_ChannelFloat("Post Multi", nullptr, 0, 2, 0);
     fxCC_ChannelFloat("Stretch Multi", nullptr, 0, 3, 0);
     fxCC_ChannelFloat("Squash Multi", nullptr, 0, 4, 0);
-    fxCC_Bool("Clamp", onClampControl, 1, 0);
-    fxCC_Bool("Only Positive", onOnlyPositiveControl, 1, 0);
-    fxCC_Bool("Squash/Stretch switch", onSwitchControl, 1, 0);
+    for (size_t i = 0; i < sizeof toggleLabels / sizeof toggleLabels[0]; ++i) {
+        fxCC_Bool(toggleLabels[i], toggleCallbacks[i], 1, 0);
+    }
     fxInterfaceBlockSet("Animate", nullptr, nullptr, weightToolBlock, 0);
     fxInterfaceBlockSet("Animate", "Animate", "Spline", 0, 0);
     fxInterfaceBlockSet("Animate", "Animate", "WeightDraw", 0, 0);

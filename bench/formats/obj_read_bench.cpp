@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/file_bytes.h"
-#include "formats/obj_reader.h"
-#include "formats/obj_writer.h"
+#include "file_bytes.h"
+#include "obj_reader.h"
+#include "obj_writer.h"
 
 namespace kestrin::bench {
 namespace {
@@ -25,13 +25,13 @@ constexpr int poseCount = 20;
 
 struct Shot {
     std::filesystem::path directory;
-    tool::MeshData rest;
+    formats::MeshData rest;
     std::vector<std::string> poses;
 
     Shot() {
         directory = std::filesystem::temp_directory_path() / "kestrin_obj_bench";
         std::filesystem::create_directories(directory);
-        tool::MeshData grid;
+        formats::MeshData grid;
         for (int row = 0; row < gridSide; ++row) {
             for (int column = 0; column < gridSide; ++column) {
                 grid.points.push_back({column * 0.013, row * 0.017, 0.0});
@@ -44,15 +44,15 @@ struct Shot {
             }
         }
         const std::string restPath = (directory / "rest.obj").string();
-        writeFile(restPath, tool::meshObj(grid));
-        rest = tool::readObj(restPath);
+        writeFile(restPath, formats::meshObj(grid));
+        rest = formats::readObj(restPath);
         for (int pose = 0; pose < poseCount; ++pose) {
-            tool::MeshData posed = grid;
+            formats::MeshData posed = grid;
             for (size_t i = 0; i < posed.points.size(); ++i) {
                 posed.points[i].z = 0.25 * std::sin(0.001 * double(i) + pose);
             }
             poses.push_back((directory / ("pose_" + std::to_string(pose) + ".obj")).string());
-            writeFile(poses.back(), tool::meshObj(posed));
+            writeFile(poses.back(), formats::meshObj(posed));
         }
     }
     ~Shot() { std::filesystem::remove_all(directory); }
@@ -72,10 +72,10 @@ Shot& shot() {
 void ReadPosesWithTheReader(benchmark::State& state) {
     Shot& s = shot();
     std::vector<Point3> positions;
-    tool::FileBytes bytes;
+    formats::FileBytes bytes;
     for (auto _ : state) {
         for (const std::string& pose : s.poses) {
-            tool::readObjPositions(pose, s.rest, positions, bytes);
+            formats::readObjPositions(pose, s.rest, positions, bytes);
             benchmark::DoNotOptimize(positions.data());
         }
     }
@@ -87,14 +87,14 @@ void ReadPosesWithTheReader(benchmark::State& state) {
 void ReadRestMesh(benchmark::State& state) {
     Shot& s = shot();
     const std::string path = (s.directory / "rest.obj").string();
-    for (auto _ : state) benchmark::DoNotOptimize(tool::readObj(path).points.data());
+    for (auto _ : state) benchmark::DoNotOptimize(formats::readObj(path).points.data());
     state.SetItemsProcessed(state.iterations() * int64_t(s.rest.points.size()));
 }
 
 void ReadPosesAtTheFloor(benchmark::State& state) {
     Shot& s = shot();
     std::vector<Point3> positions;
-    tool::FileBytes bytes;
+    formats::FileBytes bytes;
     for (auto _ : state) {
         for (const std::string& pose : s.poses) {
             bytes.read(pose, "an OBJ file");

@@ -20,9 +20,6 @@ const char* const Session::strainmarkFile = "Strainmark.so";
 const char* const Session::rimshaperFile = "Rimshaper.so";
 const char* const Session::providerFile = "TangentSpace.so";
 
-const char* const clampToggle = "Clamp";
-const char* const onlyPositiveToggle = "Only Positive";
-const char* const switchToggle = "Squash/Stretch switch";
 const char* const stretchObjectPopup = "Stretch object";
 const char* const squashObjectPopup = "Squash object";
 const char* const weightMapPopup = "Weight";
@@ -342,15 +339,6 @@ Instance Session::addStrainshaper(HostHandle object) {
     // provider it could not correct anything, so its absence is an error.
     if (!state_->host.provider.loaded()) loadProvider(providerFile);
     return create(loadPlugin(rimshaperFile), object);
-}
-
-void Session::chooseTargets(const Instance& effect, HostHandle stretch, HostHandle squash,
-                            HostHandle weightMap) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-    choose(effect, stretchObjectPopup, stretch);
-    choose(effect, squashObjectPopup, squash);
-    if (weightMap != 0) choose(effect, weightMapPopup, weightMap);
-    setupEffect(effect);
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// The one door into the host simulator for whatever drives the plug-ins: the
-// kestrin tool, the Python module, the benchmarks. A Session is one host with
+// The one door into the host simulator for whatever drives the plug-ins:
+// the driving layer (drive/) and, through it, the kestrin tool, the Python
+// module, the benchmarks and the fuzz targets. A Session is one host with
 // its scene: it loads plug-ins and the tangent-space provider, adds objects
 // and weight maps, creates plug-in instances on objects, acts on their
 // channels and panel controls as a user does, runs the weight scan and the
@@ -84,10 +85,7 @@ struct Instance {
     bool valid() const { return plugin.valid() && item != 0; }
 };
 
-// The labels of Strainmark's check boxes and of the effect's popups.
-extern const char* const clampToggle;         // "Clamp"
-extern const char* const onlyPositiveToggle;  // "Only Positive"
-extern const char* const switchToggle;        // "Squash/Stretch switch"
+// The labels of the effect's popups.
 extern const char* const stretchObjectPopup;  // "Stretch object"
 extern const char* const squashObjectPopup;   // "Squash object"
 extern const char* const weightMapPopup;      // "Weight"
@@ -165,15 +163,12 @@ public:
     void displace(const Instance& instance, const Point3* pose, Point3* out);
     std::vector<Point3> displace(const Instance& instance, const std::vector<Point3>& pose);
 
-    // The two plug-ins as a user sets them up, written once for every
-    // driver. addStrainmark: the weight tool loaded (once) and created on the
-    // object. addStrainshaper: the provider and the effect loaded (once) and
-    // the effect created on the object; then chooseTargets picks its stretch
-    // and squash objects and weight map (0 for none) in its panel and runs
-    // the setup pass, which captures the rest state.
+    // A plug-in loaded (once) and created on the object. addStrainshaper
+    // loads the tangent-space provider first: without it the effect could
+    // not correct anything, so its absence is an error. What follows (the
+    // settings, the targets, the setup pass) is the driving layer's.
     Instance addStrainmark(HostHandle object);
     Instance addStrainshaper(HostHandle object);
-    void chooseTargets(const Instance& effect, HostHandle stretch, HostHandle squash, HostHandle weightMap);
 
     // Saves the instance through its save message, with its channel values.
     SavedSettings save(const Instance& instance);

@@ -7,27 +7,13 @@ import numpy as np
 from . import _checks
 from . import _kestrin
 
-# (channel name, default, keyword) for each tension channel, in channel order;
-# declared once for the plug-ins, the tool and this module.
-CHANNELS = tuple((name, default, option.replace("-", "_")) for name, default, option in _kestrin.CHANNELS)
-_CHANNEL_DOCS = {
-    "exponent": "the shaped tension is raised to 10 x this power (0.2 squares it)",
-    "pre_multiplier": "scales the log edge-length ratio, doubled (0.5 is neutral)",
-    "post_multiplier": "scales the shaped tension, doubled (0.5 is neutral)",
-    "stretch_multiplier": "scales stretched values, doubled (0.5 is neutral)",
-    "squash_multiplier": "scales squashed values, doubled (0.5 is neutral)",
-}
-# Strainmark's check boxes: keyword -> (panel label, default).
-TOGGLES = {
-    "clamp": (_kestrin.TOGGLES["clamp"], True),
-    "only_positive": (_kestrin.TOGGLES["only_positive"], False),
-    "switch": (_kestrin.TOGGLES["switch"], False),
-}
-_TOGGLE_DOCS = {
-    "clamp": "limit weights to -1..1",
-    "only_positive": "limit weights to 0..1 (squashed points get 0)",
-    "switch": "invert the sign of the weights (squash positive, stretch negative)",
-}
+# (channel name, default, keyword) for each tension channel, in channel order,
+# and Strainmark's check boxes as keyword -> (panel label, default): declared
+# once for the plug-ins, the tool and this module, with their help texts.
+CHANNELS = tuple((name, default, keyword) for name, default, keyword, _ in _kestrin.CHANNELS)
+_CHANNEL_DOCS = {keyword: help for _, _, keyword, help in _kestrin.CHANNELS}
+TOGGLES = {keyword: (label, default) for label, default, keyword, _ in _kestrin.TOGGLES}
+_TOGGLE_DOCS = {keyword: help for _, _, keyword, help in _kestrin.TOGGLES}
 
 
 def _channel_property(name, keyword, default):
@@ -149,7 +135,7 @@ class Strainmark(_PluginObject):
         rest = _checks.points(rest, "rest")
         offsets, corners = _checks.faces(faces, rest.shape[0])
         toggles = [(label, bool(given[keyword])) for keyword, (label, _) in TOGGLES.items()]
-        self._object = _kestrin.WeightTool(rest, offsets, corners, _channel_values(given), toggles)
+        self._object = _kestrin.Strainmark(rest, offsets, corners, _channel_values(given), toggles)
 
     def weights(self, pose):
         """Weights of the mesh posed at pose.
@@ -193,7 +179,7 @@ class Strainshaper(_PluginObject):
         stretch = _checks.points(stretch_target, "stretch_target", count)
         squash = _checks.points(squash_target, "squash_target", count)
         weights = _checks.weight_map(weight_map, count)
-        self._object = _kestrin.Effect(rest, offsets, corners, stretch, squash, weights,
+        self._object = _kestrin.Strainshaper(rest, offsets, corners, stretch, squash, weights,
                                        _channel_values(given))
 
     def displace(self, pose):

@@ -1,11 +1,11 @@
 #include "mesh_input.h"
 
-#include "formats/obj_reader.h"
+#include "obj_reader.h"
 
 namespace kestrin::python {
 
 MeshInput readMesh(const std::string& path) {
-    tool::MeshData mesh = tool::readObj(path);
+    formats::MeshData mesh = formats::readObj(path);
     return {std::move(mesh.points), std::move(mesh.polygons)};
 }
 

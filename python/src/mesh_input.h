@@ -1,5 +1,5 @@
 // Meshes the module reads from files. The one place that knows which reader
-// of the tool does it, so that a new reader is one change here.
+// of the formats library does it, so that a new reader is one change here.
 #ifndef KESTRIN_PYTHON_MESH_INPUT_H
 #define KESTRIN_PYTHON_MESH_INPUT_H
 
@@ -16,7 +16,7 @@ struct MeshInput {
     Polygons polygons;           // packed, in the file's order, never triangulated
 };
 
-// Reads an OBJ file. Throws tool::ToolError "PATH[:LINE]: what" for a file
+// Reads an OBJ file. Throws formats::FormatError "PATH[:LINE]: what" for a file
 // that cannot be read, a malformed line, a non-finite coordinate or an index
 // out of range.
 MeshInput readMesh(const std::string& path);

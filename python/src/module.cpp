@@ -13,7 +13,8 @@
 
 #include "mesh_input.h"
 #include "plugin_objects.h"
-#include "tool_error.h"
+#include "format_error.h"
+#include "setting_lists.h"
 
 namespace py = pybind11;
 
@@ -55,16 +56,16 @@ Polygons polygonsOf(const Ints& offsets, const Ints& vertices, size_t pointCount
 }
 
 // Poses as (P, N, 3), N the object's point count.
-size_t poseCountOf(const Doubles& poses, const Attached& object) {
+size_t poseCountOf(const Doubles& poses, const drive::Attached& object) {
     require(poses.ndim() == 3 && poses.shape(2) == 3 &&
                 static_cast<size_t>(poses.shape(1)) == object.pointCount(),
             "poses must have shape (P, " + std::to_string(object.pointCount()) + ", 3)");
     return static_cast<size_t>(poses.shape(0));
 }
 
-tool::PluginSettings settingsOf(const std::vector<std::pair<std::string, double>>& channels,
-                                const std::vector<std::pair<std::string, bool>>& toggles) {
-    tool::PluginSettings settings;
+drive::PluginSettings settingsOf(const std::vector<std::pair<std::string, double>>& channels,
+                                 const std::vector<std::pair<std::string, bool>>& toggles) {
+    drive::PluginSettings settings;
     settings.channels = channels;
     settings.toggles = toggles;
     return settings;
@@ -79,10 +80,21 @@ py::tuple readObj(const std::string& path) {
     return py::make_tuple(points, offsets, vertices);
 }
 
+// (channel name, default, keyword, help) per channel, in channel order.
 py::list channelTable() {
     py::list table;
-#define TENSION_CHANNEL(name, value, savedKey, option) table.append(py::make_tuple(name, value, option));
-#include "tension_channels.def"
+    for (const drive::ChannelSetting& channel : drive::channelSettings) {
+        table.append(py::make_tuple(channel.name, channel.defaultValue, drive::keywordOf(channel.option), channel.help));
+    }
+    return table;
+}
+
+// (check box label, default, keyword, help) per check box, in panel order.
+py::list toggleTable() {
+    py::list table;
+    for (const drive::ToggleSetting& toggle : drive::toggleSettings) {
+        table.append(py::make_tuple(toggle.label, toggle.defaultOn, drive::keywordOf(toggle.option), toggle.help));
+    }
     return table;
 }
 
@@ -101,23 +113,20 @@ PYBIND11_MODULE(_kestrin, m) {
     py::register_exception_translator([](std::exception_ptr error) {
         try {
             if (error) std::rethrow_exception(error);
-        } catch (const tool::ToolError& e) {
+        } catch (const formats::FormatError& e) {
             PyErr_SetString(PyExc_ValueError, e.what());
         }
     });
 
     m.attr("CHANNELS") = channelTable();
-    py::dict toggles;
-    toggles["clamp"] = host::clampToggle;
-    toggles["only_positive"] = host::onlyPositiveToggle;
-    toggles["switch"] = host::switchToggle;
-    m.attr("TOGGLES") = toggles;
+    m.attr("TOGGLES") = toggleTable();
 
     m.def("read_obj", &readObj, py::arg("path"),
           "(points (N, 3) float64, offsets int32, corners int32) of an OBJ file, polygons packed.");
     m.def("attached_records", [] { return sharedSession()->attachedRecords(); },
           "Plug-in records still attached to objects of the shared scene.");
 
+    using drive::Attached;
     py::class_<Attached>(m, "Attached")
         .def("close", &Attached::close, "Destroys the plug-in instance; closing twice is harmless.")
         .def_property_readonly("closed", &Attached::closed)
@@ -129,14 +138,14 @@ PYBIND11_MODULE(_kestrin, m) {
         .def("save_settings", &Attached::saveSettings, py::call_guard<py::gil_scoped_release>())
         .def("load_settings", &Attached::loadSettings, py::call_guard<py::gil_scoped_release>());
 
-    py::class_<WeightToolObject, Attached>(m, "WeightTool")
+    py::class_<WeightToolObject, Attached>(m, "Strainmark")
         .def(py::init([](const Doubles& points, const Ints& offsets, const Ints& vertices,
                          const std::vector<std::pair<std::string, double>>& channels,
                          const std::vector<std::pair<std::string, bool>>& toggles) {
                  std::vector<Point3> rest = pointsOf(points, "rest");
                  const Polygons polygons = polygonsOf(offsets, vertices, rest.size());
                  py::gil_scoped_release unlocked;
-                 return std::make_unique<WeightToolObject>(std::move(rest), polygons, settingsOf(channels, toggles));
+                 return std::make_unique<WeightToolObject>(rest, polygons, settingsOf(channels, toggles));
              }),
              py::arg("points"), py::arg("offsets"), py::arg("corners"), py::arg("channels"), py::arg("toggles"))
         .def("weights",
@@ -153,7 +162,7 @@ PYBIND11_MODULE(_kestrin, m) {
              },
              py::arg("poses"), "(P, N) float32 weights of (P, N, 3) float64 poses.");
 
-    py::class_<EffectObject, Attached>(m, "Effect")
+    py::class_<StrainshaperObject, Attached>(m, "Strainshaper")
         .def(py::init([](const Doubles& points, const Ints& offsets, const Ints& vertices, const Doubles& stretch,
                          const Doubles& squash, const std::optional<Floats>& weightMap,
                          const std::vector<std::pair<std::string, double>>& channels) {
@@ -167,14 +176,13 @@ PYBIND11_MODULE(_kestrin, m) {
                  std::vector<Point3> stretchPoints = pointsOf(stretch, "stretch_target");
                  std::vector<Point3> squashPoints = pointsOf(squash, "squash_target");
                  py::gil_scoped_release unlocked;
-                 return std::make_unique<EffectObject>(std::move(rest), polygons, std::move(stretchPoints),
-                                                       std::move(squashPoints), std::move(map),
-                                                       settingsOf(channels, {}));
+                 return std::make_unique<StrainshaperObject>(rest, polygons, stretchPoints, squashPoints, map,
+                                                             settingsOf(channels, {}));
              }),
              py::arg("points"), py::arg("offsets"), py::arg("corners"), py::arg("stretch"), py::arg("squash"),
              py::arg("weight_map"), py::arg("channels"))
         .def("displace",
-             [](EffectObject& self, const Doubles& poses) {
+             [](StrainshaperObject& self, const Doubles& poses) {
                  const size_t count = poseCountOf(poses, self);
                  Doubles out({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(self.pointCount()),
                               py::ssize_t(3)});

@@ -9,13 +9,13 @@
 #include <fstream>
 #include <functional>
 
-#include "formats/mdd.h"
-#include "formats/npy_writer.h"
-#include "formats/pc2.h"
-#include "tool_error.h"
+#include "mdd.h"
+#include "npy_writer.h"
+#include "pc2.h"
+#include "format_error.h"
 #include "tool_runner.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 namespace {
 
 using test::ScratchDirectory;
@@ -80,7 +80,7 @@ TEST(Pc2, SamplesWrittenInOrderReadBackWithStartAndRate) {
     std::vector<Point3> points;
     reader.readFrame(1, points);
     expectSamePoints(points, frame(1));
-    EXPECT_THROW(reader.readFrame(2, points), ToolError);
+    EXPECT_THROW(reader.readFrame(2, points), FormatError);
 }
 
 TEST(Caches, WritersRefuseTooFewOrTooManyFramesAndLeaveNothing) {
@@ -88,14 +88,14 @@ TEST(Caches, WritersRefuseTooFewOrTooManyFramesAndLeaveNothing) {
     {
         MddWriter writer(scratch.file("a.mdd"), 3, {0.0f, 1.0f});
         writer.appendFrame(frame(0).data());
-        EXPECT_THROW(writer.finish(), ToolError);
+        EXPECT_THROW(writer.finish(), FormatError);
         Pc2Writer pc2(scratch.file("a.pc2"), 3, 1, 0.0f, 1.0f);
         pc2.appendFrame(frame(0).data());
-        EXPECT_THROW(pc2.appendFrame(frame(1).data()), ToolError);
+        EXPECT_THROW(pc2.appendFrame(frame(1).data()), FormatError);
         std::vector<Point3> bad = frame(0);
         bad[1].y = std::nan("");
         Pc2Writer nan(scratch.file("b.pc2"), 3, 1, 0.0f, 1.0f);
-        EXPECT_THROW(nan.appendFrame(bad.data()), ToolError);
+        EXPECT_THROW(nan.appendFrame(bad.data()), FormatError);
     }
     EXPECT_TRUE(scratch.entries().empty());
 }
@@ -151,7 +151,7 @@ TEST(Caches, ReadersRefuseHeadersThatDoNotFitTheFile) {
             if (c.isMdd) MddReader(path, c.expectedPoints);
             else Pc2Reader(path, c.expectedPoints);
             ADD_FAILURE() << "accepted";
-        } catch (const ToolError& error) {
+        } catch (const FormatError& error) {
             const std::string message = error.what();
             EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << message;
             EXPECT_NE(message.find(c.message), std::string::npos) << message;
@@ -174,7 +174,7 @@ TEST(Caches, AFrameHoldingNanIsRefusedWhenRead) {
     try {
         reader.readFrame(0, points);
         FAIL() << "read a NaN";
-    } catch (const ToolError& error) {
+    } catch (const FormatError& error) {
         EXPECT_NE(std::string(error.what()).find("frame 0, point 1"), std::string::npos) << error.what();
     }
 }
@@ -220,4 +220,4 @@ TEST(Npy, RowsFollowTheHeaderAsLittleEndianFloats) {
 }
 
 }  // namespace
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats

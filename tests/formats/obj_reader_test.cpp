@@ -3,11 +3,11 @@
 // mesh.
 #include <gtest/gtest.h>
 
-#include "formats/obj_reader.h"
-#include "tool_error.h"
+#include "obj_reader.h"
+#include "format_error.h"
 #include "tool_runner.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 namespace {
 
 using test::ScratchDirectory;
@@ -77,7 +77,7 @@ TEST_P(ObjReaderRejects, NamingFileAndLine) {
     try {
         readObj(scratch.file("mesh.obj"));
         FAIL() << "accepted";
-    } catch (const ToolError& error) {
+    } catch (const FormatError& error) {
         EXPECT_EQ(std::string(error.what()).rfind(scratch.file("mesh.obj") + GetParam().message, 0), 0u)
             << error.what();
     }
@@ -173,7 +173,7 @@ TEST(ObjPose, RefusesOtherFacesOrPointCountsNamingBothFiles) {
                 if (way == 0) readPose(scratch.file("pose.obj"), rest);
                 if (way == 1) readObjPositions(scratch.file("pose.obj"), rest, positions, bytes);
                 ADD_FAILURE() << "accepted";
-            } catch (const ToolError& error) {
+            } catch (const FormatError& error) {
                 EXPECT_EQ(std::string(error.what()).rfind(expected, 0), 0u) << error.what();
             }
         }
@@ -182,9 +182,9 @@ TEST(ObjPose, RefusesOtherFacesOrPointCountsNamingBothFiles) {
 
 TEST(ObjReader, RejectsMissingFilesAndDirectories) {
     ScratchDirectory scratch;
-    EXPECT_THROW(readObj(scratch.file("absent.obj")), ToolError);
-    EXPECT_THROW(readObj(scratch.path().string()), ToolError);
+    EXPECT_THROW(readObj(scratch.file("absent.obj")), FormatError);
+    EXPECT_THROW(readObj(scratch.path().string()), FormatError);
 }
 
 }  // namespace
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats

@@ -6,14 +6,14 @@
 #include <functional>
 #include <limits>
 
-#include "formats/csv_writer.h"
-#include "formats/obj_reader.h"
-#include "formats/obj_writer.h"
-#include "formats/ply_writer.h"
-#include "tool_error.h"
+#include "csv_writer.h"
+#include "obj_reader.h"
+#include "obj_writer.h"
+#include "ply_writer.h"
+#include "format_error.h"
 #include "tool_runner.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 namespace {
 
 using test::ScratchDirectory;
@@ -88,7 +88,7 @@ TEST(Writers, RefuseValuesThatWouldWriteInfOrNan) {
         try {
             const std::string text = c.write();
             ADD_FAILURE() << "wrote " << text;
-        } catch (const ToolError& error) {
+        } catch (const FormatError& error) {
             EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();
         }
     }
@@ -138,9 +138,9 @@ TEST(MeshObj, CorrectedPoseIsThePoseFileWithOnlyTheCoordinatesChanged) {
     EXPECT_EQ(back.polygons, read.polygons);
 
     // Positions for another number of points are refused.
-    EXPECT_THROW(objWithPositions(pose, "pose.obj", moved.data(), 3), ToolError);
-    EXPECT_THROW(objWithPositions(pose + "\nv 0 0 0\n", "pose.obj", moved.data(), 4), ToolError);
+    EXPECT_THROW(objWithPositions(pose, "pose.obj", moved.data(), 3), FormatError);
+    EXPECT_THROW(objWithPositions(pose + "\nv 0 0 0\n", "pose.obj", moved.data(), 4), FormatError);
 }
 
 }  // namespace
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats

@@ -13,7 +13,7 @@
 
 #include "obj_reader.h"
 #include "shot_page.h"
-#include "tool_error.h"
+#include "format_error.h"
 #include "tool_runner.h"
 
 #pragma GCC diagnostic push
@@ -29,8 +29,8 @@
 namespace kestrin::test {
 namespace {
 
-using tool::ShotKind;
-using tool::ShotPage;
+using formats::ShotKind;
+using formats::ShotPage;
 
 // The JSON index the page carries after its data blocks.
 nlohmann::json pageIndex(const std::string& path) {
@@ -72,12 +72,12 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     withNan[2].y = NAN;
     const std::vector<float> weights = {0.5f, -0.25f, 0.0f, 1.5f};
     {
-        ShotPage page(path, {{0, 1, 2, 3}}, 4, ShotKind::weights, 30.0);
+        formats::ShotPage page(path, {{0, 1, 2, 3}}, 4, formats::ShotKind::weights, 30.0);
         page.addFrame(ring(4, 1.0), weights);
         page.addFrame(withNan, weights);
         page.addFrame(ring(4, 2.0), {});
-        EXPECT_THROW(page.addFrame(ring(3, 1.0), weights), tool::ToolError);
-        EXPECT_THROW(page.addFrame(ring(4, 1.0), weights, &withNan), tool::ToolError);
+        EXPECT_THROW(page.addFrame(ring(3, 1.0), weights), formats::FormatError);
+        EXPECT_THROW(page.addFrame(ring(4, 1.0), weights, &withNan), formats::FormatError);
         page.finish();
     }
     const nlohmann::json index = pageIndex(path);
@@ -95,12 +95,12 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     EXPECT_EQ(frames[2]["pose"]["max"][0], 2.0);
 
     {
-        ShotPage unfinished(scratch.file("unfinished.html"), {{0, 1, 2}}, 3, ShotKind::morph);
+        formats::ShotPage unfinished(scratch.file("unfinished.html"), {{0, 1, 2}}, 3, formats::ShotKind::morph);
         std::vector<Point3> corrected = ring(3, 1.5);
         unfinished.addFrame(ring(3, 1.0), {}, &corrected);
     }
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"shot.html"});
-    EXPECT_THROW(ShotPage(scratch.file("bad.html"), {{0, 1, 7}}, 3, ShotKind::weights), tool::ToolError);
+    EXPECT_THROW(formats::ShotPage(scratch.file("bad.html"), {{0, 1, 7}}, 3, formats::ShotKind::weights), formats::FormatError);
 }
 
 // A 250,000-point, 20-pose shot must stay under 100 MB: scaled up from a
@@ -111,19 +111,19 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     const size_t points = 50000;
     Polygons quads;
     for (int32_t i = 0; i + 3 < static_cast<int32_t>(points); ++i) quads.add({i, i + 1, i + 2, i + 3});
-    for (ShotKind kind : {ShotKind::weights, ShotKind::morph}) {
+    for (formats::ShotKind kind : {formats::ShotKind::weights, formats::ShotKind::morph}) {
         std::vector<uintmax_t> sizes;
         for (int frames : {1, 3}) {
             const std::string path = scratch.file("size.html");
-            ShotPage page(path, quads, points, kind);
+            formats::ShotPage page(path, quads, points, kind);
             std::vector<float> weights(points);
             for (int f = 0; f < frames; ++f) {
                 for (size_t i = 0; i < points; ++i) {
-                    weights[i] = kind == ShotKind::weights ? std::sin(0.37f * i + f) : 0.5f;
+                    weights[i] = kind == formats::ShotKind::weights ? std::sin(0.37f * i + f) : 0.5f;
                 }
                 const std::vector<Point3> pose = ring(points, 1.0 + f);
                 const std::vector<Point3> corrected = ring(points, 1.1 + f);
-                page.addFrame(pose, weights, kind == ShotKind::morph ? &corrected : nullptr);
+                page.addFrame(pose, weights, kind == formats::ShotKind::morph ? &corrected : nullptr);
             }
             page.finish();
             sizes.push_back(std::filesystem::file_size(path));
@@ -192,7 +192,7 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
             ASSERT_TRUE(sameBits(frame["weights"][i].get<float>(), weights[f][i])) << "frame " << f + 1 << " point " << i;
         }
         for (const char* part : {"pose", "corrected"}) {
-            const tool::MeshData mesh = tool::readObj(
+            const formats::MeshData mesh = formats::readObj(
                 demoFile(std::string(part) == "pose" ? "arm_pose_%04d.obj" : "corrected_%04d.obj", f + 1));
             double low[3] = {1e300, 1e300, 1e300}, high[3] = {-1e300, -1e300, -1e300};
             for (const Point3& p : mesh.points) {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <functional>
 
-#include "formats/csv_reader.h"
-#include "formats/obj_reader.h"
-#include "formats/obj_writer.h"
+#include "csv_reader.h"
+#include "obj_reader.h"
+#include "obj_writer.h"
 #include "mesh_data.h"
 #include "tool_runner.h"
 
@@ -28,13 +28,13 @@ const std::string spiderPath = KESTRIN_TEST_DATA "/spider.obj";
 // 0---1
 const char* const squareObj = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n";
 
-MeshData transformed(const MeshData& mesh, const std::function<Point3(const Point3&)>& move) {
+formats::MeshData transformed(const formats::MeshData& mesh, const std::function<Point3(const Point3&)>& move) {
     std::vector<Point3> points;
     for (const Point3& p : mesh.points) points.push_back(move(p));
-    return withPositions(mesh, points);
+    return formats::withPositions(mesh, points);
 }
 
-void writeObj(const std::string& path, const MeshData& mesh) { writeText(path, meshObj(mesh)); }
+void writeObj(const std::string& path, const formats::MeshData& mesh) { writeText(path, formats::meshObj(mesh)); }
 
 struct BadRun {
     const char* name;
@@ -122,7 +122,7 @@ TEST(CommandLine, EveryCommandHasHelp) {
 // sin(log2(1.5)·π/2)² = 0.63188 wherever the rest edges have a length at all.
 TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
     ScratchDirectory scratch;
-    const MeshData rest = readObj(spiderPath);
+    const formats::MeshData rest = formats::readObj(spiderPath);
     writeObj(scratch.file("scaled.obj"),
              transformed(rest, [](const Point3& p) { return Point3{1.5 * p.x, 1.5 * p.y, 1.5 * p.z}; }));
     const test::ToolRun run = runTool({"weights", "--rest", spiderPath, "--pose", scratch.file("scaled.obj"),
@@ -144,7 +144,7 @@ TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
             edgeLength[polygon[(i + 1) % corners]] += length;
         }
     }
-    const std::vector<float> weights = readWeightCsv(scratch.file("w.csv"), rest.points.size());
+    const std::vector<float> weights = formats::readWeightCsv(scratch.file("w.csv"), rest.points.size());
     size_t measured = 0;
     for (size_t i = 0; i < weights.size(); ++i) {
         if (edgeLength[i] == 0.0) continue;  // every edge of zero length: no ratio
@@ -158,15 +158,15 @@ TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
 // full stretch offset, carried round by its tangent frame: pose + R·(stretch − rest).
 TEST(CommandLine, MorphOfRotatedDoubledPoseAddsRotatedStretchOffset) {
     ScratchDirectory scratch;
-    const MeshData rest = readObj(spiderPath);
+    const formats::MeshData rest = formats::readObj(spiderPath);
     const double c = std::cos(0.7), s = std::sin(0.7);
     auto rotate = [&](const Point3& p) { return Point3{c * p.x - s * p.y, s * p.x + c * p.y, p.z}; };
-    const MeshData pose = transformed(rest, [&](const Point3& p) {
+    const formats::MeshData pose = transformed(rest, [&](const Point3& p) {
         const Point3 r = rotate(p);
         return Point3{2 * r.x, 2 * r.y, 2 * r.z};
     });
     size_t index = 0;
-    const MeshData stretch = transformed(rest, [&](const Point3& p) {
+    const formats::MeshData stretch = transformed(rest, [&](const Point3& p) {
         ++index;
         return Point3{p.x + 0.3 * std::sin(index), p.y + 0.2 * std::cos(3.0 * index), p.z - 0.25};
     });
@@ -176,7 +176,7 @@ TEST(CommandLine, MorphOfRotatedDoubledPoseAddsRotatedStretchOffset) {
                                        "--stretch-target", scratch.file("stretch.obj"), "--squash-target",
                                        spiderPath, "-o", scratch.file("out.obj")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const MeshData corrected = readObj(scratch.file("out.obj"));
+    const formats::MeshData corrected = formats::readObj(scratch.file("out.obj"));
     ASSERT_EQ(corrected.points.size(), rest.points.size());
     EXPECT_EQ(corrected.polygons, rest.polygons);
     // Points on a face of no area (the spider's leg tips gather coincident
@@ -273,8 +273,8 @@ TEST(CommandLine, DemoWritesItsOutputsWithStretchOutsideTheElbow) {
                              "corrected_0004.obj", "arm_rest.obj"}) {
         EXPECT_TRUE(std::filesystem::exists(scratch.file("demo/") + name)) << name;
     }
-    const MeshData rest = readObj(scratch.file("demo/arm_rest.obj"));
-    const std::vector<float> weights = readWeightCsv(scratch.file("demo/weights_0004.csv"), rest.points.size());
+    const formats::MeshData rest = formats::readObj(scratch.file("demo/arm_rest.obj"));
+    const std::vector<float> weights = formats::readWeightCsv(scratch.file("demo/weights_0004.csv"), rest.points.size());
     for (size_t i = 0; i < rest.points.size(); ++i) {
         const Point3& p = rest.points[i];
         if (std::fabs(p.x - 5.0) > 0.5) continue;

@@ -7,13 +7,14 @@
 
 #include "atomic_file.h"
 #include "colour_map.h"
-#include "formats/obj_reader.h"
-#include "formats/obj_writer.h"
-#include "formats/output_formats.h"
-#include "formats/png_writer.h"
+#include "obj_reader.h"
+#include "obj_writer.h"
+#include "output_formats.h"
+#include "png_writer.h"
 #include "output_names.h"
 #include "pose_source.h"
 #include "result_files.h"
+#include "format_error.h"
 #include "tool_error.h"
 #include "tool_runner.h"
 
@@ -25,8 +26,8 @@ using test::ScratchDirectory;
 // 3---2
 // | / |   two triangles and the square's corners
 // 0---1
-MeshData square() {
-    MeshData mesh;
+formats::MeshData square() {
+    formats::MeshData mesh;
     mesh.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
     mesh.polygons.add({0, 1, 2});
     mesh.polygons.add({0, 2, 3});
@@ -35,18 +36,18 @@ MeshData square() {
 
 TEST(AtomicFile, LeavesOnlyTheFinishedFile) {
     ScratchDirectory scratch;
-    writeFileAtomically(scratch.file("a.csv"), "whole\n");
+    formats::writeFileAtomically(scratch.file("a.csv"), "whole\n");
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"a.csv"});
     EXPECT_EQ(test::readText(scratch.file("a.csv")), "whole\n");
 }
 
 TEST(AtomicFile, FailureLeavesNothing) {
     ScratchDirectory scratch;
-    EXPECT_THROW(writeFileAtomically(scratch.file("missing/a.csv"), "x"), ToolError);
+    EXPECT_THROW(formats::writeFileAtomically(scratch.file("missing/a.csv"), "x"), formats::FormatError);
     // A directory in the way of the rename: the temporary file goes again.
     std::filesystem::create_directory(scratch.file("taken"));
     std::filesystem::create_directory(scratch.file("taken/inside"));
-    EXPECT_THROW(writeFileAtomically(scratch.file("taken"), "x"), ToolError);
+    EXPECT_THROW(formats::writeFileAtomically(scratch.file("taken"), "x"), formats::FormatError);
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"taken"});
 }
 
@@ -55,22 +56,22 @@ TEST(AtomicFile, FailureLeavesNothing) {
 struct SquareShot {
     SquareShot(ScratchDirectory& scratch, size_t poses)
         : rest(readSquare(scratch)), source(std::vector<std::string>(poses, rest.path), rest, FrameRange{}) {}
-    static MeshData readSquare(ScratchDirectory& scratch) {
-        writeFileAtomically(scratch.file("square.obj"), meshObj(square()));
-        return readObj(scratch.file("square.obj"));
+    static formats::MeshData readSquare(ScratchDirectory& scratch) {
+        formats::writeFileAtomically(scratch.file("square.obj"), formats::meshObj(square()));
+        return formats::readObj(scratch.file("square.obj"));
     }
     PoseResult pose(size_t index, const std::vector<float>& weights) const {
         return {index, source.number(index), rest, &weights, nullptr};
     }
-    MeshData rest;
+    formats::MeshData rest;
     PoseSource source;
 };
 
 TEST(ResultFiles, AnOutputThatCannotBeWrittenIsRefusedBeforeAnyWork) {
     ScratchDirectory scratch;
-    writeFileAtomically(scratch.file("w.csv"), "old\n");
+    formats::writeFileAtomically(scratch.file("w.csv"), "old\n");
     SquareShot shot(scratch, 1);
-    EXPECT_THROW(ResultFiles({scratch.file("w.csv"), scratch.file("missing/w.ply")}, OutputRole::weights,
+    EXPECT_THROW(ResultFiles({scratch.file("w.csv"), scratch.file("missing/w.ply")}, formats::OutputRole::weights,
                              shot.source, shot.rest, false, {}),
                  ToolError);
     EXPECT_EQ(test::readText(scratch.file("w.csv")), "old\n");
@@ -79,9 +80,9 @@ TEST(ResultFiles, AnOutputThatCannotBeWrittenIsRefusedBeforeAnyWork) {
 
 TEST(ResultFiles, CommitPutsEveryFileInPlace) {
     ScratchDirectory scratch;
-    writeFileAtomically(scratch.file("w_0001.csv"), "old\n");
+    formats::writeFileAtomically(scratch.file("w_0001.csv"), "old\n");
     SquareShot shot(scratch, 2);
-    ResultFiles results({scratch.file("w_%04d.csv")}, OutputRole::weights, shot.source, shot.rest, false, {});
+    ResultFiles results({scratch.file("w_%04d.csv")}, formats::OutputRole::weights, shot.source, shot.rest, false, {});
     results.writePoseFiles(shot.pose(0, {0.f, 0.f, 0.f, 0.f}));
     results.writePoseFiles(shot.pose(1, {1.f, 0.f, 0.f, 0.f}));
     EXPECT_EQ(test::readText(scratch.file("w_0001.csv")), "old\n") << "nothing replaced before commit";
@@ -116,17 +117,17 @@ TEST(NumberedOutput, NumbersSeveralPosesAndFillsPatterns) {
 }
 
 TEST(OutputFormat, ByExtensionForWhatItCanHold) {
-    EXPECT_STREQ(outputFormat("A.PNG", OutputRole::weights).extension, ".png");
-    EXPECT_STREQ(outputFormat("a.ply", OutputRole::mesh).extension, ".ply");
-    EXPECT_THROW(outputFormat("a.txt", OutputRole::weights), ToolError);
-    EXPECT_THROW(outputFormat("a.obj", OutputRole::weights), ToolError);
-    EXPECT_THROW(outputFormat("a.csv", OutputRole::mesh), ToolError);
+    EXPECT_STREQ(outputFormat("A.PNG", formats::OutputRole::weights).extension, ".png");
+    EXPECT_STREQ(outputFormat("a.ply", formats::OutputRole::mesh).extension, ".ply");
+    EXPECT_THROW(outputFormat("a.txt", formats::OutputRole::weights), formats::FormatError);
+    EXPECT_THROW(outputFormat("a.obj", formats::OutputRole::weights), formats::FormatError);
+    EXPECT_THROW(outputFormat("a.csv", formats::OutputRole::mesh), formats::FormatError);
 }
 
 TEST(ResultFiles, ARefusedValueNamesTheOutputAndLeavesNothing) {
     ScratchDirectory scratch;
     SquareShot shot(scratch, 1);
-    ResultFiles results({scratch.file("w.csv")}, OutputRole::weights, shot.source, shot.rest, false, {});
+    ResultFiles results({scratch.file("w.csv")}, formats::OutputRole::weights, shot.source, shot.rest, false, {});
     try {
         results.writePoseFiles(shot.pose(0, {0.f, NAN, 0.f, 0.f}));
         FAIL() << "wrote a NaN";
@@ -138,20 +139,20 @@ TEST(ResultFiles, ARefusedValueNamesTheOutputAndLeavesNothing) {
 }
 
 TEST(ColourMap, DivergesFromWhiteAndScalesBeyondOne) {
-    const Rgb white = divergingColour(0.0f, 1.0f);
+    const formats::Rgb white = formats::divergingColour(0.0f, 1.0f);
     EXPECT_EQ(white.red + white.green + white.blue, 3 * 255);
-    EXPECT_GT(divergingColour(0.5f, 1.0f).red, divergingColour(0.5f, 1.0f).blue);
-    EXPECT_LT(divergingColour(-0.5f, 1.0f).red, divergingColour(-0.5f, 1.0f).blue);
-    EXPECT_EQ(colourRange({0.5f, -0.2f}), 1.0f);
-    EXPECT_EQ(colourRange({4.0f, -2.0f}), 4.0f);
+    EXPECT_GT(formats::divergingColour(0.5f, 1.0f).red, formats::divergingColour(0.5f, 1.0f).blue);
+    EXPECT_LT(formats::divergingColour(-0.5f, 1.0f).red, formats::divergingColour(-0.5f, 1.0f).blue);
+    EXPECT_EQ(formats::colourRange({0.5f, -0.2f}), 1.0f);
+    EXPECT_EQ(formats::colourRange({4.0f, -2.0f}), 4.0f);
 }
 
 TEST(HeatMap, DrawsStretchRedAndSquashBlueInsideTheImage) {
     // Left half squashed, right half stretched.
-    MeshData mesh = square();
+    formats::MeshData mesh = square();
     mesh.polygons.clear();
     mesh.polygons.add({0, 1, 2, 3});
-    const Image image = renderHeatMap(mesh, {-1.0f, 1.0f, 1.0f, -1.0f}, 400, 300);
+    const formats::Image image = formats::renderHeatMap(mesh, {-1.0f, 1.0f, 1.0f, -1.0f}, 400, 300);
     ASSERT_EQ(image.pixels.size(), 400u * 300u * 3u);
     int reddish = 0;
     int bluish = 0;
@@ -162,7 +163,7 @@ TEST(HeatMap, DrawsStretchRedAndSquashBlueInsideTheImage) {
     }
     EXPECT_GT(reddish, 2000);
     EXPECT_GT(bluish, 2000);
-    const std::string png = encodePng(image);
+    const std::string png = formats::encodePng(image);
     EXPECT_EQ(png.substr(1, 3), "PNG");
 }
 

@@ -1,0 +1,133 @@
+#include "plugins.h"
+
+#include <cstdio>
+
+#include "atomic_file.h"
+#include "format_error.h"
+#include "settings_file.h"
+
+namespace kestrin::drive {
+
+Attached::Attached(host::Session& session, size_t pointCount) : session_(session), pointCount_(pointCount) {}
+
+Attached::~Attached() { close(); }
+
+void Attached::close() {
+    if (instance_.valid()) session_.destroy(instance_);
+}
+
+const host::Instance& Attached::live() const {
+    if (!instance_.valid()) throw host::SessionError("the plug-in instance is closed");
+    return instance_;
+}
+
+template <typename F>
+void Attached::orDestroy(F&& f) {
+    try {
+        f();
+    } catch (...) {
+        session_.destroy(instance_);
+        throw;
+    }
+}
+
+void Attached::apply(const PluginSettings& settings) {
+    if (!settings.loadFrom.empty()) Attached::loadSettings(settings.loadFrom);
+    for (const auto& [name, value] : settings.channels) session_.setChannel(instance_, name, value);
+    for (const auto& [label, on] : settings.toggles) session_.setToggle(instance_, label, on);
+}
+
+void Attached::setChannel(const std::string& name, double value) { session_.setChannel(live(), name, value); }
+double Attached::channel(const std::string& name) const { return session_.channel(live(), name); }
+void Attached::setToggle(const std::string& label, bool on) { session_.setToggle(live(), label, on); }
+bool Attached::toggle(const std::string& label) const { return session_.toggle(live(), label); }
+
+std::string Attached::settingsText() { return settingsToText(session_.save(live())); }
+
+void Attached::saveSettings(const std::string& path) { formats::writeFileAtomically(path, settingsText()); }
+
+void Attached::loadSettings(const std::string& path) {
+    host::SavedSettings settings = readSettingsFile(path);
+    const host::Instance& instance = live();
+    const std::string plugin = session_.pluginName(instance.plugin);
+    const bool ours = settings.module == "Strainmark" || settings.module == "Strainshaper";
+    if (!settings.module.empty() && settings.module != plugin && !ours) {
+        throw formats::FormatError(path + ": holds settings of \"" + settings.module + "\", not of " + plugin);
+    }
+    if (!settings.module.empty() && settings.module != plugin) {
+        // Both plug-ins share the five tension channels; nothing else of the
+        // other's settings means anything here.
+        std::fprintf(stderr, "kestrin: note: %s holds settings of %s: only its channel values apply to %s\n",
+                     path.c_str(), settings.module.c_str(), plugin.c_str());
+        for (const auto& [name, value] : settings.channels) session_.setChannel(instance, name, value);
+        return;
+    }
+    try {
+        session_.load(instance, settings);
+    } catch (const host::SessionError& error) {
+        throw formats::FormatError(path + ": " + error.what());
+    }
+}
+
+Strainmark::Strainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
+                       const PluginSettings& settings, const ObjectNames& names)
+    : Attached(session, points.size()) {
+    const HostHandle item = session.addObject(names("mesh"), points, polygons);
+    instance_ = session.addStrainmark(item);
+    orDestroy([&] { apply(settings); });
+}
+
+void Strainmark::compute(const Point3* pose, float* out) { session_.computeWeights(live(), pose, out); }
+
+std::vector<float> Strainmark::compute(const std::vector<Point3>& pose) {
+    return session_.computeWeights(live(), pose);
+}
+
+Strainshaper::Strainshaper(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
+                           const std::vector<Point3>& stretchTarget, const std::vector<Point3>& squashTarget,
+                           const std::optional<std::vector<float>>& weightMap, const PluginSettings& settings,
+                           const ObjectNames& names)
+    : Attached(session, points.size()) {
+    if (stretchTarget.size() != pointCount_ || squashTarget.size() != pointCount_ ||
+        (weightMap && weightMap->size() != pointCount_)) {
+        throw host::SessionError("targets and weight map need one entry per point of the mesh");
+    }
+    const HostHandle item = session.addObject(names("mesh"), points, polygons);
+    stretch_ = session.addObject(names("stretch target"), stretchTarget, polygons);
+    squash_ = session.addObject(names("squash target"), squashTarget, polygons);
+    if (weightMap) weightMap_ = session.addWeightMap(item, names("weights"), *weightMap);
+    instance_ = session.addStrainshaper(item);
+    // A settings file may choose targets too; those given here are the
+    // user's latest choice, so they come after it, and the explicit channel
+    // values and check boxes after both.
+    orDestroy([&] {
+        if (!settings.loadFrom.empty()) Attached::loadSettings(settings.loadFrom);
+        chooseTargets();
+        PluginSettings then = settings;
+        then.loadFrom.clear();
+        apply(then);
+        session_.setupEffect(instance_);
+    });
+}
+
+void Strainshaper::chooseTargets() {
+    const host::Instance& instance = live();
+    session_.choose(instance, host::stretchObjectPopup, stretch_);
+    session_.choose(instance, host::squashObjectPopup, squash_);
+    // Always chosen, none included: a loaded file's weight map never stays.
+    session_.choose(instance, host::weightMapPopup, weightMap_);
+}
+
+void Strainshaper::displace(const Point3* pose, Point3* out) { session_.displace(live(), pose, out); }
+
+std::vector<Point3> Strainshaper::displace(const std::vector<Point3>& pose) {
+    return session_.displace(live(), pose);
+}
+
+void Strainshaper::loadSettings(const std::string& path) {
+    Attached::loadSettings(path);
+    chooseTargets();
+    session_.setupEffect(live());
+}
+
+}  // namespace kestrin::drive

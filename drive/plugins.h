@@ -1,0 +1,132 @@
+// The two plug-ins as a user sets them up in the host, written once for every
+// driver (the kestrin tool, the Python module, the benchmarks, the fuzz
+// targets): a mesh added to the scene, the plug-in created on it, its
+// settings applied in the order a user applies them, then one pose at a time.
+// Nothing here computes tension; the plug-ins do, through the session.
+#ifndef KESTRIN_DRIVE_PLUGINS_H
+#define KESTRIN_DRIVE_PLUGINS_H
+
+#include <stddef.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kestrin_types.h"
+#include "polygons.h"
+#include "session.h"
+
+namespace kestrin::drive {
+
+// What the user asked for. Only the settings given are applied; the
+// plug-in's defaults stand for the rest.
+struct PluginSettings {
+    std::string loadFrom;  // a settings file to load first, or ""
+    std::vector<std::pair<std::string, double>> channels;  // channel name -> value
+    std::vector<std::pair<std::string, bool>> toggles;     // check box label -> ticked
+};
+
+// The scene objects one plug-in instance works on are named "mesh",
+// "stretch target" ... followed by this tag (" 3"), so that several
+// instances in one scene can tell theirs apart in saved settings; "" for a
+// scene of one instance.
+struct ObjectNames {
+    std::string tag;
+    std::string operator()(const char* what) const { return what + tag; }
+};
+
+// One instance of a plug-in on its own mesh of a session's scene. The
+// instance is destroyed with this object, or before by close().
+class Attached {
+public:
+    Attached(const Attached&) = delete;
+    Attached& operator=(const Attached&) = delete;
+    virtual ~Attached();
+
+    // Destroys the instance (OBJ_DESTROY); later calls throw SessionError.
+    void close();
+    bool closed() const { return !instance_.valid(); }
+    size_t pointCount() const { return pointCount_; }
+    const host::Instance& instance() const { return instance_; }
+
+    // Channels and check boxes by the names the user sees; SessionError for
+    // a name the plug-in does not have.
+    void setChannel(const std::string& name, double value);
+    double channel(const std::string& name) const;
+    void setToggle(const std::string& label, bool on);
+    bool toggle(const std::string& label) const;
+
+    // The settings file text of this instance (its save message's blocks and
+    // its channel values), and the same written to a file atomically.
+    std::string settingsText();
+    void saveSettings(const std::string& path);
+    // Applies a settings file: one of this plug-in loads whole; one of the
+    // other plug-in gives its channel values only (the five are the same),
+    // with a note on standard error that the rest does not apply. Throws
+    // formats::FormatError naming the file when it cannot be read or belongs
+    // to neither plug-in.
+    virtual void loadSettings(const std::string& path);
+
+protected:
+    Attached(host::Session& session, size_t pointCount);
+    // The instance, or SessionError when closed.
+    const host::Instance& live() const;
+    // Runs f; when it throws, destroys the instance first: an instance whose
+    // set-up failed leaves no record attached.
+    template <typename F>
+    void orDestroy(F&& f);
+    void apply(const PluginSettings& settings);
+
+    host::Session& session_;
+    host::Instance instance_;
+    size_t pointCount_;
+};
+
+// Strainmark on a mesh.
+class Strainmark : public Attached {
+public:
+    // points and polygons: the rest shape. Settings: a file, then channel
+    // values, then check boxes.
+    Strainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
+               const PluginSettings& settings, const ObjectNames& names = {});
+
+    // The weight of every point for the mesh posed at `pose` (pointCount()
+    // positions), into out (pointCount() entries).
+    void compute(const Point3* pose, float* out);
+    std::vector<float> compute(const std::vector<Point3>& pose);
+};
+
+// The Strainshaper effect on a mesh, with its stretch and squash targets and
+// an optional weight map scaling how far each point moves.
+class Strainshaper : public Attached {
+public:
+    // A settings file first (its own target choices give way to these),
+    // then the targets chosen in the panel, then channel values and check
+    // boxes, then the setup pass, which captures the rest state. Targets and
+    // weight map hold one entry per point.
+    Strainshaper(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
+                 const std::vector<Point3>& stretchTarget, const std::vector<Point3>& squashTarget,
+                 const std::optional<std::vector<float>>& weightMap, const PluginSettings& settings,
+                 const ObjectNames& names = {});
+
+    // The corrected positions for the mesh posed at `pose`; the pose itself
+    // where the effect displaced nothing.
+    void displace(const Point3* pose, Point3* out);
+    std::vector<Point3> displace(const std::vector<Point3>& pose);
+
+    // The file applied, then this effect's own targets chosen again and the
+    // rest state captured again.
+    void loadSettings(const std::string& path) override;
+
+private:
+    void chooseTargets();
+
+    HostHandle stretch_ = 0;
+    HostHandle squash_ = 0;
+    HostHandle weightMap_ = 0;
+};
+
+}  // namespace kestrin::drive
+
+#endif

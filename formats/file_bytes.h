@@ -1,0 +1,39 @@
+// A whole input file in memory, read with plain system calls (no stream, no
+// shared state): safe from several threads at once, one buffer each.
+#ifndef KESTRIN_FORMATS_FILE_BYTES_H
+#define KESTRIN_FORMATS_FILE_BYTES_H
+
+#include <stddef.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kestrin::formats {
+
+// The bytes of one file at a time. The storage outlives each file: a reader
+// going through a shot's poses, all about the same size, allocates (and
+// faults in) its buffer once instead of once per pose, and nothing is
+// zero-filled only to be overwritten.
+class FileBytes {
+public:
+    // Replaces what is held by the file's bytes. Throws FormatError "PATH: what"
+    // when it cannot be opened or read, or is a directory (`kind` names what
+    // was expected: "an OBJ file"); what was held is then gone.
+    void read(const std::string& path, const char* kind);
+    std::string_view text() const { return {data_.get(), size_}; }
+
+private:
+    void reserve(size_t capacity);
+
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// The system's explanation of an errno value, without strerror's shared buffer.
+std::string systemReason(int error);
+
+}  // namespace kestrin::formats
+
+#endif

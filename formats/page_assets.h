@@ -1,0 +1,17 @@
+// The shot page's template, viewer script and rendering library, built into
+// the formats library from formats/page/ and Debian's three.js by cmake/embed_files.cmake.
+#ifndef KESTRIN_FORMATS_PAGE_ASSETS_H
+#define KESTRIN_FORMATS_PAGE_ASSETS_H
+
+#include <string_view>
+
+namespace kestrin::formats::page_assets {
+
+extern const std::string_view pageHtml;       // formats/page/shot_page.html
+extern const std::string_view viewerScript;   // formats/page/shot_viewer.js
+extern const std::string_view threeScript;    // three.js, minified
+extern const std::string_view orbitScript;    // three.js's orbit controls
+
+}  // namespace kestrin::formats::page_assets
+
+#endif

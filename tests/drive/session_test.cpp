@@ -1,0 +1,133 @@
+// The session API as a driver uses it: loading failures carry their reason,
+// several sessions live side by side and die in any order.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+
+#include "plugins.h"
+#include "session.h"
+#include "session_access.h"
+
+namespace kestrin::host {
+namespace {
+
+// A unit cube of quads; scaled by 1.5 every edge stretches by 1.5, which the
+// defaults weigh 0.63188 at every point.
+std::vector<Point3> cube(double scale) {
+    std::vector<Point3> points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                  {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    for (Point3& p : points) p = {p.x * scale, p.y * scale, p.z * scale};
+    return points;
+}
+
+Polygons cubeFaces() {
+    Polygons faces;
+    for (auto face : {std::initializer_list<int32_t>{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                      {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}}) {
+        faces.add(face);
+    }
+    return faces;
+}
+
+// The build places the plug-ins and the provider beside the kestrin tool.
+std::string pluginDirectory() {
+    const std::string tool = KESTRIN_TOOL_PATH;
+    return tool.substr(0, tool.rfind('/'));
+}
+
+TEST(Session, EntryFailureCarriesThePluginsMessage) {
+    Session session(pluginDirectory());
+    simulatorOf(session).withhold("fxObjectSetParent");
+    try {
+        session.loadPlugin(test::strainmarkPath);
+        FAIL() << "loaded";
+    } catch (const SessionError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("entry failed with 4"), std::string::npos) << message;
+        EXPECT_NE(message.find("Strainmark: fxObjectSetParent could not be found!"), std::string::npos)
+            << message;
+    }
+}
+
+TEST(Session, FilesThatAreNoPluginAreRefusedWithTheLoadersReason) {
+    const std::string text = ::testing::TempDir() + "/not_a_library.so";
+    std::ofstream(text) << "not a shared library\n";
+    struct Case {
+        std::string file;
+        const char* reason;
+    } cases[] = {
+        {::testing::TempDir() + "/no_such_plugin.so", "cannot open shared object file"},
+        {text, "cannot load plug-in"},
+        {test::tangentSpacePath, "not a kestrin plug-in (no kestrinAPI or kestrinEntry)"},
+    };
+    Session session(pluginDirectory());
+    for (const Case& c : cases) {
+        try {
+            session.loadPlugin(c.file);
+            ADD_FAILURE() << c.file << " loaded";
+        } catch (const SessionError& error) {
+            const std::string message = error.what();
+            EXPECT_EQ(message.find(c.file), 0u) << message;
+            EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        }
+    }
+    EXPECT_THROW(session.loadProvider(test::strainmarkPath), SessionError);
+}
+
+struct Scene {
+    explicit Scene(Session& session) : session(session) {
+        weighed = session.addStrainmark(session.addObject("weighed", cube(1), cubeFaces()));
+        const HostHandle shaped = session.addObject("shaped", cube(1), cubeFaces());
+        effect = session.addStrainshaper(shaped);
+        session.choose(effect, stretchObjectPopup, session.addObject("stretch", cube(2), cubeFaces()));
+        session.choose(effect, squashObjectPopup, session.addObject("squash", cube(1), cubeFaces()));
+        session.setupEffect(effect);
+    }
+    // What both instances give for the cube scaled by 1.5.
+    void expectResults() {
+        for (float w : session.computeWeights(weighed, cube(1.5))) EXPECT_NEAR(w, 0.63188f, 1e-5f);
+        const std::vector<Point3> moved = session.displace(effect, cube(1.5));
+        EXPECT_GT(std::fabs(moved[6].x - 1.5), 0.01) << "the effect moved nothing";
+    }
+    Session& session;
+    Instance weighed;
+    Instance effect;
+};
+
+// Every host function reaches the host that called into the plug-in: the
+// survivor of two sessions keeps working whichever died first.
+TEST(Session, TheSurvivorOfTwoSessionsKeepsWorkingWhicheverDiesFirst) {
+    for (bool newerDiesFirst : {true, false}) {
+        auto older = std::make_unique<Session>(pluginDirectory());
+        Scene olderScene(*older);
+        auto newer = std::make_unique<Session>(pluginDirectory());
+        Scene newerScene(*newer);
+        olderScene.expectResults();
+        newerScene.expectResults();
+        if (newerDiesFirst) {
+            newer.reset();
+            olderScene.expectResults();
+            EXPECT_EQ(older->attachedRecords(), 2u);
+        } else {
+            older.reset();
+            newerScene.expectResults();
+            EXPECT_EQ(newer->attachedRecords(), 2u);
+        }
+    }
+}
+
+TEST(Session, DestroyedInstancesLeaveNothingAttached) {
+    Session session(pluginDirectory());
+    Scene scene(session);
+    EXPECT_EQ(session.attachedRecords(), 2u);
+    session.destroy(scene.weighed);
+    session.destroy(scene.weighed);
+    session.destroy(scene.effect);
+    EXPECT_EQ(session.attachedRecords(), 0u);
+    EXPECT_FALSE(scene.weighed.valid());
+}
+
+}  // namespace
+}  // namespace kestrin::host
