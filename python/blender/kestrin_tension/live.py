@@ -43,7 +43,15 @@ _suspended = 0    # bakes and rest captures step frames themselves
 
 
 class Problem(Exception):
-    """Why an object's attribute was left as it was; reported once."""
+    """Why an object's attribute was left as it was; reported once per kind.
+
+    kind: what makes two problems the same (a point count that changes from
+    frame to frame is one problem); by default the message.
+    """
+
+    def __init__(self, message, kind=None):
+        super().__init__(message)
+        self.kind = kind or message
 
 
 class _State:
@@ -137,7 +145,7 @@ def check_count(state, mesh):
     if len(mesh.vertices) != state.count:
         raise Problem(f"has {len(mesh.vertices)} points where its rest has {state.count}; "
                       "its attribute is left as it was (a rest at a frame serves meshes whose "
-                      "modifiers change the point count)")
+                      "modifiers change the point count)", kind="point count")
 
 
 def update(obj, depsgraph, check_rest=False):
@@ -160,17 +168,18 @@ def update(obj, depsgraph, check_rest=False):
                 colour.data.foreach_set("color", state.colour(weights, settings.colour_channels).ravel())
         _solved(obj)
     except Problem as problem:
-        report(obj, str(problem))
+        report(obj, str(problem), problem.kind)
     except (ValueError, RuntimeError, kestrin.SessionError) as error:
         report(obj, f"{type(error).__name__}: {error}")
 
 
-def report(obj, message):
-    """Reports obj's problem once: again only after it was solved or changed."""
+def report(obj, message, kind=None):
+    """Reports obj's problem once: again only after it was solved or another came."""
+    kind = kind or message
     with lock:
-        if _problems.get(obj.name) == message:
+        if _problems.get(obj.name, (None,))[0] == kind:
             return
-        _problems[obj.name] = message
+        _problems[obj.name] = (kind, message)
         text = f"Kestrin Tension: {obj.name}: {message}"
         _pending.append(text)
     print(text, file=sys.stderr, flush=True)
@@ -184,7 +193,7 @@ def _solved(obj):
 
 def problem(obj):
     """The message reported for obj (an object or a name) and not yet solved, or None."""
-    return _problems.get(obj if isinstance(obj, str) else obj.name)
+    return _problems.get(obj if isinstance(obj, str) else obj.name, (None, None))[1]
 
 
 def _flush_reports():
