@@ -14,6 +14,7 @@ import numpy as np
 
 from . import live, mesh_arrays
 from ._module import kestrin
+from .settings_list import strainmark_keywords
 
 MODIFIER_NAME = "Kestrin corrective"
 
@@ -52,7 +53,6 @@ def weights(context, obj, path, frames):
     live.check_mesh_object(obj)
     with live.lock:
         state = live.state_for(obj, check_rest=True)
-    from .settings_list import strainmark_keywords
     keywords = strainmark_keywords(obj.kestrin_strainmark)
     result = np.empty((len(frames), state.count), "<f4")
     for index, mesh in _evaluated_meshes(context, obj, frames):
@@ -82,19 +82,38 @@ def corrective(context, obj, path, frames, stretch, squash, group, channels):
     group: a vertex group of obj as the influence map, or "" for none.
     channels: the five channel keywords. The Mesh Cache modifier "Kestrin
     corrective", last in obj's stack, replaces the points with the cache's;
-    an earlier one is off while the poses are read, then replaced.
+    an earlier one is off while the poses are read, then replaced (kept
+    when the bake fails).
     """
     live.check_mesh_object(obj)
     settings = obj.kestrin_strainmark
     rest_mesh, _ = live.rest_source(obj, settings)
     rest = mesh_arrays.points(rest_mesh)
-    count = rest.shape[0]
     influence = mesh_arrays.group_weights(obj, group) if group else None
     if influence is not None and settings.rest == "FRAME":
         raise live.Problem("a vertex group is an influence map of the base mesh's points only")
     old = obj.modifiers.get(MODIFIER_NAME)
+    shown = (old.show_viewport, old.show_render) if old is not None else None
+    if old is not None:
+        old.show_viewport = old.show_render = False
+    try:
+        corrected = _corrected_frames(context, obj, frames, rest, rest_mesh, stretch, squash, influence, channels)
+        scene = context.scene
+        with _atomic(path) as temporary:
+            kestrin.write_cache(temporary, corrected, start=float(frames[0]), step=1.0,
+                                fps=scene.render.fps / scene.render.fps_base)
+    except BaseException:
+        if old is not None:
+            old.show_viewport, old.show_render = shown
+        raise
     if old is not None:
         obj.modifiers.remove(old)
+    _play(obj, path, frames[0])
+    return corrected
+
+
+def _corrected_frames(context, obj, frames, rest, rest_mesh, stretch, squash, influence, channels):
+    count = rest.shape[0]
     fx = kestrin.Strainshaper(rest, mesh_arrays.polygons(rest_mesh),
                               _target_points(stretch, count, "stretch target"),
                               _target_points(squash, count, "squash target"), influence, **channels)
@@ -109,11 +128,6 @@ def corrective(context, obj, path, frames, stretch, squash, group, channels):
             corrected[index] = fx.displace(points)
     finally:
         fx.close()
-    scene = context.scene
-    with _atomic(path) as temporary:
-        kestrin.write_cache(temporary, corrected, start=float(frames[0]), step=1.0,
-                            fps=scene.render.fps / scene.render.fps_base)
-    _play(obj, path, frames[0])
     return corrected
 
 

@@ -1,7 +1,5 @@
 """The add-on's operators: bpy.ops.kestrin.*."""
 
-import os
-
 import bpy
 from bpy.props import FloatProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
