@@ -1,6 +1,7 @@
 """The add-on's operators: bpy.ops.kestrin.*."""
 
 import bpy
+import numpy as np
 from bpy.props import FloatProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
@@ -154,18 +155,8 @@ class KESTRIN_OT_bake_corrective(_Bake, bpy.types.Operator, ExportHelper):
 _scratch = None
 
 
-def _settings_tool():
-    global _scratch
-    if _scratch is None:
-        import numpy as np
-        _scratch = kestrin.Strainmark(np.eye(3), [[0, 1, 2]])
-    return _scratch
-
-
-class KESTRIN_OT_settings_save(bpy.types.Operator, ExportHelper):
-    """Save the settings to a JSON file the kestrin tool and module read"""
-    bl_idname = "kestrin.settings_save"
-    bl_label = "Save Settings"
+class _SettingsFile:
+    """What saving and loading share: the scratch instance set to the object's settings."""
     filename_ext = ".json"
     filter_glob: StringProperty(default="*.json", options={"HIDDEN"})
 
@@ -174,42 +165,39 @@ class KESTRIN_OT_settings_save(bpy.types.Operator, ExportHelper):
         return _active(context) is not None
 
     def execute(self, context):
-        tool = _settings_tool()
-        for keyword, value in strainmark_keywords(_active(context).kestrin_strainmark).items():
-            setattr(tool, keyword, value)
+        global _scratch
+        if _scratch is None:
+            _scratch = kestrin.Strainmark(np.eye(3), [[0, 1, 2]])
+        settings = _active(context).kestrin_strainmark
+        for keyword, value in strainmark_keywords(settings).items():
+            setattr(_scratch, keyword, value)
         try:
-            tool.save_settings(bpy.path.abspath(self.filepath))
+            self.transfer(_scratch, bpy.path.abspath(self.filepath), settings)
         except (OSError, ValueError, kestrin.SessionError) as error:
             self.report({"ERROR"}, str(error))
             return {"CANCELLED"}
         return {"FINISHED"}
 
 
-class KESTRIN_OT_settings_load(bpy.types.Operator, ImportHelper):
+class KESTRIN_OT_settings_save(_SettingsFile, bpy.types.Operator, ExportHelper):
+    """Save the settings to a JSON file the kestrin tool and module read"""
+    bl_idname = "kestrin.settings_save"
+    bl_label = "Save Settings"
+
+    def transfer(self, tool, path, settings):
+        tool.save_settings(path)
+
+
+class KESTRIN_OT_settings_load(_SettingsFile, bpy.types.Operator, ImportHelper):
     """Load settings from a JSON file written by the kestrin tool, the module or this add-on"""
     bl_idname = "kestrin.settings_load"
     bl_label = "Load Settings"
     bl_options = {"REGISTER", "UNDO"}
-    filename_ext = ".json"
-    filter_glob: StringProperty(default="*.json", options={"HIDDEN"})
 
-    @classmethod
-    def poll(cls, context):
-        return _active(context) is not None
-
-    def execute(self, context):
-        tool = _settings_tool()
-        settings = _active(context).kestrin_strainmark
-        for keyword, value in strainmark_keywords(settings).items():
-            setattr(tool, keyword, value)
-        try:
-            tool.load_settings(bpy.path.abspath(self.filepath))
-        except (OSError, ValueError, kestrin.SessionError) as error:
-            self.report({"ERROR"}, str(error))
-            return {"CANCELLED"}
+    def transfer(self, tool, path, settings):
+        tool.load_settings(path)
         for s in CHANNELS + TOGGLES:
             setattr(settings, s.keyword, getattr(tool, s.keyword))
-        return {"FINISHED"}
 
 
 class KESTRIN_OT_report(bpy.types.Operator):
