@@ -53,8 +53,9 @@ fuzz: deps
 
 # Release build of the benchmarks (64-bit), then the run and its table, the
 # shot through the tool, and how long the shot's pages take to open in
-# headless Chromium. BENCH_ARGS passes Google Benchmark options, e.g.
-# BENCH_ARGS=--benchmark_filter=grid/1M
+# headless Chromium; last, the Blender add-on's frame step (on the x64
+# build, where the module is built). BENCH_ARGS passes Google Benchmark
+# options, e.g. BENCH_ARGS=--benchmark_filter=grid/1M
 BENCH_DIR ?= build/bench-release
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
@@ -63,6 +64,9 @@ bench: deps
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
 	node bench/page/page_load.js $(BENCH_DIR)
+	cmake --preset x64 >/dev/null
+	cmake --build --preset x64 -j $(JOBS) --target kestrin_tension
+	bash bench/blender/run.sh build/x64
 
 clean:
 	rm -rf build out

@@ -24,6 +24,7 @@ packages=(
   python3-pybind11    # pybind11's CMake files for /usr/bin/python3
   python3-numpy       # the Python module's arrays
   python3-pytest      # the Python module's tests (tests/python)
+  blender             # the Blender add-on (python/blender) and its tests (tests/blender)
 )
 
 missing=()

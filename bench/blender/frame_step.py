@@ -1,0 +1,124 @@
+"""What the add-on adds to a frame step, against Strainmark.weights alone, in one Blender run.
+
+blender -b --factory-startup --python frame_step.py  (BLENDER_USER_SCRIPTS: the build's add-on folder)
+
+A 100,000-point grid (400 x 250) skinned to two bones, the second bending
+over the frames. Frame steps are timed with the add-on's Strainmark off and
+on, in alternating rounds; the plug-in's weight scan (Strainmark.weights on
+the same evaluated points) is timed in the same run. Figures are medians.
+"""
+
+import statistics
+import time
+
+import addon_utils
+import bpy
+import numpy as np
+
+addon_utils.enable("kestrin_tension", default_set=True, handle_error=None)
+import kestrin  # noqa: E402  (the add-on's copy, on the path once it is enabled)
+from kestrin_tension import mesh_arrays  # noqa: E402
+
+COLS, ROWS, FRAMES, ROUNDS = 400, 250, 12, 5
+
+
+def build_scene():
+    for obj in list(bpy.data.objects):
+        bpy.data.objects.remove(obj)
+    xs, ys = np.meshgrid(np.linspace(0, 8, COLS), np.linspace(0, 5, ROWS))
+    points = np.stack([xs.ravel(), ys.ravel(), 0.2 * np.sin(1.3 * xs.ravel())], 1)
+    index = np.arange(COLS * ROWS).reshape(ROWS, COLS)
+    quads = np.stack([index[:-1, :-1], index[:-1, 1:], index[1:, 1:], index[1:, :-1]], -1).reshape(-1, 4)
+    mesh = bpy.data.meshes.new("grid")
+    mesh.vertices.add(len(points))
+    mesh.vertices.foreach_set("co", points.astype(np.float32).ravel())
+    mesh.loops.add(quads.size)
+    mesh.loops.foreach_set("vertex_index", quads.astype(np.int32).ravel())
+    mesh.polygons.add(len(quads))
+    mesh.polygons.foreach_set("loop_start", np.arange(0, quads.size, 4, dtype=np.int32))
+    mesh.polygons.foreach_set("loop_total", np.full(len(quads), 4, np.int32))
+    mesh.update(calc_edges=True)
+    obj = bpy.data.objects.new("grid", mesh)
+    scene = bpy.context.scene
+    scene.collection.objects.link(obj)
+
+    rig = bpy.data.objects.new("rig", bpy.data.armatures.new("rig"))
+    scene.collection.objects.link(rig)
+    bpy.context.view_layer.objects.active = rig
+    bpy.ops.object.mode_set(mode="EDIT")
+    first = rig.data.edit_bones.new("a")
+    first.head, first.tail = (0, 2.5, 0), (4, 2.5, 0)
+    second = rig.data.edit_bones.new("b")
+    second.head, second.tail, second.parent = (4, 2.5, 0), (8, 2.5, 0), first
+    bpy.ops.object.mode_set(mode="OBJECT")
+    share = np.clip((points[:, 0] - 3.0) / 2.0, 0, 1)
+    levels = np.round(share * 20) / 20
+    a, b = obj.vertex_groups.new(name="a"), obj.vertex_groups.new(name="b")
+    for level in np.unique(levels):
+        members = np.flatnonzero(levels == level).tolist()
+        if level < 1:
+            a.add(members, float(1 - level), "REPLACE")
+        if level > 0:
+            b.add(members, float(level), "REPLACE")
+    obj.modifiers.new("rig", "ARMATURE").object = rig
+    bone = rig.pose.bones["b"]
+    bone.rotation_mode = "XYZ"
+    for frame, angle in ((1, 0.0), (FRAMES, 1.0)):
+        bone.rotation_euler = (0, 0, angle)
+        bone.keyframe_insert("rotation_euler", frame=frame)
+    bpy.context.view_layer.objects.active = obj
+    return scene, obj
+
+
+def step_times(scene):
+    times = []
+    for frame in range(2, FRAMES + 1):
+        start = time.perf_counter()
+        scene.frame_set(frame)
+        times.append(time.perf_counter() - start)
+    scene.frame_set(1)
+    return times
+
+
+def main():
+    scene, obj = build_scene()
+    bpy.ops.kestrin.strainmark_add()
+    settings = obj.kestrin_strainmark
+    off, on = [], []
+    for _ in range(ROUNDS):
+        settings.enabled = False
+        off += step_times(scene)
+        settings.enabled = True
+        on += step_times(scene)
+
+    # The plug-in's scan alone, and the add-on's copies, on the same evaluated points.
+    depsgraph = bpy.context.evaluated_depsgraph_get()
+    scene.frame_set(FRAMES)
+    mesh = obj.evaluated_get(depsgraph).data
+    rest, faces = mesh_arrays.points(obj.data), mesh_arrays.polygons(obj.data)
+    tool = kestrin.Strainmark(rest, faces)
+    reads, scans, writes = [], [], []
+    layer = mesh.attributes["tension"]
+    posed = None
+    for _ in range(ROUNDS * (FRAMES - 1)):
+        t0 = time.perf_counter()
+        posed = mesh_arrays.points(mesh, posed)
+        t1 = time.perf_counter()
+        weights = tool.weights(posed)
+        t2 = time.perf_counter()
+        layer.data.foreach_set("value", weights)
+        t3 = time.perf_counter()
+        reads.append(t1 - t0), scans.append(t2 - t1), writes.append(t3 - t2)
+
+    ms = lambda values: 1000 * statistics.median(values)  # noqa: E731
+    added, scan = ms(on) - ms(off), ms(scans)
+    print(f"\nKestrin Tension frame step, {len(rest):,} points, armature, median of {len(on)} steps")
+    print(f"  step with the add-on off          {ms(off):8.2f} ms")
+    print(f"  step with the add-on on           {ms(on):8.2f} ms")
+    print(f"  added by the add-on               {added:8.2f} ms")
+    print(f"  Strainmark.weights alone          {scan:8.2f} ms")
+    print(f"  the add-on's copies: read points   {ms(reads):8.2f} ms, write attribute {ms(writes):.2f} ms")
+    print(f"  added / weights alone             {added / scan:8.2f}   (target: at most 2)")
+
+
+main()

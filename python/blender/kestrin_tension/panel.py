@@ -1,0 +1,66 @@
+"""The panel in the object's properties: Strainmark's settings, rest, attributes, bakes."""
+
+import bpy
+
+from . import live
+from .settings_list import CHANNELS, TOGGLES
+
+
+class OBJECT_PT_kestrin_tension(bpy.types.Panel):
+    bl_label = "Kestrin Tension"
+    bl_space_type = "PROPERTIES"
+    bl_region_type = "WINDOW"
+    bl_context = "object"
+    bl_options = {"DEFAULT_CLOSED"}
+
+    def draw_header(self, context):
+        self.layout.prop(context.object.kestrin_strainmark, "enabled", text="")
+
+    def draw(self, context):
+        obj = context.object
+        settings = obj.kestrin_strainmark
+        layout = self.layout
+        layout.use_property_split = True
+        if obj.type != "MESH":
+            layout.label(text="Strainmark works on mesh objects", icon="INFO")
+            return
+        if not settings.enabled:
+            layout.operator("kestrin.strainmark_add")
+        message = live.problem(obj)
+        if message:
+            layout.label(text=message, icon="ERROR")
+
+        column = layout.column()
+        column.prop(settings, "attribute")
+        column.prop(settings, "colour_attribute")
+        row = column.row()
+        row.active = bool(settings.colour_attribute)
+        row.prop(settings, "colour_channels")
+
+        column = layout.column()
+        column.prop(settings, "rest")
+        if settings.rest == "FRAME":
+            column.prop(settings, "rest_frame")
+            column.operator("kestrin.capture_rest")
+
+        column = layout.column(heading="Channels")
+        for s in CHANNELS:
+            column.prop(settings, s.keyword)
+        column = layout.column(heading="Weights")
+        for s in TOGGLES:
+            column.prop(settings, s.keyword)
+
+        row = layout.row(align=True)
+        row.operator("kestrin.settings_load", icon="FILEBROWSER")
+        row.operator("kestrin.settings_save", icon="FILE_TICK")
+        row = layout.row(align=True)
+        row.operator("kestrin.bake_weights", icon="EXPORT")
+        row.operator("kestrin.bake_corrective", icon="MOD_MESHDEFORM")
+
+
+def register():
+    bpy.utils.register_class(OBJECT_PT_kestrin_tension)
+
+
+def unregister():
+    bpy.utils.unregister_class(OBJECT_PT_kestrin_tension)
