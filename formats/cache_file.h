@@ -9,8 +9,10 @@
 #include <stdint.h>
 
 #include <string>
+#include <utility>
 
 #include "kestrin_types.h"
+#include "shot_writer.h"
 
 namespace kestrin::formats {
 
@@ -76,6 +78,20 @@ private:
     std::string path_;
     std::string temporary_;
     int file_ = -1;
+};
+
+// A point cache's writer as a whole-shot file of corrected positions: Writer
+// takes each frame with appendFrame(points) and completes with finishStaged().
+template <typename Writer>
+class CorrectedCacheShot : public ShotWriter {
+public:
+    template <typename... Arguments>
+    explicit CorrectedCacheShot(Arguments&&... arguments) : writer_(std::forward<Arguments>(arguments)...) {}
+    void append(const PoseFrame& frame) override { writer_.appendFrame(frame.corrected->points.data()); }
+    std::string finishStaged() override { return writer_.finishStaged(); }
+
+private:
+    Writer writer_;
 };
 
 }  // namespace kestrin::formats

@@ -98,4 +98,8 @@ std::string MddWriter::finishStaged() {
 
 void MddWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
+std::unique_ptr<ShotWriter> mddShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<CorrectedCacheShot<MddWriter>>(path, layout.rest.points.size(), layout.times);
+}
+
 }  // namespace kestrin::formats

@@ -55,6 +55,9 @@ private:
     size_t written_ = 0;
 };
 
+// The shot's corrected positions, for the output registry.
+std::unique_ptr<ShotWriter> mddShot(const std::string& path, const ShotLayout& layout);
+
 }  // namespace kestrin::formats
 
 #endif

@@ -66,4 +66,23 @@ std::string NpyWriter::finishStaged() {
 
 void NpyWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
+namespace {
+
+class NpyShot : public ShotWriter {
+public:
+    NpyShot(const std::string& path, const ShotLayout& layout)
+        : writer_(path, layout.poseCount, layout.rest.points.size()) {}
+    void append(const PoseFrame& frame) override { writer_.appendRow(frame.weights->data()); }
+    std::string finishStaged() override { return writer_.finishStaged(); }
+
+private:
+    NpyWriter writer_;
+};
+
+}  // namespace
+
+std::unique_ptr<ShotWriter> npyShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<NpyShot>(path, layout);
+}
+
 }  // namespace kestrin::formats

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cache_file.h"
+#include "shot_writer.h"
 
 namespace kestrin::formats {
 
@@ -33,6 +34,9 @@ private:
     size_t points_;
     size_t written_ = 0;
 };
+
+// The shot's weights, for the output registry.
+std::unique_ptr<ShotWriter> npyShot(const std::string& path, const ShotLayout& layout);
 
 }  // namespace kestrin::formats
 

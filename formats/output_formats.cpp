@@ -5,32 +5,48 @@
 #include <filesystem>
 
 #include "csv_writer.h"
+#include "format_error.h"
+#include "mdd.h"
+#include "npy_writer.h"
 #include "obj_writer.h"
+#include "pc2.h"
 #include "ply_writer.h"
 #include "png_writer.h"
-#include "format_error.h"
+#include "shot_page.h"
 
 namespace kestrin::formats {
 namespace {
 
+std::string csvWeights(const MeshData&, const std::vector<float>& weights, const OutputOptions&) {
+    return weightsCsv(weights);
+}
+std::string plyWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
+    return weightsPly(posed, weights, options.binaryPly);
+}
+std::string plyMesh(const MeshData& corrected, const OutputOptions& options) {
+    return meshPly(corrected, options.binaryPly);
+}
+std::string pngWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
+    return encodePng(renderHeatMap(posed, weights, 800, 600, options.pictureFrame));
+}
+std::string objMesh(const MeshData& corrected, const OutputOptions&) { return meshObj(corrected); }
+
+// extension, per-pose weights, per-pose mesh, rewrites the pose file,
+// whole-shot weights, whole-shot mesh
 const OutputFormat formats[] = {
-    {".csv", [](const MeshData&, const std::vector<float>& w, const OutputOptions&) { return weightsCsv(w); },
-     nullptr},
-    {".ply",
-     [](const MeshData& m, const std::vector<float>& w, const OutputOptions& o) {
-         return weightsPly(m, w, o.binaryPly);
-     },
-     [](const MeshData& m, const OutputOptions& o) { return meshPly(m, o.binaryPly); }},
-    {".png",
-     [](const MeshData& m, const std::vector<float>& w, const OutputOptions& o) {
-         return encodePng(renderHeatMap(m, w, 800, 600, o.pictureFrame));
-     },
-     nullptr},
-    {".obj", nullptr, [](const MeshData& m, const OutputOptions&) { return meshObj(m); }, true},
+    {".csv", csvWeights, nullptr, false, nullptr, nullptr},
+    {".ply", plyWeights, plyMesh, false, nullptr, nullptr},
+    {".png", pngWeights, nullptr, false, nullptr, nullptr},
+    {".obj", nullptr, objMesh, true, nullptr, nullptr},
+    {".npy", nullptr, nullptr, false, npyShot, nullptr},
+    {".mdd", nullptr, nullptr, false, nullptr, mddShot},
+    {".pc2", nullptr, nullptr, false, nullptr, pc2Shot},
+    {".html", nullptr, nullptr, false, weightsPage, morphPage},
 };
 
-bool holds(const OutputFormat& format, OutputRole role) {
-    return role == OutputRole::weights ? format.weights != nullptr : format.mesh != nullptr;
+bool writes(const OutputFormat& format, OutputRole role) {
+    return role == OutputRole::weights ? format.weights != nullptr || format.weightsShot != nullptr
+                                       : format.mesh != nullptr || format.meshShot != nullptr;
 }
 
 }  // namespace
@@ -41,13 +57,12 @@ const OutputFormat& outputFormat(const std::string& path, OutputRole role) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     std::string list;
     for (const OutputFormat& format : formats) {
-        if (!holds(format, role)) continue;
+        if (!writes(format, role)) continue;
         if (extension == format.extension) return format;
         list += list.empty() ? "" : ", ";
         list += format.extension;
     }
-    // The shot page holds every pose in one file (output_names.h).
-    throw FormatError(path + ": unknown output type '" + extension + "' (use " + list + ", .html)");
+    throw FormatError(path + ": unknown output type '" + extension + "' (use " + list + ")");
 }
 
 }  // namespace kestrin::formats

@@ -1,6 +1,7 @@
-// The per-pose output files the commands write, chosen by extension: one
-// line each in output_formats.cpp, with the encoder for each result it can
-// hold. A new format is its writer's file and one line there.
+// Every output file the commands write, chosen by extension: one line each in
+// output_formats.cpp, per-pose formats (one file per pose) and whole-shot
+// formats (every pose in one file) alike. A new format is its writer's file
+// and one line there.
 #ifndef KESTRIN_FORMATS_OUTPUT_FORMATS_H
 #define KESTRIN_FORMATS_OUTPUT_FORMATS_H
 
@@ -8,10 +9,12 @@
 #include <vector>
 
 #include "mesh_data.h"
+#include "shot_writer.h"
 
 namespace kestrin::formats {
 
-// What a command writes for each pose.
+// What a command writes for each pose: Strainmark's weights, or the
+// Strainshaper effect's corrected mesh.
 enum class OutputRole { weights, mesh };
 
 struct HeatMapFrame;
@@ -24,19 +27,28 @@ struct OutputOptions {
 
 struct OutputFormat {
     const char* extension;  // lower case, with the dot
-    // A pose's weights, one per point of the posed mesh beside them; null
-    // where the format cannot hold weights.
-    std::string (*weights)(const MeshData& posed, const std::vector<float>& weights,
-                           const OutputOptions& options);
-    // A corrected mesh; null where the format holds no mesh.
+    // Per pose: a pose's weights, one per point of the posed mesh beside
+    // them; null where the format holds no weights per pose.
+    std::string (*weights)(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options);
+    // Per pose: a corrected mesh; null where the format holds no mesh per pose.
     std::string (*mesh)(const MeshData& corrected, const OutputOptions& options);
     // Whether `mesh` writes the pose's own file back with new positions, and
     // so wants its bytes (MeshData::pathText) kept from the reading.
-    bool rewritesPoseFile = false;
+    bool rewritesPoseFile;
+    // Whole shot: the writer of a file holding every pose's weights, or
+    // every pose's correction; null where the format holds no such shot.
+    ShotWriterFactory weightsShot;
+    ShotWriterFactory meshShot;
+
+    // Whether the format is written once for the whole shot in this role.
+    bool wholeShot(OutputRole role) const {
+        return (role == OutputRole::weights ? weightsShot : meshShot) != nullptr;
+    }
 };
 
-// The format of the path's extension (case-insensitive) that can hold `role`;
-// throws FormatError for any other extension, listing the ones that can.
+// The format of the path's extension (case-insensitive) that `role` writes;
+// throws FormatError for any other extension, listing every extension that
+// role can write.
 const OutputFormat& outputFormat(const std::string& path, OutputRole role);
 
 }  // namespace kestrin::formats

@@ -108,4 +108,8 @@ std::string Pc2Writer::finishStaged() {
 
 void Pc2Writer::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
+std::unique_ptr<ShotWriter> pc2Shot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<CorrectedCacheShot<Pc2Writer>>(path, layout.rest.points.size(), layout.poseCount, layout.startFrame, layout.sampleRate);
+}
+
 }  // namespace kestrin::formats

@@ -246,4 +246,31 @@ std::string ShotPage::finishStaged() {
 
 void ShotPage::finish() { renameIntoPlace(finishStaged(), path_); }
 
+namespace {
+
+class PageShot : public ShotWriter {
+public:
+    PageShot(const std::string& path, const ShotLayout& layout, ShotKind kind)
+        : page_(path, layout.rest.polygons, layout.rest.points.size(), kind) {}
+    void append(const PoseFrame& frame) override {
+        static const std::vector<float> none;
+        page_.addFrame(frame.pose.points, frame.weights != nullptr ? *frame.weights : none,
+                       frame.corrected != nullptr ? &frame.corrected->points : nullptr);
+    }
+    std::string finishStaged() override { return page_.finishStaged(); }
+
+private:
+    ShotPage page_;
+};
+
+}  // namespace
+
+std::unique_ptr<ShotWriter> weightsPage(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<PageShot>(path, layout, ShotKind::weights);
+}
+
+std::unique_ptr<ShotWriter> morphPage(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<PageShot>(path, layout, ShotKind::morph);
+}
+
 }  // namespace kestrin::formats

@@ -27,6 +27,7 @@
 #include "polygons.h"
 
 #include "kestrin_types.h"
+#include "shot_writer.h"
 
 namespace kestrin::formats {
 
@@ -80,6 +81,11 @@ private:
     std::string lastWeightsEntry_;
     double largestMove_ = 0.0;
 };
+
+// The shot as a page of weights, for the output registry.
+std::unique_ptr<ShotWriter> weightsPage(const std::string& path, const ShotLayout& layout);
+// The shot as a page of poses and their corrections.
+std::unique_ptr<ShotWriter> morphPage(const std::string& path, const ShotLayout& layout);
 
 }  // namespace kestrin::formats
 

@@ -90,10 +90,4 @@ std::string numberedOutput(const std::string& pattern, int number, int count) {
     return (path.parent_path() / stem).string();
 }
 
-bool isShotPage(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".html";
-}
-
 }  // namespace kestrin::tool

@@ -7,10 +7,6 @@
 
 namespace kestrin::tool {
 
-// Whether the output is the whole shot in one page (formats/shot_page.h),
-// never numbered.
-bool isShotPage(const std::string& path);
-
 // The file for pose `number` (1-based) of `count`. A run of '#' in the
 // pattern takes the number padded with zeros to the run's length
 // ("w_####.csv" -> "w_0007.csv", "w_#.csv" -> "w_7.csv"), and so does a

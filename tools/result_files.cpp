@@ -9,9 +9,6 @@
 #include <set>
 
 #include "atomic_file.h"
-#include "mdd.h"
-#include "npy_writer.h"
-#include "pc2.h"
 #include "interrupt.h"
 #include "output_names.h"
 #include "shot_page.h"
@@ -19,91 +16,6 @@
 #include "tool_error.h"
 
 namespace kestrin::tool {
-
-// A file that holds every pose of the run, appended to in pose order.
-class ShotOutput {
-public:
-    virtual ~ShotOutput() = default;
-    virtual void append(const PoseResult& result) = 0;
-    // Completes the file under its temporary name and returns that name.
-    virtual std::string finishStaged() = 0;
-};
-
-namespace {
-
-std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
-class PageOutput : public ShotOutput {
-public:
-    PageOutput(const std::string& path, const formats::MeshData& rest, formats::OutputRole role)
-        : page_(path, rest.polygons, rest.points.size(),
-                role == formats::OutputRole::mesh ? formats::ShotKind::morph : formats::ShotKind::weights) {}
-    void append(const PoseResult& result) override {
-        static const std::vector<float> none;
-        page_.addFrame(result.pose.points, result.weights != nullptr ? *result.weights : none,
-                       result.corrected != nullptr ? &result.corrected->points : nullptr);
-    }
-    std::string finishStaged() override { return page_.finishStaged(); }
-
-private:
-    formats::ShotPage page_;
-};
-
-class NpyOutput : public ShotOutput {
-public:
-    NpyOutput(const std::string& path, size_t poses, size_t points) : writer_(path, poses, points) {}
-    void append(const PoseResult& result) override { writer_.appendRow(result.weights->data()); }
-    std::string finishStaged() override { return writer_.finishStaged(); }
-
-private:
-    formats::NpyWriter writer_;
-};
-
-class MddOutput : public ShotOutput {
-public:
-    MddOutput(const std::string& path, size_t points, const std::vector<float>& times)
-        : writer_(path, points, times) {}
-    void append(const PoseResult& result) override { writer_.appendFrame(result.corrected->points.data()); }
-    std::string finishStaged() override { return writer_.finishStaged(); }
-
-private:
-    formats::MddWriter writer_;
-};
-
-class Pc2Output : public ShotOutput {
-public:
-    Pc2Output(const std::string& path, size_t points, size_t frames, float start, float rate)
-        : writer_(path, points, frames, start, rate) {}
-    void append(const PoseResult& result) override { writer_.appendFrame(result.corrected->points.data()); }
-    std::string finishStaged() override { return writer_.finishStaged(); }
-
-private:
-    formats::Pc2Writer writer_;
-};
-
-// The whole-shot formats, by extension, for each role.
-bool isShotFile(const std::string& pattern, formats::OutputRole role) {
-    const std::string extension = lowerExtension(pattern);
-    if (extension == ".html") return true;
-    if (role == formats::OutputRole::weights) return extension == ".npy";
-    return extension == ".mdd" || extension == ".pc2";
-}
-
-std::unique_ptr<ShotOutput> openShotFile(const std::string& path, formats::OutputRole role, const PoseSource& poses,
-                                         const formats::MeshData& rest) {
-    const std::string extension = lowerExtension(path);
-    const size_t points = rest.points.size();
-    if (extension == ".html") return std::make_unique<PageOutput>(path, rest, role);
-    if (extension == ".npy") return std::make_unique<NpyOutput>(path, poses.count(), points);
-    if (extension == ".mdd") return std::make_unique<MddOutput>(path, points, poses.times());
-    return std::make_unique<Pc2Output>(path, points, poses.count(), poses.startFrame(), poses.sampleRate());
-}
-
-}  // namespace
 
 ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
                          const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
@@ -124,11 +36,11 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
     for (const std::string& pattern : patterns) {
         Output output;
         output.pattern = pattern;
-        if (isShotFile(pattern, role)) {
-            output.format = nullptr;
+        output.format = &formats::outputFormat(pattern, role);
+        output.wholeShot = output.format->wholeShot(role);
+        if (output.wholeShot) {
             add(numberedOutput(pattern, 1, 1));
         } else {
-            output.format = &outputFormat(pattern, role);
             for (size_t i = 0; i < poseCount_; ++i) add(numberedOutput(pattern, poses.number(i), poseCount_));
         }
         outputs_.push_back(std::move(output));
@@ -141,7 +53,7 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
     // they play as a steady flipbook: a pass over the poses first, reading
     // only (drawing them costs far more).
     const bool pictures = std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) {
-        return o.format != nullptr && std::string(o.format->extension) == ".png";
+        return std::string(o.format->extension) == ".png";
     });
     if (pictures && poseCount_ > 1) {
         pictureFrame_ = std::make_unique<formats::HeatMapFrame>();
@@ -156,10 +68,13 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
     }
 
     // The whole-shot files start now: their headers need only the counts.
+    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.startFrame(), poses.sampleRate()};
     for (Output& output : outputs_) {
-        if (output.format != nullptr) continue;
+        if (!output.wholeShot) continue;
         const std::string name = numberedOutput(output.pattern, 1, 1);
-        output.shot = openShotFile(target(name).path, role, poses, rest);
+        const formats::ShotWriterFactory open =
+            role == formats::OutputRole::weights ? output.format->weightsShot : output.format->meshShot;
+        output.shot = open(target(name).path, layout);
     }
 }
 
@@ -170,11 +85,7 @@ ResultFiles::~ResultFiles() {
 
 bool ResultFiles::rewritesPoseFiles() const {
     return std::any_of(outputs_.begin(), outputs_.end(),
-                       [](const Output& o) { return o.format != nullptr && o.format->rewritesPoseFile; });
-}
-
-bool ResultFiles::hasPoseFiles() const {
-    return std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) { return o.format != nullptr; });
+                       [](const Output& o) { return !o.wholeShot && o.format->rewritesPoseFile; });
 }
 
 const OutputTarget& ResultFiles::target(const std::string& name) const {
@@ -189,7 +100,7 @@ void ResultFiles::stage(const std::string& temporary, const std::string& name) {
 
 void ResultFiles::writePoseFiles(const PoseResult& result) {
     for (const Output& output : outputs_) {
-        if (output.format == nullptr) continue;
+        if (output.wholeShot) continue;
         const std::string name = numberedOutput(output.pattern, result.number, poseCount_);
         std::string bytes;
         try {
@@ -209,7 +120,7 @@ void ResultFiles::writeExtra(const std::string& name, const std::string& bytes) 
 void ResultFiles::appendToShot(const PoseResult& result) {
     for (Output& output : outputs_) {
         if (!output.shot) continue;
-        output.shot->append(result);
+        output.shot->append({result.pose, result.weights, result.corrected});
         if (result.index + 1 == poseCount_) {
             stage(output.shot->finishStaged(), numberedOutput(output.pattern, 1, 1));
         }

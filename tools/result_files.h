@@ -28,8 +28,6 @@ struct PoseResult {
     const formats::MeshData* corrected;           // the morph run's, or null
 };
 
-class ShotOutput;
-
 class ResultFiles {
 public:
     // Works out every file the run will write and checks them all before any
@@ -52,9 +50,6 @@ public:
     void appendToShot(const PoseResult& result);
     // One of the `extra` files, staged with the outputs.
     void writeExtra(const std::string& name, const std::string& bytes);
-    // Whether the run writes per-pose files at all (a cache-only run need not
-    // keep its poses for the writers).
-    bool hasPoseFiles() const;
     // Whether a per-pose file is the pose's own file with new positions: the
     // pose's bytes are then kept from the reading to the writing.
     bool rewritesPoseFiles() const;
@@ -67,8 +62,9 @@ public:
 private:
     struct Output {
         std::string pattern;
-        const formats::OutputFormat* format;  // per-pose files; null for a whole-shot file
-        std::unique_ptr<ShotOutput> shot;
+        const formats::OutputFormat* format;
+        bool wholeShot;                            // one file for every pose
+        std::unique_ptr<formats::ShotWriter> shot;  // that file's writer, once opened
     };
     void stage(const std::string& temporary, const std::string& name);
     // The planned file of an output name; every name the run writes has one.

@@ -117,11 +117,29 @@ TEST(NumberedOutput, NumbersSeveralPosesAndFillsPatterns) {
 }
 
 TEST(OutputFormat, ByExtensionForWhatItCanHold) {
-    EXPECT_STREQ(outputFormat("A.PNG", formats::OutputRole::weights).extension, ".png");
-    EXPECT_STREQ(outputFormat("a.ply", formats::OutputRole::mesh).extension, ".ply");
-    EXPECT_THROW(outputFormat("a.txt", formats::OutputRole::weights), formats::FormatError);
-    EXPECT_THROW(outputFormat("a.obj", formats::OutputRole::weights), formats::FormatError);
-    EXPECT_THROW(outputFormat("a.csv", formats::OutputRole::mesh), formats::FormatError);
+    using formats::OutputRole;
+    EXPECT_STREQ(formats::outputFormat("A.PNG", OutputRole::weights).extension, ".png");
+    EXPECT_STREQ(formats::outputFormat("a.ply", OutputRole::mesh).extension, ".ply");
+    EXPECT_TRUE(formats::outputFormat("a.NPY", OutputRole::weights).wholeShot(OutputRole::weights));
+    EXPECT_FALSE(formats::outputFormat("a.csv", OutputRole::weights).wholeShot(OutputRole::weights));
+    // A refused extension is answered with exactly what the command writes.
+    const struct {
+        const char* path;
+        OutputRole role;
+        const char* listed;
+    } refused[] = {
+        {"a.txt", OutputRole::weights, "(use .csv, .ply, .png, .npy, .html)"},
+        {"a.mdd", OutputRole::weights, "(use .csv, .ply, .png, .npy, .html)"},
+        {"a.npy", OutputRole::mesh, "(use .ply, .obj, .mdd, .pc2, .html)"},
+    };
+    for (const auto& c : refused) {
+        try {
+            formats::outputFormat(c.path, c.role);
+            ADD_FAILURE() << c.path << " taken";
+        } catch (const formats::FormatError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.listed), std::string::npos) << error.what();
+        }
+    }
 }
 
 TEST(ResultFiles, ARefusedValueNamesTheOutputAndLeavesNothing) {
