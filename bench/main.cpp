@@ -80,7 +80,7 @@ void referenceWeights(benchmark::State& state, const CaseSpec& caseSpec) {
     setPoints(state, c);
 }
 
-// Adjacency, rest lengths and both targets' offsets: a Rimshaper capture.
+// Adjacency, rest lengths and both targets' offsets: a Strainshaper capture.
 void referenceSetup(benchmark::State& state, const CaseSpec& caseSpec) {
     Case& c = useCase(caseSpec);
     size_t bytes = 0;
@@ -154,13 +154,13 @@ void strainmarkScan(benchmark::State& state, const CaseSpec& caseSpec) {
                   strainmarkCompute, strainmarkCompute);
 }
 
-void rimshaperSetupPass(benchmark::State& state, const CaseSpec& caseSpec) {
-    timeCapture(state, caseSpec, rimshaperFreshInstance, rimshaperSetup);
+void strainshaperSetupPass(benchmark::State& state, const CaseSpec& caseSpec) {
+    timeCapture(state, caseSpec, strainshaperFreshInstance, strainshaperSetup);
 }
 
-void rimshaperDisplacePass(benchmark::State& state, const CaseSpec& caseSpec) {
-    timeLaterPass(state, caseSpec, &PluginScene::rimshaperCaptured, rimshaperFreshInstance,
-                  rimshaperSetup, rimshaperDisplace);
+void strainshaperDisplacePass(benchmark::State& state, const CaseSpec& caseSpec) {
+    timeLaterPass(state, caseSpec, &PluginScene::strainshaperCaptured, strainshaperFreshInstance,
+                  strainshaperSetup, strainshaperDisplace);
 }
 
 struct Pass {
@@ -172,7 +172,7 @@ const Pass kPasses[] = {
     {"reference_capture", referenceCapture},   {"reference_weights", referenceWeights},
     {"reference_setup", referenceSetup},       {"reference_displace", referenceDisplace},
     {"strainmark_capture", strainmarkCapture}, {"strainmark_scan", strainmarkScan},
-    {"rimshaper_setup", rimshaperSetupPass},   {"rimshaper_displace", rimshaperDisplacePass},
+    {"strainshaper_setup", strainshaperSetupPass},   {"strainshaper_displace", strainshaperDisplacePass},
 };
 
 std::vector<CaseSpec> defaultCases() {

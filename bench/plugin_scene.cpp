@@ -66,12 +66,12 @@ PluginScene& pluginScene(Case& c) {
     PluginScene& scene = *held;
     scene.host = std::make_unique<host::Host>();
     scene.strainmark = loadOrDie(*scene.host, STRAINMARK_PATH);
-    scene.rimshaper = loadOrDie(*scene.host, RIMSHAPER_PATH);
+    scene.strainshaper = loadOrDie(*scene.host, RIMSHAPER_PATH);
     publishIdentityProvider(*scene.host);
     scene.host->linkModules();
-    scene.host->send(scene.rimshaper, 0, MSG_INTERFACE, INTERFACE_BUILD);
-    scene.stretchControl = controlOf(*scene.host, scene.rimshaper, "Stretch object");
-    scene.squashControl = controlOf(*scene.host, scene.rimshaper, "Squash object");
+    scene.host->send(scene.strainshaper, 0, MSG_INTERFACE, INTERFACE_BUILD);
+    scene.stretchControl = controlOf(*scene.host, scene.strainshaper, "Stretch object");
+    scene.squashControl = controlOf(*scene.host, scene.strainshaper, "Squash object");
     scene.mesh = scene.host->scene.addObject(c.caseSpec.label, toHostMesh(c.mesh, true));
     scene.stretchObject =
         scene.host->scene.addObject("stretch", host::Mesh(c.stretchTarget, {}));
@@ -85,8 +85,8 @@ void dropPluginScene() {
         if (host.typeData(held->strainmark, held->mesh) != nullptr) {
             host.send(held->strainmark, held->mesh, MSG_OBJECT, OBJ_DESTROY);
         }
-        if (host.typeData(held->rimshaper, held->mesh) != nullptr) {
-            host.send(held->rimshaper, held->mesh, MSG_OBJECT, OBJ_DESTROY);
+        if (host.typeData(held->strainshaper, held->mesh) != nullptr) {
+            host.send(held->strainshaper, held->mesh, MSG_OBJECT, OBJ_DESTROY);
         }
     }
     held.reset();
@@ -111,27 +111,27 @@ const std::vector<float>& strainmarkWeights(PluginScene& scene) {
     return scene.host->scene.weightMap(scene.weightMap)->values;
 }
 
-void rimshaperFreshInstance(PluginScene& scene) {
+void strainshaperFreshInstance(PluginScene& scene) {
     host::Host& host = *scene.host;
-    if (host.typeData(scene.rimshaper, scene.mesh) != nullptr) {
-        host.send(scene.rimshaper, scene.mesh, MSG_OBJECT, OBJ_DESTROY);
+    if (host.typeData(scene.strainshaper, scene.mesh) != nullptr) {
+        host.send(scene.strainshaper, scene.mesh, MSG_OBJECT, OBJ_DESTROY);
     }
-    host.send(scene.rimshaper, scene.mesh, MSG_OBJECT, OBJ_CREATE);
+    host.send(scene.strainshaper, scene.mesh, MSG_OBJECT, OBJ_CREATE);
     host.changeControlObject(scene.stretchControl, scene.mesh, scene.stretchObject);
     host.changeControlObject(scene.squashControl, scene.mesh, scene.squashObject);
-    scene.rimshaperCaptured = false;
+    scene.strainshaperCaptured = false;
 }
 
-void rimshaperSetup(PluginScene& scene) {
-    scene.host->setupEffect(scene.rimshaper, scene.mesh);
-    scene.rimshaperCaptured = true;
+void strainshaperSetup(PluginScene& scene) {
+    scene.host->setupEffect(scene.strainshaper, scene.mesh);
+    scene.strainshaperCaptured = true;
 }
 
-void rimshaperDisplace(PluginScene& scene) {
-    scene.host->displaceEffect(scene.rimshaper, scene.mesh);
+void strainshaperDisplace(PluginScene& scene) {
+    scene.host->displaceEffect(scene.strainshaper, scene.mesh);
 }
 
-const std::vector<Point3>& rimshaperOutput(PluginScene& scene) {
+const std::vector<Point3>& strainshaperOutput(PluginScene& scene) {
     return scene.host->scene.object(scene.mesh)->output;
 }
 

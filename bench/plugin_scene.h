@@ -19,21 +19,21 @@ struct Case;
 struct PluginScene {
     std::unique_ptr<host::Host> host;
     int strainmark = -1;
-    int rimshaper = -1;
+    int strainshaper = -1;
     HostHandle mesh = 0;           // the posed mesh, the item both plug-ins work on
     HostHandle stretchObject = 0;  // target shapes (points only)
     HostHandle squashObject = 0;
     HostHandle weightMap = 0;      // the map Strainmark fills
     bool strainmarkCaptured = false;  // its instance holds a rest state
-    bool rimshaperCaptured = false;
-    HostHandle stretchControl = 0;  // Rimshaper's object popups
+    bool strainshaperCaptured = false;
+    HostHandle stretchControl = 0;  // the effect's object popups
     HostHandle squashControl = 0;
 };
 
 // The scene of the held case, made on first use: a fresh host with both
 // plug-ins loaded and the case's mesh posed. The tangent frames come from a
 // stand-in provider that gives every point the identity frame at no cost, so
-// that a Rimshaper pass is measured without any provider's own work and its
+// that a Strainshaper pass is measured without any provider's own work and its
 // results equal the reference's with identity frames.
 PluginScene& pluginScene(Case& c);
 void dropPluginScene();
@@ -46,14 +46,14 @@ void strainmarkCompute(PluginScene& scene);
 // The weights the last computation left.
 const std::vector<float>& strainmarkWeights(PluginScene& scene);
 
-// Rimshaper: a new instance on the mesh with both target objects chosen in
+// The Strainshaper effect: a new instance on the mesh with both target objects chosen in
 // its panel, so that the next setup pass captures.
-void rimshaperFreshInstance(PluginScene& scene);
+void strainshaperFreshInstance(PluginScene& scene);
 // One EFFECT_SETUP and one EFFECT_DISPLACE pass as the host sends them.
-void rimshaperSetup(PluginScene& scene);
-void rimshaperDisplace(PluginScene& scene);
+void strainshaperSetup(PluginScene& scene);
+void strainshaperDisplace(PluginScene& scene);
 // The positions the last displacement pass produced.
-const std::vector<Point3>& rimshaperOutput(PluginScene& scene);
+const std::vector<Point3>& strainshaperOutput(PluginScene& scene);
 
 // Heap bytes in use, as the C library counts them (payload and chunk
 // overhead): differences give what a pass kept.

@@ -16,8 +16,8 @@ const std::vector<Comparison>& comparisons() {
     static const std::vector<Comparison> table = {
         {"strainmark_capture", {"reference_capture", "reference_weights"}},
         {"strainmark_scan", {"reference_weights"}},
-        {"rimshaper_setup", {"reference_setup"}},
-        {"rimshaper_displace", {"reference_displace"}},
+        {"strainshaper_setup", {"reference_setup"}},
+        {"strainshaper_displace", {"reference_displace"}},
     };
     return table;
 }
@@ -123,8 +123,8 @@ void printTable(const std::vector<PassResult>& results, FILE* out) {
     fprintf(out, "\nTargets (ratios within this run)\n");
     printTarget(out, "grid/1M strainmark scan / reference weights",
                 ratioOf("grid/1M", "strainmark_scan"), "<=", 1.5);
-    printTarget(out, "grid/1M rimshaper displace / reference displace",
-                ratioOf("grid/1M", "rimshaper_displace"), "<=", 2.0);
+    printTarget(out, "grid/1M strainshaper displace / reference displace",
+                ratioOf("grid/1M", "strainshaper_displace"), "<=", 2.0);
     printTarget(out, "grid/1M strainmark capture / reference capture + weights",
                 ratioOf("grid/1M", "strainmark_capture"), "<=", 4.0);
     // The first scan also weighs every point; without that share the capture
@@ -137,21 +137,21 @@ void printTable(const std::vector<PassResult>& results, FILE* out) {
                     ? (capture->secondsPerPass - scan->secondsPerPass) / built->secondsPerPass
                     : NAN,
                 "<=", 4.0);
-    printTarget(out, "grid/1M rimshaper setup / reference setup",
-                ratioOf("grid/1M", "rimshaper_setup"), "<=", 4.0);
+    printTarget(out, "grid/1M strainshaper setup / reference setup",
+                ratioOf("grid/1M", "strainshaper_setup"), "<=", 4.0);
     for (const char* pass :
-         {"strainmark_capture", "strainmark_scan", "rimshaper_setup", "rimshaper_displace"}) {
+         {"strainmark_capture", "strainmark_scan", "strainshaper_setup", "strainshaper_displace"}) {
         printTarget(out, std::string("ns/point grid/4M over grid/100k, ") + pass,
                     timeRatio(results, "grid/4M", "grid/100k", pass, true), "<=", 1.3);
     }
-    for (const char* pass : {"strainmark_capture", "rimshaper_setup"}) {
+    for (const char* pass : {"strainmark_capture", "strainshaper_setup"}) {
         printTarget(out, std::string("fan/100k time over grid/300k-corners, ") + pass,
                     timeRatio(results, "fan/100k", "grid/300k-corners", pass, false), "<=", 3.0);
     }
     printTarget(out, "grid/1M allocations per strainmark scan",
                 allocsOf("grid/1M", "strainmark_scan"), "=", 0.0);
-    printTarget(out, "grid/1M allocations per rimshaper displace",
-                allocsOf("grid/1M", "rimshaper_displace"), "=", 0.0);
+    printTarget(out, "grid/1M allocations per strainshaper displace",
+                allocsOf("grid/1M", "strainshaper_displace"), "=", 0.0);
 }
 
 }  // namespace kestrin::bench

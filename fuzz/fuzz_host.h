@@ -16,8 +16,8 @@ struct LoadedPlugins {
     int rimshaper = -1;
 };
 
-// Loads the tangent-space provider, Strainmark and Rimshaper into host and
-// links them. The libraries stay loaded for the whole process (a reference
+// Loads the tangent-space provider, Strainmark and the Strainshaper effect
+// (Rimshaper.so) into host and links them. The libraries stay loaded for the whole process (a reference
 // is kept from the first call on): unloading and loading them per input
 // would be slow, and libFuzzer counts coverage per loaded library, which
 // must not come and go. Their binding is done once; later entries find

@@ -217,16 +217,15 @@ void writeIdentity(double* frame) {
     for (int32_t k = 0; k < FRAME_SIZE; ++k) frame[k] = (k % 4 == 0) ? 1.0 : 0.0;
 }
 
-void computeFrame(Pass* pass, int32_t point, double* frame) {
+// False when memory for the point's polygon lists ran out.
+bool computeFrame(Pass* pass, int32_t point, double* frame) {
     const Point3 p = pass->positions[point];
     Vec normal;
     Vec tangent;
-    // Without memory for a point's lists there is no normal or edge to take a
-    // frame from: the point gets the identity, as one without polygons does.
-    if (!readPolygons(pass, point) || !pointNormal(*pass, p, &normal) ||
-        !pointTangent(*pass, point, p, normal, &tangent)) {
+    if (!readPolygons(pass, point)) return false;
+    if (!pointNormal(*pass, p, &normal) || !pointTangent(*pass, point, p, normal, &tangent)) {
         writeIdentity(frame);
-        return;
+        return true;
     }
     const Vec bitangent = cross(normal, tangent);
     const Vec rows[3] = {tangent, bitangent, normal};
@@ -235,6 +234,7 @@ void computeFrame(Pass* pass, int32_t point, double* frame) {
         frame[3 * r + 1] = rows[r].y;
         frame[3 * r + 2] = rows[r].z;
     }
+    return true;
 }
 
 }  // namespace
@@ -247,8 +247,13 @@ bool computeFrames(HostHandle mesh, int32_t pointCount, double* frames) {
     pass.mesh = mesh;
     pass.positions = positions;
     pass.pointCount = pointCount;
-    for (int32_t i = 0; i < pointCount; ++i) computeFrame(&pass, i, frames + (size_t)i * FRAME_SIZE);
+    // A point whose lists could not be read would get a made-up frame: the
+    // whole calculation fails instead, and the provider keeps no frames.
+    bool computed = true;
+    for (int32_t i = 0; computed && i < pointCount; ++i) {
+        computed = computeFrame(&pass, i, frames + (size_t)i * FRAME_SIZE);
+    }
     release(&pass);
     free(positions);
-    return true;
+    return computed;
 }

@@ -15,8 +15,8 @@
 // successor) that leaves the normal's direction, projected into the tangent
 // plane. Built from the geometry alone, a frame turns with any rotation of
 // the mesh and ignores translation and uniform scale. A point without a
-// usable normal or tangent gets the identity. False, with nothing written,
-// when memory ran out.
+// usable normal or tangent gets the identity. False when memory ran out;
+// what was written then is incomplete and not to be used.
 bool computeFrames(HostHandle mesh, int32_t pointCount, double* frames);
 
 #endif

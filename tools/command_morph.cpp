@@ -1,4 +1,4 @@
-// kestrin morph: Rimshaper's corrected mesh for each pose.
+// kestrin morph: the Strainshaper effect's corrected mesh for each pose.
 #include <future>
 #include <memory>
 #include <optional>

@@ -1,5 +1,6 @@
-// kestrin: runs the Strainmark and Rimshaper plug-ins on meshes outside the
-// host, through the host simulator.
+// kestrin: runs the Strainmark weight tool and the Strainshaper effect
+// (Strainmark.so, Rimshaper.so) on meshes outside the host, through the host
+// simulator.
 #include "command_line.h"
 
 #ifdef KESTRIN_WITH_JEMALLOC
