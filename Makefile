@@ -1,6 +1,9 @@
 # Thin wrapper over CMake presets: `make demo` and `make test` set up what is
 # missing, build and run.
 JOBS ?= $(shell nproc)
+# KESTRIN_WERROR=ON (as CI sets it) makes every compiler warning an error.
+KESTRIN_WERROR ?= OFF
+CONFIGURE_FLAGS = -DKESTRIN_WERROR=$(KESTRIN_WERROR)
 
 .PHONY: all deps build build32 demo test test64 test32 testasan fuzz bench clean
 
@@ -10,11 +13,11 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake --preset x64 >/dev/null
+	cmake --preset x64 $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset x64 -j $(JOBS)
 
 build32: deps
-	cmake --preset x86 >/dev/null
+	cmake --preset x86 $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset x86 -j $(JOBS)
 
 # Only what the demo runs: the kestrin target brings the plug-ins and the
@@ -37,7 +40,7 @@ test32: build32
 # The whole suite again under AddressSanitizer, UndefinedBehaviorSanitizer
 # and LeakSanitizer (64-bit); any report fails the test that caused it.
 testasan: deps
-	cmake --preset asan >/dev/null
+	cmake --preset asan $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
@@ -64,7 +67,7 @@ bench: deps
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
 	node bench/page/page_load.js $(BENCH_DIR)
-	cmake --preset x64 >/dev/null
+	cmake --preset x64 $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset x64 -j $(JOBS) --target kestrin_tension
 	bash bench/blender/run.sh build/x64
 

@@ -85,7 +85,9 @@ TEST(SettingsFile, OlderFilesStillRead) {
     const std::vector<std::pair<std::string, double>> channels = {{"Exponent", 0.4}, {"Pre Multiplier", 0.7}};
     EXPECT_EQ(read.channels, channels);
     for (const SavedSetting& value : read.blocks.at(0).values) {
-        if (value.key == "lag") EXPECT_EQ(value.doubleValue, 0.9);
+        if (value.key == "lag") {
+            EXPECT_EQ(value.doubleValue, 0.9);
+        }
     }
     const SavedSettings bare = settingsFromText(
         R"({"kestrin_settings": 1, "blocks": [{"name": "LagData", "values": []}]})", "bare.json");
