@@ -1,0 +1,207 @@
+#include "exr_texture.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "atomic_file.h"
+#include "tool_error.h"
+
+#ifdef KESTRIN_WITH_OPENEXR
+#include <Imath/half.h>
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfOutputFile.h>
+#include <OpenEXR/ImfStringAttribute.h>
+#include <OpenEXR/ImfVecAttribute.h>
+#include <OpenEXR/openexr.h>
+#endif
+
+namespace kestrin::tool {
+
+#ifdef KESTRIN_WITH_OPENEXR
+
+namespace {
+
+const char* contentName(TextureContent content) {
+    switch (content) {
+        case TextureContent::tension: return "tension";
+        case TextureContent::displacement: return "displacement";
+        case TextureContent::position: return "position";
+    }
+    return "";
+}
+
+const char* channelMeaning(TextureContent content) {
+    switch (content) {
+        case TextureContent::tension:
+            return "R: stretch (the weight where positive, else 0); G: squash (minus the weight where "
+                   "negative, else 0); B: the signed weight";
+        case TextureContent::displacement:
+            return "R, G, B: x, y, z of the corrected position minus the pose position";
+        case TextureContent::position: return "R, G, B: x, y, z of the corrected position";
+    }
+    return "";
+}
+
+constexpr const char* layoutText =
+    "point p of frame f (0-based, from firstFrame): column p % width, row f * rowsPerFrame + "
+    "p / width, rows counted from the top; texels past the last point hold 0";
+
+}  // namespace
+
+struct ExrTexture::Open {
+    Imf::Header header;
+    std::unique_ptr<Imf::OutputFile> file;
+};
+
+ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, int firstFrame)
+    : path_(std::move(path)), temporary_(temporaryNameFor(path_)), layout_(layout), content_(content),
+      open_(std::make_unique<Open>()), frameBits_(layout.width * layout.rowsPerFrame * 3, 0) {
+    for (int c = 0; c < 3; ++c) low_[c] = INFINITY, high_[c] = -INFINITY;
+    Imf::Header& header = open_->header;
+    header = Imf::Header(static_cast<int>(layout.width), static_cast<int>(layout.rows()));
+    header.compression() = Imf::PIZ_COMPRESSION;
+    header.lineOrder() = Imf::INCREASING_Y;
+    for (const char* channel : {"R", "G", "B"}) header.channels().insert(channel, Imf::Channel(Imf::HALF));
+    header.insert("kestrin.content", Imf::StringAttribute(contentName(content)));
+    header.insert("kestrin.channels", Imf::StringAttribute(channelMeaning(content)));
+    header.insert("kestrin.layout", Imf::StringAttribute(layoutText));
+    header.insert("kestrin.points", Imf::IntAttribute(static_cast<int>(layout.points)));
+    header.insert("kestrin.frames", Imf::IntAttribute(static_cast<int>(layout.frames)));
+    header.insert("kestrin.width", Imf::IntAttribute(static_cast<int>(layout.width)));
+    header.insert("kestrin.rowsPerFrame", Imf::IntAttribute(static_cast<int>(layout.rowsPerFrame)));
+    header.insert("kestrin.firstFrame", Imf::IntAttribute(firstFrame));
+    // Placeholders of the final size, rewritten by finishStaged().
+    header.insert("kestrin.min", Imf::V3fAttribute(Imath::V3f(0.0f)));
+    header.insert("kestrin.max", Imf::V3fAttribute(Imath::V3f(0.0f)));
+
+    // Created here so that an interrupt removes it; OpenEXR then writes it by name.
+    const int descriptor = createTemporary(temporary_);
+    if (descriptor < 0) throw ToolError(path_ + ": cannot write (" + std::strerror(errno) + ")");
+    ::close(descriptor);
+    try {
+        open_->file = std::make_unique<Imf::OutputFile>(temporary_.c_str(), header);
+    } catch (const std::exception& failure) {
+        removeTemporary(temporary_);
+        throw ToolError(path_ + ": " + failure.what());
+    }
+}
+
+ExrTexture::~ExrTexture() {
+    if (open_ == nullptr) return;
+    try {
+        open_->file.reset();
+    } catch (...) {
+        // The file is being thrown away; how its closing went does not matter.
+    }
+    removeTemporary(temporary_);
+}
+
+void ExrTexture::put(size_t point, float r, float g, float b) {
+    const float values[3] = {r, g, b};
+    uint16_t* texel = frameBits_.data() + point * 3;
+    for (int c = 0; c < 3; ++c) {
+        if (!(std::fabs(values[c]) <= halfLargest)) {
+            throw ToolError(path_ + ": frame " + std::to_string(frame_ + 1) + ", point " + std::to_string(point) +
+                            ": " + std::to_string(values[c]) +
+                            " does not fit a half float (largest 65504); nothing written");
+        }
+        const half bits(values[c]);
+        texel[c] = bits.bits();
+        low_[c] = std::fmin(low_[c], static_cast<float>(bits));
+        high_[c] = std::fmax(high_[c], static_cast<float>(bits));
+    }
+}
+
+void ExrTexture::addWeights(const float* weights) {
+    for (size_t i = 0; i < layout_.points; ++i) {
+        const float w = weights[i];
+        put(i, w > 0.0f ? w : 0.0f, w < 0.0f ? -w : 0.0f, w);
+    }
+    writeFrame();
+}
+
+void ExrTexture::addPositions(const Point3* pose, const Point3* corrected) {
+    const bool moved = content_ == TextureContent::displacement;
+    for (size_t i = 0; i < layout_.points; ++i) {
+        const Point3& to = corrected[i];
+        const Point3 from = moved ? pose[i] : Point3{0.0, 0.0, 0.0};
+        put(i, static_cast<float>(to.x - from.x), static_cast<float>(to.y - from.y),
+            static_cast<float>(to.z - from.z));
+    }
+    writeFrame();
+}
+
+void ExrTexture::writeFrame() {
+    if (frame_ == layout_.frames) {
+        throw ToolError(path_ + ": more frames than the " + std::to_string(layout_.frames) + " declared");
+    }
+    const size_t texel = 3 * sizeof(uint16_t);
+    const int firstRow = static_cast<int>(frame_ * layout_.rowsPerFrame);
+    const Imath::V2i origin(0, firstRow);
+    Imf::FrameBuffer buffer;
+    const char* names[3] = {"R", "G", "B"};
+    for (int c = 0; c < 3; ++c) {
+        buffer.insert(names[c], Imf::Slice::Make(Imf::HALF, frameBits_.data() + c, origin,
+                                                 static_cast<int64_t>(layout_.width),
+                                                 static_cast<int64_t>(layout_.rowsPerFrame), texel,
+                                                 texel * layout_.width));
+    }
+    try {
+        open_->file->setFrameBuffer(buffer);
+        open_->file->writePixels(static_cast<int>(layout_.rowsPerFrame));
+    } catch (const std::exception& failure) {
+        throw ToolError(path_ + ": " + failure.what());
+    }
+    ++frame_;
+}
+
+std::string ExrTexture::finishStaged() {
+    if (frame_ != layout_.frames) {
+        throw ToolError(path_ + ": " + std::to_string(frame_) + " of " + std::to_string(layout_.frames) +
+                        " frames written");
+    }
+    try {
+        open_->file.reset();
+    } catch (const std::exception& failure) {
+        throw ToolError(path_ + ": " + failure.what());
+    }
+    exr_context_t context = nullptr;
+    exr_result_t result = exr_start_inplace_header_update(&context, temporary_.c_str(), nullptr);
+    const exr_attr_v3f_t low = {{{low_[0], low_[1], low_[2]}}};
+    const exr_attr_v3f_t high = {{{high_[0], high_[1], high_[2]}}};
+    if (result == EXR_ERR_SUCCESS) result = exr_attr_set_v3f(context, 0, "kestrin.min", &low);
+    if (result == EXR_ERR_SUCCESS) result = exr_attr_set_v3f(context, 0, "kestrin.max", &high);
+    if (result == EXR_ERR_SUCCESS) result = exr_write_header(context);
+    const exr_result_t finished = exr_finish(&context);
+    if (result == EXR_ERR_SUCCESS) result = finished;
+    if (result != EXR_ERR_SUCCESS) {
+        throw ToolError(path_ + ": cannot record the value range (" + exr_get_default_error_message(result) + ")");
+    }
+    open_.reset();
+    return temporary_;
+}
+
+bool exrSupported() { return true; }
+
+#else  // built without OpenEXR
+
+struct ExrTexture::Open {};
+
+ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, int)
+    : path_(std::move(path)), layout_(layout), content_(content) {
+    throw ToolError(path_ + ": this build of kestrin writes no .exr files (it was built without OpenEXR)");
+}
+ExrTexture::~ExrTexture() = default;
+void ExrTexture::addWeights(const float*) {}
+void ExrTexture::addPositions(const Point3*, const Point3*) {}
+std::string ExrTexture::finishStaged() { return temporary_; }
+bool exrSupported() { return false; }
+
+#endif
+
+}  // namespace kestrin::tool

@@ -1,0 +1,29 @@
+// The rest mesh as a binary glTF 2.0 file (.glb) for engines, made to go
+// with a vertex-animation texture (texture_layout.h, exr_texture.h):
+// triangles (each polygon fan-split from its first corner), smooth normals,
+// the OBJ's UVs as TEXCOORD_0 when it has them, TEXCOORD_1 at the centre of
+// each vertex's texel in the texture's first frame, and the first pose's
+// weights as COLOR_0 (the heat-map colours, linear as glTF wants them). A
+// vertex is a point, or a point with one of its UVs where a UV seam splits
+// it; the split vertices keep their point's texel. The layout is also in the
+// mesh's extras ("kestrinTexture": points, frames, width, rowsPerFrame).
+#ifndef KESTRIN_FORMATS_GLB_MESH_H
+#define KESTRIN_FORMATS_GLB_MESH_H
+
+#include <string>
+#include <vector>
+
+#include "mesh_data.h"
+#include "obj_uvs.h"
+#include "texture_layout.h"
+
+namespace kestrin::tool {
+
+// The file's bytes. `uvs` may be empty (no TEXCOORD_0); `weights` (one per
+// point) may be null (no COLOR_0). Polygons must name points of `rest`.
+std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout& layout,
+                    const std::vector<float>* weights);
+
+}  // namespace kestrin::tool
+
+#endif
