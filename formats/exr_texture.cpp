@@ -47,6 +47,10 @@ const char* channelMeaning(TextureContent content) {
     return "";
 }
 
+// (smallest, largest) of each channel. Pairs, not two v3f attributes,
+// because three.js's EXR loader reads no v3f.
+constexpr const char* rangeNames[3] = {"kestrin.rangeR", "kestrin.rangeG", "kestrin.rangeB"};
+
 constexpr const char* layoutText =
     "point p of frame f (0-based, from firstFrame): column p % width, row f * rowsPerFrame + "
     "p / width, rows counted from the top; texels past the last point hold 0";
@@ -76,8 +80,7 @@ ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureCon
     header.insert("kestrin.rowsPerFrame", Imf::IntAttribute(static_cast<int>(layout.rowsPerFrame)));
     header.insert("kestrin.firstFrame", Imf::IntAttribute(firstFrame));
     // Placeholders of the final size, rewritten by finishStaged().
-    header.insert("kestrin.min", Imf::V3fAttribute(Imath::V3f(0.0f)));
-    header.insert("kestrin.max", Imf::V3fAttribute(Imath::V3f(0.0f)));
+    for (const char* range : rangeNames) header.insert(range, Imf::V2fAttribute(Imath::V2f(0.0f)));
 
     // Created here so that an interrupt removes it; OpenEXR then writes it by name.
     const int descriptor = createTemporary(temporary_);
@@ -172,10 +175,10 @@ std::string ExrTexture::finishStaged() {
     }
     exr_context_t context = nullptr;
     exr_result_t result = exr_start_inplace_header_update(&context, temporary_.c_str(), nullptr);
-    const exr_attr_v3f_t low = {{{low_[0], low_[1], low_[2]}}};
-    const exr_attr_v3f_t high = {{{high_[0], high_[1], high_[2]}}};
-    if (result == EXR_ERR_SUCCESS) result = exr_attr_set_v3f(context, 0, "kestrin.min", &low);
-    if (result == EXR_ERR_SUCCESS) result = exr_attr_set_v3f(context, 0, "kestrin.max", &high);
+    for (int c = 0; c < 3 && result == EXR_ERR_SUCCESS; ++c) {
+        const exr_attr_v2f_t range = {{{low_[c], high_[c]}}};
+        result = exr_attr_set_v2f(context, 0, rangeNames[c], &range);
+    }
     if (result == EXR_ERR_SUCCESS) result = exr_write_header(context);
     const exr_result_t finished = exr_finish(&context);
     if (result == EXR_ERR_SUCCESS) result = finished;

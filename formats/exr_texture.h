@@ -10,8 +10,8 @@
 //   channels      string  what R, G and B hold
 //   layout        string  how a point and frame select a texel
 //   points, frames, width, rowsPerFrame, firstFrame   int
-//   min, max      v3f     each channel's smallest and largest value written
-// min and max are filled in when the shot is complete (OpenEXR rewrites the
+//   rangeR, rangeG, rangeB   v2f   each channel's smallest and largest value
+// The ranges are filled in when the shot is complete (OpenEXR rewrites the
 // header in place: the attributes keep their size).
 #ifndef KESTRIN_FORMATS_EXR_TEXTURE_H
 #define KESTRIN_FORMATS_EXR_TEXTURE_H

@@ -196,8 +196,11 @@ std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout
     builder.accessor(position).maxValues = high;
     primitive.attributes["POSITION"] = position;
     primitive.attributes["NORMAL"] = builder.addFloats(normals, TINYGLTF_TYPE_VEC3, 3);
-    if (!uv.empty()) primitive.attributes["TEXCOORD_0"] = builder.addFloats(uv, TINYGLTF_TYPE_VEC2, 2);
-    primitive.attributes["TEXCOORD_1"] = builder.addFloats(texel, TINYGLTF_TYPE_VEC2, 2);
+    // glTF numbers texture coordinate sets from 0 without gaps: a mesh
+    // without UVs has the texel coordinates in both sets.
+    const int texelSet = builder.addFloats(texel, TINYGLTF_TYPE_VEC2, 2);
+    primitive.attributes["TEXCOORD_0"] = uv.empty() ? texelSet : builder.addFloats(uv, TINYGLTF_TYPE_VEC2, 2);
+    primitive.attributes["TEXCOORD_1"] = texelSet;
     if (!colours.empty()) primitive.attributes["COLOR_0"] = builder.addFloats(colours, TINYGLTF_TYPE_VEC3, 3);
     primitive.indices = builder.add(triangles, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
                                     TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);

@@ -1,7 +1,8 @@
 // The rest mesh as a binary glTF 2.0 file (.glb) for engines, made to go
 // with a vertex-animation texture (texture_layout.h, exr_texture.h):
 // triangles (each polygon fan-split from its first corner), smooth normals,
-// the OBJ's UVs as TEXCOORD_0 when it has them, TEXCOORD_1 at the centre of
+// the OBJ's UVs as TEXCOORD_0 when it has them (else the same as
+// TEXCOORD_1: glTF allows no TEXCOORD_1 without a TEXCOORD_0), TEXCOORD_1 at the centre of
 // each vertex's texel in the texture's first frame, and the first pose's
 // weights as COLOR_0 (the heat-map colours, linear as glTF wants them). A
 // vertex is a point, or a point with one of its UVs where a UV seam splits
@@ -19,7 +20,7 @@
 
 namespace kestrin::tool {
 
-// The file's bytes. `uvs` may be empty (no TEXCOORD_0); `weights` (one per
+// The file's bytes. `uvs` may be empty; `weights` (one per
 // point) may be null (no COLOR_0). Polygons must name points of `rest`.
 std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout& layout,
                     const std::vector<float>* weights);
