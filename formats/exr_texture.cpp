@@ -1,11 +1,16 @@
 #include "exr_texture.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cmath>
 #include <cstring>
 
 #include "atomic_file.h"
+#include "formats/cache_file.h"
+#include "formats/file_bytes.h"
 #include "tool_error.h"
 
 #ifdef KESTRIN_WITH_OPENEXR
@@ -17,7 +22,6 @@
 #include <OpenEXR/ImfOutputFile.h>
 #include <OpenEXR/ImfStringAttribute.h>
 #include <OpenEXR/ImfVecAttribute.h>
-#include <OpenEXR/openexr.h>
 #endif
 
 namespace kestrin::tool {
@@ -55,6 +59,49 @@ constexpr const char* layoutText =
     "point p of frame f (0-based, from firstFrame): column p % width, row f * rowsPerFrame + "
     "p / width, rows counted from the top; texels past the last point hold 0";
 
+// Overwrites the values of the range attributes (8 bytes each, in
+// rangeNames order, `values` holding all three) in the header of the OpenEXR
+// file at `file`: the header is walked attribute by attribute (name, type,
+// size, value) from byte 8 to the empty name that ends it.
+void rewriteHeaderValues(const std::string& file, const std::string& path, const std::vector<unsigned char>& values) {
+    const int descriptor = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+    std::vector<char> header(64 * 1024);
+    const ssize_t got = descriptor < 0 ? -1 : ::pread(descriptor, header.data(), header.size(), 0);
+    size_t at = 8;
+    int found = 0;
+    bool written = got > 0;
+    while (written && found < 3) {
+        // The NUL-ended text at `at`, moving past it; "" past the bytes read.
+        const auto field = [&]() -> std::string {
+            const size_t left = at < static_cast<size_t>(got) ? static_cast<size_t>(got) - at : 0;
+            const char* begin = header.data() + at;
+            const char* end = static_cast<const char*>(std::memchr(begin, '\0', left));
+            if (end == nullptr) return {};
+            at += static_cast<size_t>(end - begin) + 1;
+            return std::string(begin, static_cast<size_t>(end - begin));
+        };
+        const std::string name = field();
+        if (name.empty()) break;
+        const std::string type = field();
+        if (at + 4 > static_cast<size_t>(got)) break;
+        const uint32_t size = loadWord(reinterpret_cast<const unsigned char*>(header.data() + at), ByteOrder::little);
+        at += 4;
+        for (int c = 0; c < 3; ++c) {
+            if (name == rangeNames[c] && type == "v2f" && size == 8) {
+                written = ::pwrite(descriptor, values.data() + c * 8, 8, static_cast<off_t>(at)) == 8;
+                ++found;
+            }
+        }
+        at += size;
+    }
+    const int error = errno;
+    if (descriptor >= 0) ::close(descriptor);
+    if (found != 3 || !written) {
+        throw ToolError(path + ": cannot record the value ranges in the header (" +
+                        (written ? std::string("attributes not found") : systemReason(error)) + ")");
+    }
+}
+
 }  // namespace
 
 struct ExrTexture::Open {
@@ -68,7 +115,7 @@ ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureCon
     for (int c = 0; c < 3; ++c) low_[c] = INFINITY, high_[c] = -INFINITY;
     Imf::Header& header = open_->header;
     header = Imf::Header(static_cast<int>(layout.width), static_cast<int>(layout.rows()));
-    header.compression() = Imf::PIZ_COMPRESSION;
+    header.compression() = Imf::RLE_COMPRESSION;
     header.lineOrder() = Imf::INCREASING_Y;
     for (const char* channel : {"R", "G", "B"}) header.channels().insert(channel, Imf::Channel(Imf::HALF));
     header.insert("kestrin.content", Imf::StringAttribute(contentName(content)));
@@ -173,18 +220,15 @@ std::string ExrTexture::finishStaged() {
     } catch (const std::exception& failure) {
         throw ToolError(path_ + ": " + failure.what());
     }
-    exr_context_t context = nullptr;
-    exr_result_t result = exr_start_inplace_header_update(&context, temporary_.c_str(), nullptr);
-    for (int c = 0; c < 3 && result == EXR_ERR_SUCCESS; ++c) {
-        const exr_attr_v2f_t range = {{{low_[c], high_[c]}}};
-        result = exr_attr_set_v2f(context, 0, rangeNames[c], &range);
+    // The ranges are known only now; their placeholders in the header have
+    // the final size, so the header's bytes are rewritten where they lie.
+    // (OpenEXR 3.1's in-place header update refuses scanline files.)
+    std::vector<unsigned char> values(3 * 8);
+    for (int c = 0; c < 3; ++c) {
+        const float range[2] = {low_[c], high_[c]};
+        for (int i = 0; i < 2; ++i) storeFloat(values.data() + c * 8 + i * 4, range[i], ByteOrder::little);
     }
-    if (result == EXR_ERR_SUCCESS) result = exr_write_header(context);
-    const exr_result_t finished = exr_finish(&context);
-    if (result == EXR_ERR_SUCCESS) result = finished;
-    if (result != EXR_ERR_SUCCESS) {
-        throw ToolError(path_ + ": cannot record the value range (" + exr_get_default_error_message(result) + ")");
-    }
+    rewriteHeaderValues(temporary_, path_, values);
     open_.reset();
     return temporary_;
 }

@@ -1,7 +1,8 @@
 // A whole shot as a half-float OpenEXR vertex-animation texture (layout:
 // texture_layout.h), for engine materials: R, G, B half channels, scanlines
-// from the top, PIZ compression (lossless, read by OpenEXR, Blender, three.js
-// and the engines' importers). Written frame by frame: a frame's rows are
+// from the top, RLE compression (lossless; the runs of zeros in the stretch
+// and squash channels pack well, and three.js's EXR loader, which decodes
+// PIZ wrongly and ZIP only with a library the page does not carry, reads it). Written frame by frame: a frame's rows are
 // converted and handed to OpenEXR, which keeps at most one 32-line block, so
 // memory does not grow with the shot.
 //
@@ -11,8 +12,8 @@
 //   layout        string  how a point and frame select a texel
 //   points, frames, width, rowsPerFrame, firstFrame   int
 //   rangeR, rangeG, rangeB   v2f   each channel's smallest and largest value
-// The ranges are filled in when the shot is complete (OpenEXR rewrites the
-// header in place: the attributes keep their size).
+// The ranges are filled in when the shot is complete, over placeholders of
+// the same size in the header.
 #ifndef KESTRIN_FORMATS_EXR_TEXTURE_H
 #define KESTRIN_FORMATS_EXR_TEXTURE_H
 

@@ -8,6 +8,12 @@ import json
 import sys
 
 import bpy
+import numpy
+
+# Debian's Blender 3.4 glTF importer still uses numpy.bool, which NumPy 1.24
+# removed; the alias it meant is the builtin.
+if "bool" not in numpy.__dict__:
+    numpy.bool = bool
 
 mesh_path, texture_path, out_path = sys.argv[sys.argv.index("--") + 1:]
 bpy.ops.wm.read_factory_settings(use_empty=True)
