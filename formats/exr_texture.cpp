@@ -9,13 +9,14 @@
 #include <cstring>
 
 #include "atomic_file.h"
-#include "formats/cache_file.h"
-#include "formats/file_bytes.h"
-#include "tool_error.h"
+#include "cache_file.h"
+#include "file_bytes.h"
+#include "format_error.h"
 
 #ifdef KESTRIN_WITH_OPENEXR
 #include <Imath/half.h>
 #include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFloatAttribute.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfIntAttribute.h>
@@ -24,7 +25,7 @@
 #include <OpenEXR/ImfVecAttribute.h>
 #endif
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 
 #ifdef KESTRIN_WITH_OPENEXR
 
@@ -56,7 +57,7 @@ const char* channelMeaning(TextureContent content) {
 constexpr const char* rangeNames[3] = {"kestrin.rangeR", "kestrin.rangeG", "kestrin.rangeB"};
 
 constexpr const char* layoutText =
-    "point p of frame f (0-based, from firstFrame): column p % width, row f * rowsPerFrame + "
+    "point p of frame f (0-based, the first at startFrame): column p % width, row f * rowsPerFrame + "
     "p / width, rows counted from the top; texels past the last point hold 0";
 
 // Overwrites the values of the range attributes (8 bytes each, in
@@ -97,7 +98,7 @@ void rewriteHeaderValues(const std::string& file, const std::string& path, const
     const int error = errno;
     if (descriptor >= 0) ::close(descriptor);
     if (found != 3 || !written) {
-        throw ToolError(path + ": cannot record the value ranges in the header (" +
+        throw FormatError(path + ": cannot record the value ranges in the header (" +
                         (written ? std::string("attributes not found") : systemReason(error)) + ")");
     }
 }
@@ -109,7 +110,7 @@ struct ExrTexture::Open {
     std::unique_ptr<Imf::OutputFile> file;
 };
 
-ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, int firstFrame)
+ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame)
     : path_(std::move(path)), temporary_(temporaryNameFor(path_)), layout_(layout), content_(content),
       open_(std::make_unique<Open>()), frameBits_(layout.width * layout.rowsPerFrame * 3, 0) {
     for (int c = 0; c < 3; ++c) low_[c] = INFINITY, high_[c] = -INFINITY;
@@ -125,19 +126,19 @@ ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureCon
     header.insert("kestrin.frames", Imf::IntAttribute(static_cast<int>(layout.frames)));
     header.insert("kestrin.width", Imf::IntAttribute(static_cast<int>(layout.width)));
     header.insert("kestrin.rowsPerFrame", Imf::IntAttribute(static_cast<int>(layout.rowsPerFrame)));
-    header.insert("kestrin.firstFrame", Imf::IntAttribute(firstFrame));
+    header.insert("kestrin.startFrame", Imf::FloatAttribute(startFrame));
     // Placeholders of the final size, rewritten by finishStaged().
     for (const char* range : rangeNames) header.insert(range, Imf::V2fAttribute(Imath::V2f(0.0f)));
 
     // Created here so that an interrupt removes it; OpenEXR then writes it by name.
     const int descriptor = createTemporary(temporary_);
-    if (descriptor < 0) throw ToolError(path_ + ": cannot write (" + std::strerror(errno) + ")");
+    if (descriptor < 0) throw FormatError(path_ + ": cannot write (" + std::strerror(errno) + ")");
     ::close(descriptor);
     try {
         open_->file = std::make_unique<Imf::OutputFile>(temporary_.c_str(), header);
     } catch (const std::exception& failure) {
         removeTemporary(temporary_);
-        throw ToolError(path_ + ": " + failure.what());
+        throw FormatError(path_ + ": " + failure.what());
     }
 }
 
@@ -156,7 +157,7 @@ void ExrTexture::put(size_t point, float r, float g, float b) {
     uint16_t* texel = frameBits_.data() + point * 3;
     for (int c = 0; c < 3; ++c) {
         if (!(std::fabs(values[c]) <= halfLargest)) {
-            throw ToolError(path_ + ": frame " + std::to_string(frame_ + 1) + ", point " + std::to_string(point) +
+            throw FormatError(path_ + ": frame " + std::to_string(frame_ + 1) + ", point " + std::to_string(point) +
                             ": " + std::to_string(values[c]) +
                             " does not fit a half float (largest 65504); nothing written");
         }
@@ -164,6 +165,14 @@ void ExrTexture::put(size_t point, float r, float g, float b) {
         texel[c] = bits.bits();
         low_[c] = std::fmin(low_[c], static_cast<float>(bits));
         high_[c] = std::fmax(high_[c], static_cast<float>(bits));
+    }
+}
+
+void ExrTexture::append(const PoseFrame& frame) {
+    if (content_ == TextureContent::tension) {
+        addWeights(frame.weights->data());
+    } else {
+        addPositions(frame.pose.points.data(), frame.corrected->points.data());
     }
 }
 
@@ -188,7 +197,7 @@ void ExrTexture::addPositions(const Point3* pose, const Point3* corrected) {
 
 void ExrTexture::writeFrame() {
     if (frame_ == layout_.frames) {
-        throw ToolError(path_ + ": more frames than the " + std::to_string(layout_.frames) + " declared");
+        throw FormatError(path_ + ": more frames than the " + std::to_string(layout_.frames) + " declared");
     }
     const size_t texel = 3 * sizeof(uint16_t);
     const int firstRow = static_cast<int>(frame_ * layout_.rowsPerFrame);
@@ -205,20 +214,20 @@ void ExrTexture::writeFrame() {
         open_->file->setFrameBuffer(buffer);
         open_->file->writePixels(static_cast<int>(layout_.rowsPerFrame));
     } catch (const std::exception& failure) {
-        throw ToolError(path_ + ": " + failure.what());
+        throw FormatError(path_ + ": " + failure.what());
     }
     ++frame_;
 }
 
 std::string ExrTexture::finishStaged() {
     if (frame_ != layout_.frames) {
-        throw ToolError(path_ + ": " + std::to_string(frame_) + " of " + std::to_string(layout_.frames) +
+        throw FormatError(path_ + ": " + std::to_string(frame_) + " of " + std::to_string(layout_.frames) +
                         " frames written");
     }
     try {
         open_->file.reset();
     } catch (const std::exception& failure) {
-        throw ToolError(path_ + ": " + failure.what());
+        throw FormatError(path_ + ": " + failure.what());
     }
     // The ranges are known only now; their placeholders in the header have
     // the final size, so the header's bytes are rewritten where they lie.
@@ -233,22 +242,30 @@ std::string ExrTexture::finishStaged() {
     return temporary_;
 }
 
-bool exrSupported() { return true; }
-
 #else  // built without OpenEXR
 
 struct ExrTexture::Open {};
 
-ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, int)
+ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float)
     : path_(std::move(path)), layout_(layout), content_(content) {
-    throw ToolError(path_ + ": this build of kestrin writes no .exr files (it was built without OpenEXR)");
+    throw FormatError(path_ + ": this build of kestrin writes no .exr files (it was built without OpenEXR)");
 }
 ExrTexture::~ExrTexture() = default;
-void ExrTexture::addWeights(const float*) {}
-void ExrTexture::addPositions(const Point3*, const Point3*) {}
+void ExrTexture::append(const PoseFrame&) {}
 std::string ExrTexture::finishStaged() { return temporary_; }
-bool exrSupported() { return false; }
 
 #endif
 
-}  // namespace kestrin::tool
+std::unique_ptr<ShotWriter> exrWeightsShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<ExrTexture>(path, textureLayout(layout.rest.points.size(), layout.poseCount, path),
+                                        TextureContent::tension, layout.startFrame);
+}
+
+std::unique_ptr<ShotWriter> exrMeshShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<ExrTexture>(path, textureLayout(layout.rest.points.size(), layout.poseCount, path),
+                                        layout.texturePositions ? TextureContent::position
+                                                                : TextureContent::displacement,
+                                        layout.startFrame);
+}
+
+}  // namespace kestrin::formats

@@ -10,7 +10,8 @@
 //   content       string  "tension", "displacement" or "position"
 //   channels      string  what R, G and B hold
 //   layout        string  how a point and frame select a texel
-//   points, frames, width, rowsPerFrame, firstFrame   int
+//   points, frames, width, rowsPerFrame   int
+//   startFrame    float   the first frame's number, as the point caches count it
 //   rangeR, rangeG, rangeB   v2f   each channel's smallest and largest value
 // The ranges are filled in when the shot is complete, over placeholders of
 // the same size in the header.
@@ -22,9 +23,10 @@
 #include <vector>
 
 #include "kestrin_types.h"
+#include "shot_writer.h"
 #include "texture_layout.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 
 enum class TextureContent {
     tension,       // R stretch (weight > 0), G squash (-weight where < 0), B the signed weight
@@ -35,31 +37,30 @@ enum class TextureContent {
 // The largest finite half float; values beyond it cannot be stored.
 constexpr float halfLargest = 65504.0f;
 
-class ExrTexture {
+class ExrTexture : public ShotWriter {
 public:
-    // Starts the texture under a temporary name beside `path`. firstFrame is
-    // the frame number of the texture's first frame. Throws ToolError when
-    // the file cannot be written.
-    ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, int firstFrame);
+    // Starts the texture under a temporary name beside `path`. startFrame is
+    // the first frame's number as the point caches count it (ShotLayout).
+    // Throws FormatError when the file cannot be written.
+    ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame);
     // Removes the unfinished file unless finishStaged() ran.
     ~ExrTexture();
     ExrTexture(const ExrTexture&) = delete;
     ExrTexture& operator=(const ExrTexture&) = delete;
 
-    // The next frame of a tension texture: layout.points weights.
-    void addWeights(const float* weights);
-    // The next frame of a displacement or position texture: layout.points
-    // pose positions and as many corrected ones.
-    void addPositions(const Point3* pose, const Point3* corrected);
-    // Both throw ToolError naming the file, frame and point for a value that
-    // is not finite or beyond halfLargest, and past the last frame.
-
-    // Completes the file, fills in min and max, and returns the temporary
-    // name for the caller to rename; throws ToolError unless every frame was
-    // given.
-    std::string finishStaged();
+    // The next frame: its weights for a tension texture, its pose and
+    // corrected positions otherwise. Throws FormatError naming the file,
+    // frame and point for a value that is not finite or beyond halfLargest,
+    // and past the last frame.
+    void append(const PoseFrame& frame) override;
+    // Completes the file, fills in the ranges, and returns the temporary
+    // name for the caller to rename; throws FormatError unless every frame
+    // was given.
+    std::string finishStaged() override;
 
 private:
+    void addWeights(const float* weights);
+    void addPositions(const Point3* pose, const Point3* corrected);
     struct Open;
     void put(size_t point, float r, float g, float b);
     void writeFrame();
@@ -75,9 +76,14 @@ private:
     float high_[3];
 };
 
-// Whether this build writes .exr files (it needs OpenEXR).
-bool exrSupported();
+// The registry's whole-shot writers (output_formats.h): a weight run's
+// tension texture; a morph run's displacement texture, or its position
+// texture when layout.texturePositions. Both refuse, before any pose, a
+// texture taller than engines take (texture_layout.h), and in a build
+// without OpenEXR any texture at all.
+std::unique_ptr<ShotWriter> exrWeightsShot(const std::string& path, const ShotLayout& layout);
+std::unique_ptr<ShotWriter> exrMeshShot(const std::string& path, const ShotLayout& layout);
 
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats
 
 #endif

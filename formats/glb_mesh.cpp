@@ -5,8 +5,9 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "atomic_file.h"
 #include "colour_map.h"
-#include "tool_error.h"
+#include "format_error.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -20,7 +21,7 @@
 #include <tiny_gltf.h>
 #pragma GCC diagnostic pop
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 namespace {
 
 struct Vertices {
@@ -131,6 +132,30 @@ private:
     tinygltf::Model model_;
 };
 
+class GlbShot : public ShotWriter {
+public:
+    GlbShot(const std::string& path, const ShotLayout& layout)
+        : path_(path), rest_(layout.rest),
+          texture_(textureLayout(layout.rest.points.size(), layout.poseCount, path)),
+          uvs_(layout.rest.path.empty() ? ObjUvs{} : readObjUvs(layout.rest.path)) {}
+    void append(const PoseFrame& frame) override {
+        if (first_ || frame.weights == nullptr) return;
+        weights_ = *frame.weights;
+        first_ = true;
+    }
+    std::string finishStaged() override {
+        return writeTemporaryFor(path_, glbMesh(rest_, uvs_, texture_, first_ ? &weights_ : nullptr));
+    }
+
+private:
+    std::string path_;
+    const MeshData& rest_;
+    TextureLayout texture_;
+    ObjUvs uvs_;
+    bool first_ = false;
+    std::vector<float> weights_;
+};
+
 tinygltf::Value layoutValue(const TextureLayout& layout) {
     tinygltf::Value::Object object;
     object["points"] = tinygltf::Value(static_cast<int>(layout.points));
@@ -230,9 +255,13 @@ std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout
     std::ostringstream out;
     tinygltf::TinyGLTF writer;
     if (!writer.WriteGltfSceneToStream(&model, out, false, true)) {
-        throw ToolError(rest.path + ": the glTF mesh could not be encoded");
+        throw FormatError(rest.path + ": the glTF mesh could not be encoded");
     }
     return out.str();
 }
 
-}  // namespace kestrin::tool
+std::unique_ptr<ShotWriter> glbShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<GlbShot>(path, layout);
+}
+
+}  // namespace kestrin::formats

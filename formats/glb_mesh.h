@@ -16,15 +16,22 @@
 
 #include "mesh_data.h"
 #include "obj_uvs.h"
+#include "shot_writer.h"
 #include "texture_layout.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 
 // The file's bytes. `uvs` may be empty; `weights` (one per
 // point) may be null (no COLOR_0). Polygons must name points of `rest`.
 std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout& layout,
                     const std::vector<float>* weights);
 
-}  // namespace kestrin::tool
+// The registry's whole-shot writer (output_formats.h) for both roles: the
+// rest mesh with the UVs of its OBJ file (layout.rest.path), addressing the
+// shot's texture, coloured by the first pose's weights when the run has
+// them. Refuses, before any pose, a texture taller than engines take.
+std::unique_ptr<ShotWriter> glbShot(const std::string& path, const ShotLayout& layout);
+
+}  // namespace kestrin::formats
 
 #endif

@@ -4,10 +4,10 @@
 
 #include <charconv>
 
-#include "formats/file_bytes.h"
-#include "formats/obj_text.h"
+#include "file_bytes.h"
+#include "obj_text.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 namespace {
 
 bool isTextureLine(const obj::Line& line, const char** values) {
@@ -67,4 +67,4 @@ ObjUvs readObjUvs(const std::string& path) {
     return uvs;
 }
 
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 
 struct ObjUvs {
     std::vector<float> uv;         // u, v of each `vt` line, in file order (OBJ: v up)
@@ -21,9 +21,9 @@ struct ObjUvs {
 // The UVs of an OBJ file already read as a mesh (so its lines are sound).
 // Empty when the file has no `vt` lines or a face corner names none, or an
 // index out of range: a mesh is given UVs whole or not at all. Throws
-// ToolError when the file cannot be read.
+// FormatError when the file cannot be read.
 ObjUvs readObjUvs(const std::string& path);
 
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats
 
 #endif

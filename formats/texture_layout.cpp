@@ -1,8 +1,8 @@
 #include "texture_layout.h"
 
-#include "tool_error.h"
+#include "format_error.h"
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 
 float TextureLayout::u(size_t point) const {
     return static_cast<float>((static_cast<double>(point % width) + 0.5) / static_cast<double>(width));
@@ -13,7 +13,7 @@ float TextureLayout::v(size_t point) const {
 }
 
 TextureLayout textureLayout(size_t points, size_t frames, const std::string& path) {
-    if (points == 0 || frames == 0) throw ToolError(path + ": a texture needs at least one point and one frame");
+    if (points == 0 || frames == 0) throw FormatError(path + ": a texture needs at least one point and one frame");
     TextureLayout layout;
     layout.points = points;
     layout.frames = frames;
@@ -21,7 +21,7 @@ TextureLayout textureLayout(size_t points, size_t frames, const std::string& pat
     layout.width = (points + layout.rowsPerFrame - 1) / layout.rowsPerFrame;
     // Checked by division: frames * rowsPerFrame may not fit in 32 bits.
     if (frames > textureMaxRows / layout.rowsPerFrame) {
-        throw ToolError(path + ": the texture would be " + std::to_string(frames) + " frames x " +
+        throw FormatError(path + ": the texture would be " + std::to_string(frames) + " frames x " +
                         std::to_string(layout.rowsPerFrame) + " row(s) per frame (" +
                         std::to_string(points) + " points, " + std::to_string(layout.width) +
                         " texels a row), over the " + std::to_string(textureMaxRows) +
@@ -30,4 +30,4 @@ TextureLayout textureLayout(size_t points, size_t frames, const std::string& pat
     return layout;
 }
 
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats

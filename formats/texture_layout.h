@@ -11,7 +11,7 @@
 
 #include <string>
 
-namespace kestrin::tool {
+namespace kestrin::formats {
 
 // Texture sizes every current engine and GPU accept.
 constexpr size_t textureMaxWidth = 8192;
@@ -32,10 +32,10 @@ struct TextureLayout {
 
 // The layout of `frames` frames of `points` points: a single row per frame
 // up to textureMaxWidth points, else as few rows as fit, the points spread
-// evenly over them. Throws ToolError naming `path` when the texture would
+// evenly over them. Throws FormatError naming `path` when the texture would
 // need more than textureMaxRows rows, or when there is nothing to lay out.
 TextureLayout textureLayout(size_t points, size_t frames, const std::string& path);
 
-}  // namespace kestrin::tool
+}  // namespace kestrin::formats
 
 #endif
