@@ -274,11 +274,13 @@ TEST(EngineOutputs, RefusesWhatEnginesCannotTakeBeforeTheWork) {
         const char* message;
     };
     const std::vector<Case> cases = {
+#ifdef KESTRIN_WITH_OPENEXR
         {{"--clamp", "off", "--post-multiplier", "50", "--exponent", "0.3", "-o", "t.exr"},
          "t.exr: weights may reach 1e+06 with these settings"},
         {{"--clamp", "off", "--exponent", "-0.1", "-o", "t.exr"}, "t.exr: weights have no bound"},
-        {{"--clamp", "off", "--post-multiplier", "50", "--exponent", "0.3", "-o", "m.glb"}, nullptr},
         {{"long", "-o", "t.exr"}, "t.exr: the texture would be 16385 frames x 1 row(s) per frame"},
+#endif
+        {{"--clamp", "off", "--post-multiplier", "50", "--exponent", "0.3", "-o", "m.glb"}, nullptr},
         {{"long", "-o", "m.glb"}, "m.glb: the texture would be 16385 frames x 1 row(s) per frame"},
     };
     for (const Case& c : cases) {
