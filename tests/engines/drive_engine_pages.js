@@ -10,16 +10,15 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startChromium, waitForShotPage } = require('../../scripts/chromium_pipe.js');
+const { startChromium, waitForShotPage, runDriver, sleep } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, proofPath, shotPath, outDir] = process.argv.slice(2);
 const width = 800;
 const height = 500;
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
 const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-async function open(file, errors) {
+async function open(file) {
   const { page, evaluate } = await browser.attachToPage();
   await page('Runtime.enable');
   await page('Page.enable');
@@ -39,14 +38,14 @@ async function main() {
     }
   });
 
-  const shot = await open(shotPath, errors);
+  const shot = await open(shotPath);
   await waitForShotPage(shot.evaluate, 60000);
   const frame = await shot.evaluate('window.kestrinShot.index.frames.length - 1');
   await shot.evaluate(`(() => { const slider = document.getElementById('frame');
       slider.value = '${frame}'; slider.dispatchEvent(new Event('input')); })()`);
   const shotColours = await shot.evaluate('Array.from(window.kestrinShot.colours())');
 
-  const proof = await open(proofPath, errors);
+  const proof = await open(proofPath);
   for (let waited = 0; ; waited += 100) {
     const state = await proof.evaluate('window.kestrinEngine ? { ready: window.kestrinEngine.ready, error: window.kestrinEngine.error } : null');
     if (state && state.error) throw new Error('proof page: ' + state.error);
@@ -62,17 +61,4 @@ async function main() {
   fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify({ errors, frame, shotColours, engineColours }));
 }
 
-const watchdog = setTimeout(() => {
-  process.stderr.write('drive_engine_pages: gave up after 120 s\n' + browser.log());
-  process.exit(2);
-}, 120000);
-
-main().then(() => 0, (error) => {
-  process.stderr.write('drive_engine_pages: ' + error.message + '\n' + browser.log());
-  return 1;
-}).then(async (code) => {
-  clearTimeout(watchdog);
-  await browser.close();
-  fs.rmSync(scratch, { recursive: true, force: true });
-  process.exit(code);
-});
+runDriver('drive_engine_pages', browser, scratch, main);
