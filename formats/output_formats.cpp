@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "csv_writer.h"
+#include "exr_texture.h"
 #include "format_error.h"
+#include "glb_mesh.h"
 #include "mdd.h"
 #include "npy_writer.h"
 #include "obj_writer.h"
@@ -32,7 +34,7 @@ std::string pngWeights(const MeshData& posed, const std::vector<float>& weights,
 std::string objMesh(const MeshData& corrected, const OutputOptions&) { return meshObj(corrected); }
 
 // extension, per-pose weights, per-pose mesh, rewrites the pose file,
-// whole-shot weights, whole-shot mesh
+// whole-shot weights, whole-shot mesh[, largest weight held]
 const OutputFormat formats[] = {
     {".csv", csvWeights, nullptr, false, nullptr, nullptr},
     {".ply", plyWeights, plyMesh, false, nullptr, nullptr},
@@ -42,6 +44,8 @@ const OutputFormat formats[] = {
     {".mdd", nullptr, nullptr, false, nullptr, mddShot},
     {".pc2", nullptr, nullptr, false, nullptr, pc2Shot},
     {".html", nullptr, nullptr, false, weightsPage, morphPage},
+    {".exr", nullptr, nullptr, false, exrWeightsShot, exrMeshShot, halfLargest},
+    {".glb", nullptr, nullptr, false, glbShot, glbShot},
 };
 
 bool writes(const OutputFormat& format, OutputRole role) {

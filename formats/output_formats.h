@@ -5,6 +5,7 @@
 #ifndef KESTRIN_FORMATS_OUTPUT_FORMATS_H
 #define KESTRIN_FORMATS_OUTPUT_FORMATS_H
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ struct OutputFormat {
     // every pose's correction; null where the format holds no such shot.
     ShotWriterFactory weightsShot;
     ShotWriterFactory meshShot;
+    // The largest weight magnitude the format holds: a run whose settings
+    // allow larger weights is refused before its work.
+    float largestWeight = INFINITY;
 
     // Whether the format is written once for the whole shot in this role.
     bool wholeShot(OutputRole role) const {

@@ -28,6 +28,9 @@ struct ShotLayout {
     std::vector<float> times;  // each pose's time in seconds
     float startFrame;          // the first pose's frame, and frames per second,
     float sampleRate;          // as a point cache counts them
+    // A morph run's .exr texture: corrected positions instead of each
+    // point's displacement from its pose (kestrin morph --exr-values).
+    bool texturePositions = false;
 };
 
 class ShotWriter {

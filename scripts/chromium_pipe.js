@@ -121,4 +121,24 @@ async function waitForShotPage(evaluate, timeoutMs) {
   if (failure) throw new Error('the page failed: ' + failure);
 }
 
-module.exports = { startChromium, waitForShotPage, sleep };
+// Runs a driver script's `main` against `browser` and exits: 0 when it
+// succeeds, 1 when it throws, 2 when it takes longer than timeoutMs. The
+// browser is closed and `scratch` removed in every case; a failure prints
+// `name`, the reason and the browser's last words.
+function runDriver(name, browser, scratch, main, timeoutMs = 120000) {
+  const watchdog = setTimeout(() => {
+    process.stderr.write(name + ': gave up after ' + timeoutMs / 1000 + ' s\n' + browser.log());
+    process.exit(2);
+  }, timeoutMs);
+  main().then(() => 0, (error) => {
+    process.stderr.write(name + ': ' + error.message + '\n' + browser.log());
+    return 1;
+  }).then(async (code) => {
+    clearTimeout(watchdog);
+    await browser.close();
+    fs.rmSync(scratch, { recursive: true, force: true });
+    process.exit(code);
+  });
+}
+
+module.exports = { startChromium, waitForShotPage, runDriver, sleep };

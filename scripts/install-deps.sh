@@ -24,7 +24,9 @@ packages=(
   python3-pybind11    # pybind11's CMake files for /usr/bin/python3
   python3-numpy       # the Python module's arrays
   python3-pytest      # the Python module's tests (tests/python)
-  blender             # the Blender add-on (python/blender) and its tests (tests/blender)
+  blender             # the Blender add-on (python/blender) and its tests (tests/blender); reads the engine outputs in tests/engines
+  libopenexr-dev      # vertex-animation textures (.exr)
+  libtinygltf-dev     # the mesh for engines (.glb)
 )
 
 missing=()
@@ -34,13 +36,25 @@ for package in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+# npm comes with some builds of nodejs and is a package of its own in Debian's.
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
 fi
 
-echo "Installing: ${missing[*]}"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-$SUDO apt-get update -qq
-# Through env, so that sudo (which resets the environment) passes it on.
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  # Through env, so that sudo (which resets the environment) passes it on.
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Node packages for the tests (the glTF validator), at the versions of
+# scripts/node/package-lock.json, into scripts/node/node_modules: nothing
+# global, nothing fetched at test time.
+node_dir="$(dirname "$0")/node"
+stamp="$node_dir/node_modules/.package-lock.json"
+if [ ! -e "$stamp" ] || [ "$node_dir/package-lock.json" -nt "$stamp" ]; then
+  npm ci --prefix "$node_dir" --no-audit --no-fund --loglevel=error
+fi

@@ -25,6 +25,7 @@ struct MorphOptions {
     std::string frames;
     std::vector<std::string> outputs;
     unsigned jobs = 0;
+    std::string exrValues = "displacement";
     SettingsOptions settings;
 };
 
@@ -51,7 +52,8 @@ void runMorph(const MorphOptions& options) {
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
     ResultFiles results(options.outputs, formats::OutputRole::mesh, poses, rest,
-                        options.settings.plyFormat == "binary", inputs, extra);
+                        options.settings.plyFormat == "binary", inputs, extra,
+                        options.exrValues == "position");
 
     host::Session session(options.settings.pluginDirectory);
     std::optional<drive::Strainshaper> effect;
@@ -111,10 +113,16 @@ void addMorphCommand(CLI::App& app) {
     command->add_option("-o,--output", options->outputs,
                         "Corrected meshes: per pose .obj (the pose file with the new points) or "
                         ".ply, numbered out_0001.obj... unless the name holds a %04d field; for "
-                        "the whole shot a point cache (.mdd, .pc2) or .html (every pose and its "
-                        "correction in one page for a browser)")
+                        "the whole shot a point cache (.mdd, .pc2), .html (every pose and its "
+                        "correction in one page for a browser), .exr (a vertex-animation texture "
+                        "for engines) or .glb (the rest mesh for engines, addressing that texture)")
         ->required()
         ->type_name("OUT");
+    command->add_option("--exr-values", options->exrValues,
+                        "What a .exr texture holds: each point's displacement from the pose "
+                        "(default) or its corrected position")
+        ->check(CLI::IsMember({"displacement", "position"}))
+        ->type_name("displacement|position");
     command->add_option("--jobs", options->jobs, "Threads reading and writing (default: the number of cores)")
         ->check(CLI::Range(1u, 256u))
         ->type_name("N");

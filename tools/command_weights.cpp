@@ -9,6 +9,7 @@
 #include "result_files.h"
 #include "shot_run.h"
 #include "statistics.h"
+#include "weight_bound.h"
 
 namespace kestrin::tool {
 namespace {
@@ -42,6 +43,7 @@ void runWeights(const WeightsOptions& options) {
              [&] {
                  // The settings file is saved with the outputs, once the run succeeded.
                  tool.emplace(session, rest.points, rest.polygons, options.settings.pluginSettings());
+                 results.requireWeightBound(weightBound(tool->settingsText()));
                  if (!options.settings.saveTo.empty()) {
                      results.writeExtra(options.settings.saveTo, tool->settingsText());
                  }
@@ -79,7 +81,9 @@ void addWeightsCommand(CLI::App& app) {
                         "Outputs by extension: per pose .csv (point,weight), .ply (posed mesh with "
                         "weights and colours), .png (heat map), numbered out_0001.csv... unless the "
                         "name holds a %04d field; for the whole shot .npy (float32 array, poses x "
-                        "points) and .html (every pose in one page to view in a browser)")
+                        "points), .html (every pose in one page to view in a browser), .exr (a "
+                        "half-float vertex-animation texture for engines) and .glb (the rest mesh "
+                        "for engines, addressing that texture)")
         ->required()
         ->type_name("OUT");
     command->add_option("--jobs", options->jobs, "Threads reading and writing (default: the number of cores)")

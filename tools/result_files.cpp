@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cctype>
 #include <filesystem>
 #include <map>
@@ -19,7 +21,7 @@ namespace kestrin::tool {
 
 ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
                          const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
-                         const std::vector<std::string>& extra)
+                         const std::vector<std::string>& extra, bool texturePositions)
     : role_(role), poseCount_(poses.count()) {
     // From here on an interrupt removes what the run has written.
     installInterruptHandlers();
@@ -68,7 +70,8 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
     }
 
     // The whole-shot files start now: their headers need only the counts.
-    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.startFrame(), poses.sampleRate()};
+    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.startFrame(), poses.sampleRate(),
+                                     texturePositions};
     for (Output& output : outputs_) {
         if (!output.wholeShot) continue;
         const std::string name = numberedOutput(output.pattern, 1, 1);
@@ -110,6 +113,21 @@ void ResultFiles::writePoseFiles(const PoseResult& result) {
             throw ToolError(name + ": " + error.what());
         }
         stage(formats::writeTemporaryFor(target(name).path, bytes), name);
+    }
+}
+
+void ResultFiles::requireWeightBound(double bound) const {
+    for (const Output& output : outputs_) {
+        if (bound <= output.format->largestWeight) continue;
+        char figure[32];
+        std::snprintf(figure, sizeof figure, "%g", bound);
+        throw ToolError(numberedOutput(output.pattern, 1, 1) +
+                        (std::isinf(bound) ? std::string(": weights have no bound")
+                                           : ": weights may reach " + std::string(figure)) +
+                        " with these settings (clamp off), beyond the " +
+                        std::to_string(static_cast<int>(output.format->largestWeight)) +
+                        " this format holds; turn --clamp on, or lower the multipliers or the exponent"
+                        " (a negative exponent has no bound)");
     }
 }
 

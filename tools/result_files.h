@@ -1,6 +1,6 @@
 // Writing a run's results: per-pose files (.csv, .ply, .png, .obj: one file
-// per pose) and whole-shot files (.npy, .mdd, .pc2, .html: every pose in one
-// file), each staged under a temporary name and renamed into place only when
+// per pose) and whole-shot files (.npy, .mdd, .pc2, .html, .exr, .glb: every
+// pose in one file), each staged under a temporary name and renamed into place only when
 // the whole run has succeeded.
 #ifndef KESTRIN_TOOL_RESULT_FILES_H
 #define KESTRIN_TOOL_RESULT_FILES_H
@@ -36,7 +36,7 @@ public:
     // are further files the run writes itself (a settings file).
     ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
                 const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
-                const std::vector<std::string>& extra = {});
+                const std::vector<std::string>& extra = {}, bool texturePositions = false);
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
     ~ResultFiles();
@@ -48,6 +48,9 @@ public:
     void writePoseFiles(const PoseResult& result);
     // The pose's frame of every whole-shot file; in pose order, one thread.
     void appendToShot(const PoseResult& result);
+    // Throws ToolError when an output cannot hold weights as large as
+    // `bound` (weight_bound.h); called before any pose is weighed.
+    void requireWeightBound(double bound) const;
     // One of the `extra` files, staged with the outputs.
     void writeExtra(const std::string& name, const std::string& bytes);
     // Whether a per-pose file is the pose's own file with new positions: the

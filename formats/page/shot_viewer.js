@@ -456,6 +456,8 @@
     pose,
     corrected,
     weights,
+    // The shown frame's colour of every point (r, g, b in 0..1, unshaded).
+    colours: () => heatAttribute.array,
     // Where point `point` of the shown frame is drawn, in CSS pixels from the
     // page's top left corner.
     screenPosition(point) {

@@ -14,7 +14,7 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startChromium, waitForShotPage } = require('../../scripts/chromium_pipe.js');
+const { startChromium, waitForShotPage, runDriver } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, pagePath, outDir, stretchArg, squashArg] = process.argv.slice(2);
 const stretchPoint = Number(stretchArg);
@@ -97,17 +97,4 @@ async function main() {
   fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify(results));
 }
 
-const watchdog = setTimeout(() => {
-  process.stderr.write('drive_shot_page: gave up after 120 s\n' + browser.log());
-  process.exit(2);
-}, 120000);
-
-main().then(() => 0, (error) => {
-  process.stderr.write('drive_shot_page: ' + error.message + '\n' + browser.log());
-  return 1;
-}).then(async (code) => {
-  clearTimeout(watchdog);
-  await browser.close();
-  fs.rmSync(scratch, { recursive: true, force: true });
-  process.exit(code);
-});
+runDriver('drive_shot_page', browser, scratch, main);

@@ -128,9 +128,9 @@ TEST(OutputFormat, ByExtensionForWhatItCanHold) {
         OutputRole role;
         const char* listed;
     } refused[] = {
-        {"a.txt", OutputRole::weights, "(use .csv, .ply, .png, .npy, .html)"},
-        {"a.mdd", OutputRole::weights, "(use .csv, .ply, .png, .npy, .html)"},
-        {"a.npy", OutputRole::mesh, "(use .ply, .obj, .mdd, .pc2, .html)"},
+        {"a.txt", OutputRole::weights, "(use .csv, .ply, .png, .npy, .html, .exr, .glb)"},
+        {"a.mdd", OutputRole::weights, "(use .csv, .ply, .png, .npy, .html, .exr, .glb)"},
+        {"a.npy", OutputRole::mesh, "(use .ply, .obj, .mdd, .pc2, .html, .exr, .glb)"},
     };
     for (const auto& c : refused) {
         try {

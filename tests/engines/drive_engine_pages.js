@@ -1,0 +1,64 @@
+// Opens the engine proof page and the shot page of the same shot in
+// headless Chromium (DevTools protocol on a pipe), moves both to the last
+// frame, and writes OUT/results.json: the colours the proof page's vertex
+// shader gives each vertex (with the vertex's point) and the shot page's
+// colour of every point; the C++ test judges them. Also OUT/proof.png.
+//
+//   node drive_engine_pages.js CHROMIUM PROOF.html SHOT.html OUT
+'use strict';
+
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { startChromium, waitForShotPage, runDriver, sleep } = require('../../scripts/chromium_pipe.js');
+
+const [chromiumPath, proofPath, shotPath, outDir] = process.argv.slice(2);
+const width = 800;
+const height = 500;
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
+const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
+
+async function open(file) {
+  const { page, evaluate } = await browser.attachToPage();
+  await page('Runtime.enable');
+  await page('Page.enable');
+  await page('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false });
+  await page('Page.navigate', { url: 'file://' + path.resolve(file) });
+  return { page, evaluate };
+}
+
+async function main() {
+  const errors = [];
+  browser.onEvent((message) => {
+    const p = message.params || {};
+    if (message.method === 'Runtime.exceptionThrown') {
+      errors.push('exception: ' + (p.exceptionDetails.exception?.description || p.exceptionDetails.text));
+    } else if (message.method === 'Runtime.consoleAPICalled' && p.type === 'error') {
+      errors.push('console.error: ' + p.args.map((a) => a.value ?? a.description).join(' '));
+    }
+  });
+
+  const shot = await open(shotPath);
+  await waitForShotPage(shot.evaluate, 60000);
+  const frame = await shot.evaluate('window.kestrinShot.index.frames.length - 1');
+  await shot.evaluate(`(() => { const slider = document.getElementById('frame');
+      slider.value = '${frame}'; slider.dispatchEvent(new Event('input')); })()`);
+  const shotColours = await shot.evaluate('Array.from(window.kestrinShot.colours())');
+
+  const proof = await open(proofPath);
+  for (let waited = 0; ; waited += 100) {
+    const state = await proof.evaluate('window.kestrinEngine ? { ready: window.kestrinEngine.ready, error: window.kestrinEngine.error } : null');
+    if (state && state.error) throw new Error('proof page: ' + state.error);
+    if (state && state.ready) break;
+    if (waited > 60000) throw new Error('proof page not ready after 60 s');
+    await sleep(100);
+  }
+  await proof.evaluate(`window.kestrinEngine.showFrame(${frame})`);
+  const engineColours = await proof.evaluate(`window.kestrinEngine.vertexColours(${frame})`);
+  await proof.evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+  const { data } = await proof.page('Page.captureScreenshot', { format: 'png' });
+  fs.writeFileSync(path.join(outDir, 'proof.png'), Buffer.from(data, 'base64'));
+  fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify({ errors, frame, shotColours, engineColours }));
+}
+
+runDriver('drive_engine_pages', browser, scratch, main);

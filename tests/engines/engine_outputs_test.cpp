@@ -1,0 +1,434 @@
+// The engine outputs (kestrin ... -o tension.exr -o mesh.glb): the texture
+// read back with OpenEXR against the .npy weights, the mesh through the
+// Khronos validator and read back, the refusals made before any work, the
+// proof page in headless Chromium against the shot page, and Blender reading
+// both files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tool_runner.h"
+
+#ifdef KESTRIN_WITH_OPENEXR
+#include <Imath/half.h>
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfInputFile.h>
+#include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfVecAttribute.h>
+#endif
+
+namespace kestrin::test {
+namespace {
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// A tube of `rings` rings of `around` points along y, bent about z by
+// `bend` radians spread over its length: the outside of the bend
+// stretches, the inside squashes. Quads; with UVs, the seam at the first
+// column repeats its points with u = 1 (a UV seam: split vertices).
+struct Tube {
+    int rings;
+    int around;
+    std::string obj(double bend, bool withFaces) const {
+        std::string text;
+        for (int r = 0; r < rings; ++r) {
+            const double t = static_cast<double>(r) / (rings - 1);
+            const double angle = bend * t, length = 4.0;
+            for (int a = 0; a < around; ++a) {
+                const double phi = 2 * M_PI * a / around;
+                const double x = std::cos(phi), z = std::sin(phi);
+                // Bent: the ring's centre on an arc, the ring turned with it.
+                const double radius = bend == 0 ? 0 : length / bend;
+                const double cx = bend == 0 ? 0 : radius * (1 - std::cos(angle));
+                const double cy = bend == 0 ? length * t : radius * std::sin(angle);
+                text += "v " + std::to_string(cx + x * std::cos(angle)) + " " +
+                        std::to_string(cy - x * std::sin(angle)) + " " + std::to_string(z) + "\n";
+            }
+        }
+        if (!withFaces) return text;
+        for (int r = 0; r < rings; ++r) {
+            for (int a = 0; a <= around; ++a) {
+                text += "vt " + std::to_string(static_cast<double>(a) / around) + " " +
+                        std::to_string(static_cast<double>(r) / (rings - 1)) + "\n";
+            }
+        }
+        for (int r = 0; r + 1 < rings; ++r) {
+            for (int a = 0; a < around; ++a) {
+                const int p[4] = {r * around + a, r * around + (a + 1) % around, (r + 1) * around + (a + 1) % around,
+                                  (r + 1) * around + a};
+                const int t[4] = {r * (around + 1) + a, r * (around + 1) + a + 1, (r + 1) * (around + 1) + a + 1,
+                                  (r + 1) * (around + 1) + a};
+                text += "f";
+                for (int c = 0; c < 4; ++c) text += " " + std::to_string(p[c] + 1) + "/" + std::to_string(t[c] + 1);
+                text += "\n";
+            }
+        }
+        return text;
+    }
+    size_t points() const { return static_cast<size_t>(rings) * around; }
+};
+
+// Writes the tube's rest mesh and `poses` bent poses; returns the weights
+// arguments up to the outputs.
+std::vector<std::string> tubeShot(const ScratchDirectory& scratch, const Tube& tube, int poses) {
+    writeText(scratch.file("rest.obj"), tube.obj(0.0, true));
+    std::vector<std::string> arguments = {"weights", "--rest", "rest.obj", "--pose"};
+    for (int p = 1; p <= poses; ++p) {
+        const std::string name = "pose_" + std::to_string(p) + ".obj";
+        writeText(scratch.file(name), tube.obj(1.2 * p / poses, false));
+        arguments.push_back(name);
+    }
+    return arguments;
+}
+
+// The (poses, points) float32 array of a .npy file the tool wrote.
+std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points) {
+    const std::string bytes = readText(path);
+    const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    const std::string header = bytes.substr(10, headerLength);
+    const size_t shape = header.find("'shape': (") + 10;
+    *poses = std::stoul(header.substr(shape));
+    *points = std::stoul(header.substr(header.find(", ", shape) + 2));
+    std::vector<float> values(*poses * *points);
+    std::memcpy(values.data(), bytes.data() + 10 + headerLength, values.size() * sizeof(float));
+    return values;
+}
+
+// A .glb's JSON chunk and binary chunk.
+struct Glb {
+    nlohmann::json json;
+    std::string bin;
+    // Accessor `index`'s floats (tightly packed, as the tool writes them).
+    std::vector<float> floats(int index) const {
+        const nlohmann::json& accessor = json["accessors"][index];
+        const nlohmann::json& view = json["bufferViews"][accessor["bufferView"].get<int>()];
+        std::vector<float> values(view["byteLength"].get<size_t>() / sizeof(float));
+        std::memcpy(values.data(), bin.data() + view.value("byteOffset", 0), values.size() * sizeof(float));
+        return values;
+    }
+};
+
+Glb readGlb(const std::string& path) {
+    const std::string bytes = readText(path);
+    uint32_t jsonLength = 0, binLength = 0;
+    std::memcpy(&jsonLength, bytes.data() + 12, 4);
+    std::memcpy(&binLength, bytes.data() + 20 + jsonLength, 4);
+    return {nlohmann::json::parse(bytes.substr(20, jsonLength)), bytes.substr(28 + jsonLength, binLength)};
+}
+
+#ifdef KESTRIN_WITH_OPENEXR
+
+struct Texture {
+    int width = 0, rows = 0, rowsPerFrame = 0, frames = 0;
+    std::vector<half> rgb;  // rows x width x 3
+    float range[3][2];
+};
+
+Texture readExr(const std::string& path) {
+    Imf::InputFile file(path.c_str());
+    const Imf::Header& header = file.header();
+    const Imath::Box2i window = header.dataWindow();
+    Texture texture;
+    texture.width = window.max.x - window.min.x + 1;
+    texture.rows = window.max.y - window.min.y + 1;
+    texture.rowsPerFrame = header.typedAttribute<Imf::IntAttribute>("kestrin.rowsPerFrame").value();
+    texture.frames = header.typedAttribute<Imf::IntAttribute>("kestrin.frames").value();
+    const char* ranges[3] = {"kestrin.rangeR", "kestrin.rangeG", "kestrin.rangeB"};
+    for (int c = 0; c < 3; ++c) {
+        const Imath::V2f range = header.typedAttribute<Imf::V2fAttribute>(ranges[c]).value();
+        texture.range[c][0] = range.x, texture.range[c][1] = range.y;
+    }
+    texture.rgb.resize(static_cast<size_t>(texture.width) * texture.rows * 3);
+    Imf::FrameBuffer buffer;
+    const char* names[3] = {"R", "G", "B"};
+    for (int c = 0; c < 3; ++c) {
+        buffer.insert(names[c], Imf::Slice(Imf::HALF, reinterpret_cast<char*>(texture.rgb.data() + c),
+                                           3 * sizeof(half), 3 * sizeof(half) * texture.width));
+    }
+    file.setFrameBuffer(buffer);
+    file.readPixels(window.min.y, window.max.y);
+    return texture;
+}
+
+// Every frame and point of the texture is the .npy's weight rounded to a
+// half float: stretch, squash and signed; a tube wider than the wrap lies
+// on several rows per frame.
+TEST(EngineTexture, HoldsTheNpyWeightsAtEveryFrameAndPoint) {
+    struct Case {
+        Tube tube;
+        int width, rowsPerFrame;
+    };
+    for (const Case& c : {Case{{12, 16}, 192, 1}, Case{{92, 90}, 4140, 2}}) {
+        ScratchDirectory scratch;
+        std::vector<std::string> arguments = tubeShot(scratch, c.tube, 3);
+        for (const char* out : {"-o", "w.npy", "-o", "t.exr"}) arguments.push_back(out);
+        const ToolRun run = runTool(arguments, scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        size_t poses = 0, points = 0;
+        const std::vector<float> weights = npyValues(scratch.file("w.npy"), &poses, &points);
+        const Texture texture = readExr(scratch.file("t.exr"));
+        ASSERT_EQ(points, c.tube.points());
+        EXPECT_EQ(texture.width, c.width);
+        EXPECT_EQ(texture.rowsPerFrame, c.rowsPerFrame);
+        EXPECT_EQ(texture.frames, 3);
+        ASSERT_EQ(texture.rows, 3 * c.rowsPerFrame);
+        float low = 0, high = 0;
+        for (size_t f = 0; f < poses; ++f) {
+            for (size_t p = 0; p < points; ++p) {
+                const float w = weights[f * points + p];
+                const size_t row = f * c.rowsPerFrame + p / c.width, column = p % c.width;
+                const half* texel = &texture.rgb[(row * c.width + column) * 3];
+                ASSERT_EQ(texel[0].bits(), half(std::fmax(w, 0.0f)).bits()) << "frame " << f << " point " << p;
+                ASSERT_EQ(texel[1].bits(), half(std::fmax(-w, 0.0f)).bits()) << "frame " << f << " point " << p;
+                ASSERT_EQ(texel[2].bits(), half(w).bits()) << "frame " << f << " point " << p;
+                low = std::fmin(low, half(w)), high = std::fmax(high, half(w));
+            }
+        }
+        EXPECT_EQ(texture.range[2][0], low);
+        EXPECT_EQ(texture.range[2][1], high);
+        EXPECT_GT(high, 0.05f);
+        EXPECT_LT(low, -0.05f);
+    }
+}
+
+// The corrected shot as a texture: its displacement from the pose, or its
+// positions, equal to the .pc2 cache's to half precision.
+TEST(EngineTexture, HoldsTheCorrectedShot) {
+    ScratchDirectory scratch;
+    const Tube tube{10, 12};
+    std::vector<std::string> arguments = tubeShot(scratch, tube, 2);
+    arguments[0] = "morph";
+    // Targets: the rest tube, and the tube bent a little (any shape of the
+    // same points serves).
+    writeText(scratch.file("stretch.obj"), tube.obj(0.0, false));
+    writeText(scratch.file("squash.obj"), tube.obj(0.3, false));
+    for (const char* more : {"--stretch-target", "stretch.obj", "--squash-target", "squash.obj", "-o", "c.pc2"}) {
+        arguments.push_back(more);
+    }
+    for (const char* values : {"displacement", "position"}) {
+        std::vector<std::string> run = arguments;
+        for (const char* more : {"-o", "c.exr", "--exr-values"}) run.push_back(more);
+        run.push_back(values);
+        const ToolRun result = runTool(run, scratch.path());
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const Texture texture = readExr(scratch.file("c.exr"));
+        const std::string cache = readText(scratch.file("c.pc2"));
+        const size_t points = tube.points();
+        for (int f = 0; f < 2; ++f) {
+            const std::string pose = readText(scratch.file("pose_" + std::to_string(f + 1) + ".obj"));
+            const char* line = pose.c_str();
+            for (size_t p = 0; p < points; ++p) {
+                double at[3];
+                char* end = nullptr;
+                for (double& coordinate : at) coordinate = std::strtod(end == nullptr ? line + 1 : end, &end);
+                line = std::strchr(end, '\n') + 1;
+                for (int a = 0; a < 3; ++a) {
+                    float corrected;
+                    std::memcpy(&corrected, cache.data() + 32 + ((f * points + p) * 3 + a) * 4, 4);
+                    const double expected =
+                        std::string(values) == "position" ? corrected : static_cast<double>(corrected) - at[a];
+                    const float stored = texture.rgb[(static_cast<size_t>(f) * texture.width + p) * 3 + a];
+                    ASSERT_NEAR(stored, expected, std::fabs(expected) * 1.0 / 1024 + 1e-4)
+                        << values << " frame " << f << " point " << p << " axis " << a;
+                    ASSERT_GE(stored, texture.range[a][0]);
+                    ASSERT_LE(stored, texture.range[a][1]);
+                }
+            }
+        }
+    }
+}
+
+#endif  // KESTRIN_WITH_OPENEXR
+
+// Refused before any work, with a message that says why and no file left:
+// weights that settings allow beyond half floats, a texture taller than
+// engines take.
+TEST(EngineOutputs, RefusesWhatEnginesCannotTakeBeforeTheWork) {
+    ScratchDirectory scratch;
+    const Tube tube{4, 6};
+    std::vector<std::string> weights = tubeShot(scratch, tube, 1);
+    // A cache of 16,385 frames of the tube: one row each, one row too many.
+    std::string cache(8, '\0');
+    const uint32_t frames = 16385, points = static_cast<uint32_t>(tube.points());
+    const auto bigEndian = [](unsigned char* at, uint32_t value) {
+        for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(value >> (24 - 8 * b));
+    };
+    bigEndian(reinterpret_cast<unsigned char*>(&cache[0]), frames);
+    bigEndian(reinterpret_cast<unsigned char*>(&cache[4]), points);
+    cache.resize(8 + frames * 4 + static_cast<size_t>(frames) * points * 12, '\0');
+    writeText(scratch.file("long.mdd"), cache);
+    std::vector<std::string> longShot = {"weights", "--rest", "rest.obj", "--pose", "long.mdd"};
+
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+#ifdef KESTRIN_WITH_OPENEXR
+        {{"--clamp", "off", "--post-multiplier", "50", "--exponent", "0.3", "-o", "t.exr"},
+         "t.exr: weights may reach 1e+06 with these settings"},
+        {{"--clamp", "off", "--exponent", "-0.1", "-o", "t.exr"}, "t.exr: weights have no bound"},
+        {{"long", "-o", "t.exr"}, "t.exr: the texture would be 16385 frames x 1 row(s) per frame"},
+#endif
+        {{"--clamp", "off", "--post-multiplier", "50", "--exponent", "0.3", "-o", "m.glb"}, nullptr},
+        {{"long", "-o", "m.glb"}, "m.glb: the texture would be 16385 frames x 1 row(s) per frame"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.arguments[0] == "long" ? longShot : weights;
+        arguments.insert(arguments.end(), c.arguments.begin() + (c.arguments[0] == "long" ? 1 : 0), c.arguments.end());
+        const ToolRun run = runTool(arguments, scratch.path());
+        if (c.message == nullptr) {  // the mesh holds no weights beyond the first pose's colours
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            std::filesystem::remove(scratch.file("m.glb"));
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("%"), std::string::npos) << "refused before the work, no progress: " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(scratch.file("t.exr")));
+        EXPECT_FALSE(std::filesystem::exists(scratch.file("m.glb")));
+    }
+}
+
+// The mesh passes the Khronos validator with no errors, keeps the UV seam's
+// split vertices, and every vertex's TEXCOORD_1 is the centre of its point's
+// texel in frame 0 (a point is found by its rest position).
+TEST(EngineMesh, IsValidGltfAndAddressesEachPointsTexel) {
+    for (const Tube& tube : {Tube{12, 16}, Tube{92, 90}}) {
+        ScratchDirectory scratch;
+        std::vector<std::string> arguments = tubeShot(scratch, tube, 2);
+        for (const char* out : {"-o", "m.glb"}) arguments.push_back(out);
+        const ToolRun run = runTool(arguments, scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+
+        const std::string report = scratch.file("report.json");
+        const std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_ENGINE_DIR "/validate_glb.js") +
+                                    " " + quoted(scratch.file("m.glb")) + " > " + quoted(report);
+        ASSERT_EQ(std::system(command.c_str()), 0) << command << "\n" << readText(report);
+        const nlohmann::json issues = nlohmann::json::parse(readText(report))["issues"];
+        EXPECT_EQ(issues["numErrors"], 0) << issues.dump(1);
+
+        const Glb glb = readGlb(scratch.file("m.glb"));
+        const nlohmann::json& attributes = glb.json["meshes"][0]["primitives"][0]["attributes"];
+        const std::vector<float> positions = glb.floats(attributes["POSITION"]);
+        const std::vector<float> texels = glb.floats(attributes["TEXCOORD_1"]);
+        const nlohmann::json layout = glb.json["meshes"][0]["extras"]["kestrinTexture"];
+        const size_t width = layout["width"], rows = layout["rowsPerFrame"].get<size_t>() * 2;
+        std::map<std::tuple<float, float, float>, size_t> pointAt;
+        const std::string rest = readText(scratch.file("rest.obj"));
+        const char* line = rest.c_str();
+        for (size_t p = 0; p < tube.points(); ++p) {
+            char* end = nullptr;
+            const float x = std::strtof(line + 1, &end), y = std::strtof(end, &end), z = std::strtof(end, &end);
+            pointAt[{x, y, z}] = p;
+            line = std::strchr(end, '\n') + 1;
+        }
+        const size_t vertices = positions.size() / 3;
+        EXPECT_EQ(vertices, tube.points() + tube.rings) << "the seam's column once more";
+        for (size_t v = 0; v < vertices; ++v) {
+            const auto found = pointAt.find({positions[v * 3], positions[v * 3 + 1], positions[v * 3 + 2]});
+            ASSERT_NE(found, pointAt.end()) << "vertex " << v;
+            const size_t p = found->second;
+            EXPECT_FLOAT_EQ(texels[v * 2], (p % width + 0.5f) / width) << "vertex " << v;
+            EXPECT_FLOAT_EQ(texels[v * 2 + 1], (p / width + 0.5f) / rows) << "vertex " << v;
+        }
+    }
+}
+
+#ifdef KESTRIN_WITH_OPENEXR
+
+// The proof page (scripts/engine-proof-page.js) plays the mesh with the
+// texture through its vertex shader; at the last frame, every vertex's
+// colour is the shot page's colour of its point.
+TEST(EngineProofPage, ShowsTheShotPagesColours) {
+    if (!std::filesystem::exists(KESTRIN_CHROMIUM)) GTEST_SKIP() << "no Chromium at " KESTRIN_CHROMIUM;
+    ScratchDirectory scratch;
+    std::vector<std::string> arguments = tubeShot(scratch, Tube{24, 20}, 4);
+    // Weights that saturate early, so that the bend shows strong colours.
+    for (const char* out : {"--pre-multiplier", "2", "--exponent", "0.1", "-o", "m.glb", "-o", "t.exr", "-o", "shot.html"}) {
+        arguments.push_back(out);
+    }
+    const ToolRun run = runTool(arguments, scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string page = scratch.file("proof.html");
+    std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_PROOF_PAGE_SCRIPT) + " " +
+                          quoted(scratch.file("m.glb")) + " " + quoted(scratch.file("t.exr")) + " " + quoted(page);
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_ENGINE_DIR "/drive_engine_pages.js") + " " +
+              quoted(KESTRIN_CHROMIUM) + " " + quoted(page) + " " + quoted(scratch.file("shot.html")) + " " +
+              quoted(scratch.path().string());
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const nlohmann::json seen = nlohmann::json::parse(readText(scratch.file("results.json")));
+    EXPECT_EQ(seen["errors"], nlohmann::json::array());
+    ASSERT_EQ(seen["frame"], 3);
+    const nlohmann::json& shot = seen["shotColours"];
+    int coloured = 0;
+    for (const nlohmann::json& vertex : seen["engineColours"]) {
+        const size_t point = vertex["point"];
+        for (int c = 0; c < 3; ++c) {
+            const double expected = shot[point * 3 + c].get<double>() * 255;
+            ASSERT_NEAR(vertex["rgb"][c].get<double>(), expected, 2.0) << "point " << point << " channel " << c;
+        }
+        coloured += vertex["rgb"][1].get<int>() < 200 ? 1 : 0;
+    }
+    EXPECT_GT(coloured, 20) << "the bent tube shows stretch and squash";
+}
+
+// Blender imports the mesh with the texel coordinates as its second UV map
+// and loads the texture with the same values: the script reads each loop's
+// texel through that map, and the values are the .npy's first frame.
+TEST(EngineOutputs, BlenderReadsTheMeshAndTheTexture) {
+    if (!std::filesystem::exists(KESTRIN_BLENDER)) GTEST_SKIP() << "no Blender at " KESTRIN_BLENDER;
+    ScratchDirectory scratch;
+    std::vector<std::string> arguments = tubeShot(scratch, Tube{12, 16}, 2);
+    for (const char* out : {"-o", "m.glb", "-o", "t.exr", "-o", "w.npy"}) arguments.push_back(out);
+    const ToolRun run = runTool(arguments, scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string command = std::string(KESTRIN_BLENDER) +
+                                " -b --factory-startup -noaudio --python " +
+                                quoted(KESTRIN_ENGINE_DIR "/blender_check.py") + " -- " +
+                                quoted(scratch.file("m.glb")) + " " + quoted(scratch.file("t.exr")) + " " +
+                                quoted(scratch.file("blender.json")) + " > " + quoted(scratch.file("blender.log")) +
+                                " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << readText(scratch.file("blender.log"));
+    const nlohmann::json seen = nlohmann::json::parse(readText(scratch.file("blender.json")));
+    EXPECT_GE(seen["uvMaps"].size(), 2u) << seen["uvMaps"];
+    size_t poses = 0, points = 0;
+    const std::vector<float> weights = npyValues(scratch.file("w.npy"), &poses, &points);
+    std::map<std::tuple<float, float, float>, size_t> pointAt;
+    const std::string rest = readText(scratch.file("rest.obj"));
+    const char* line = rest.c_str();
+    for (size_t p = 0; p < points; ++p) {
+        char* end = nullptr;
+        const float x = std::strtof(line + 1, &end), y = std::strtof(end, &end), z = std::strtof(end, &end);
+        pointAt[{x, y, z}] = p;
+        line = std::strchr(end, '\n') + 1;
+    }
+    ASSERT_GT(seen["loops"].size(), 0u);
+    for (const nlohmann::json& loop : seen["loops"]) {
+        // glTF's +y up is Blender's +z, its +z Blender's -y.
+        const std::tuple<float, float, float> at{loop["co"][0].get<float>(), loop["co"][2].get<float>(),
+                                                 -loop["co"][1].get<float>()};
+        const auto found = pointAt.find(at);
+        ASSERT_NE(found, pointAt.end()) << loop.dump();
+        const float w = weights[found->second];
+        EXPECT_EQ(loop["rgb"][0].get<float>(), static_cast<float>(half(std::fmax(w, 0.0f)))) << loop.dump();
+        EXPECT_EQ(loop["rgb"][1].get<float>(), static_cast<float>(half(std::fmax(-w, 0.0f)))) << loop.dump();
+        EXPECT_EQ(loop["rgb"][2].get<float>(), static_cast<float>(half(w))) << loop.dump();
+    }
+}
+
+#endif  // KESTRIN_WITH_OPENEXR
+
+}  // namespace
+}  // namespace kestrin::test
