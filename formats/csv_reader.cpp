@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "file_bytes.h"
 #include "format_error.h"
 
 namespace kestrin::formats {
@@ -27,6 +28,7 @@ std::string trimmed(const std::string& text) {
 std::vector<float> readWeightCsv(const std::string& path, size_t pointCount) {
     std::ifstream file(path);
     if (!file) throw FormatError(path + ": cannot open: " + std::strerror(errno));
+    skipByteOrderMark(file);
     std::vector<float> weights(pointCount, 0.0f);
     std::vector<bool> seen(pointCount, false);
     size_t seenCount = 0;

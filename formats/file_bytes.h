@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 
+#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,7 +22,8 @@ public:
     // when it cannot be opened or read, or is a directory (`kind` names what
     // was expected: "an OBJ file"); what was held is then gone.
     void read(const std::string& path, const char* kind);
-    std::string_view text() const { return {data_.get(), size_}; }
+    // The file's text; a UTF-8 byte-order mark at its start is not part of it.
+    std::string_view text() const { return withoutByteOrderMark({data_.get(), size_}); }
 
 private:
     void reserve(size_t capacity);
@@ -30,6 +32,12 @@ private:
     size_t size_ = 0;
     size_t capacity_ = 0;
 };
+
+// `text` without the UTF-8 byte-order mark some editors put first: every
+// text input reads it as nothing.
+std::string_view withoutByteOrderMark(std::string_view text);
+// Reads past a byte-order mark at the stream's start, if there is one.
+void skipByteOrderMark(std::istream& in);
 
 // The system's explanation of an errno value, without strerror's shared buffer.
 std::string systemReason(int error);

@@ -318,5 +318,19 @@ TEST(Faults, OutputsAreFlushedBeforeTheirRenameAndFoldersAfter) {
     EXPECT_TRUE(folderFlushedAfter);
 }
 
+TEST(Faults, ByteOrderMarkIsReadAsNothing) {
+    Shot shot(1);
+    const std::string mark = "\xEF\xBB\xBF";
+    writeText(shot.scratch.file("rest_marked.obj"), mark + restObj);
+    writeText(shot.scratch.file("pose_marked.obj"), mark + poseObj);
+    ASSERT_EQ(runTool({"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "plain.csv"}, shot.scratch.path())
+                  .exitCode,
+              0);
+    const ToolRun run = runTool({"weights", "--rest", "rest_marked.obj", "--pose", "pose_marked.obj", "-o", "marked.csv"},
+                                shot.scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readText(shot.scratch.file("marked.csv")), readText(shot.scratch.file("plain.csv")));
+}
+
 }  // namespace
 }  // namespace kestrin::test
