@@ -82,4 +82,16 @@ std::vector<float> readWeightCsv(const std::string& path, size_t pointCount) {
     return weights;
 }
 
+std::vector<float> readInfluenceMap(const std::string& path, size_t pointCount) {
+    std::vector<float> weights = readWeightCsv(path, pointCount);
+    for (size_t point = 0; point < weights.size(); ++point) {
+        if (!(weights[point] >= 0.0f && weights[point] <= 1.0f)) {
+            throw FormatError(path + ": point " + std::to_string(point) + ": weight " +
+                              std::to_string(weights[point]) + " is outside 0 to 1 (an influence map says how "
+                              "much of its movement each point takes)");
+        }
+    }
+    return weights;
+}
+
 }  // namespace kestrin::formats
