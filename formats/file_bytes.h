@@ -12,6 +12,12 @@
 
 namespace kestrin::formats {
 
+// `text` without the UTF-8 byte-order mark some editors put first: every
+// text input reads it as nothing.
+std::string_view withoutByteOrderMark(std::string_view text);
+// Reads past a byte-order mark at the stream's start, if there is one.
+void skipByteOrderMark(std::istream& in);
+
 // The bytes of one file at a time. The storage outlives each file: a reader
 // going through a shot's poses, all about the same size, allocates (and
 // faults in) its buffer once instead of once per pose, and nothing is
@@ -32,12 +38,6 @@ private:
     size_t size_ = 0;
     size_t capacity_ = 0;
 };
-
-// `text` without the UTF-8 byte-order mark some editors put first: every
-// text input reads it as nothing.
-std::string_view withoutByteOrderMark(std::string_view text);
-// Reads past a byte-order mark at the stream's start, if there is one.
-void skipByteOrderMark(std::istream& in);
 
 // The system's explanation of an errno value, without strerror's shared buffer.
 std::string systemReason(int error);
