@@ -40,15 +40,23 @@ struct Node {
 };
 std::atomic<Node*> head{nullptr};
 
-// The run's lock in one folder.
+// The run's lock in one folder, kept while the process has temporaries
+// there.
 struct RunLock {
     int file = -1;
     std::string tag;
+    std::string path;
+    size_t temporaries = 0;
+};
+
+struct Entry {
+    Node* node;
+    std::string folder;  // a temporary's; empty for a lock file
 };
 
 struct Registry {
     std::mutex mutex;
-    std::unordered_map<std::string, Node*> byName;
+    std::unordered_map<std::string, Entry> byName;
     std::unordered_map<std::string, RunLock> locks;  // by folder as written
 };
 Registry& registry() {
@@ -58,22 +66,38 @@ Registry& registry() {
     return *instance;
 }
 
-// Caller holds the registry's lock.
-Node* remember(const std::string& name) {
+// Caller holds the registry's lock. `folder`: the folder whose run lock
+// covers the file, empty for a lock file itself.
+Node* remember(const std::string& name, const std::string& folder = {}) {
     Node* node = new Node;
     node->name = strdup(name.c_str());
     node->next = head.load(std::memory_order_relaxed);
     head.store(node, std::memory_order_release);
-    registry().byName[name] = node;
+    registry().byName[name] = Entry{node, folder};
+    if (!folder.empty()) ++registry().locks[folder].temporaries;
     return node;
 }
 
-// Caller holds the registry's lock.
+// Caller holds the registry's lock. A folder's lock file goes with the last
+// of the process's temporaries there: a long-lived process (the Python
+// module) leaves no lock files behind between writes.
 void forget(const std::string& name) {
     auto found = registry().byName.find(name);
     if (found == registry().byName.end()) return;
-    found->second->live.store(false, std::memory_order_release);
+    found->second.node->live.store(false, std::memory_order_release);
+    const std::string folder = found->second.folder;
     registry().byName.erase(found);
+    if (folder.empty()) return;
+    auto lock = registry().locks.find(folder);
+    if (lock == registry().locks.end() || --lock->second.temporaries > 0) return;
+    // Unlinked while still locked, so that no other run can take it for a
+    // dead run's first.
+    const std::string lockPath = lock->second.path;
+    const int file = lock->second.file;
+    registry().locks.erase(lock);
+    ::unlink(lockPath.c_str());
+    ::close(file);
+    forget(lockPath);
 }
 
 std::string randomTag() {
@@ -132,7 +156,7 @@ const RunLock& runLock(const std::string& folder) {
         }
         node->device = info.st_dev;
         node->inode = info.st_ino;
-        return registry().locks[folder] = RunLock{file, tag};
+        return registry().locks[folder] = RunLock{file, tag, path, 0};
     }
 }
 
@@ -163,7 +187,7 @@ int makeTemporary(const std::string& path, std::string& temporary, Make make) {
     for (;;) {
         temporary = joined(folder, prefix + tag + "-" + randomTag());
         // Known before it exists: a signal in between must not leave it.
-        Node* node = remember(temporary);
+        Node* node = remember(temporary, folder);
         const int file = make(temporary.c_str());
         if (file < 0) {
             const int error = errno;
@@ -216,8 +240,8 @@ bool temporaryInPlace(const std::string& temporary) {
         std::lock_guard<std::mutex> guard(registry().mutex);
         auto found = registry().byName.find(temporary);
         if (found == registry().byName.end()) return false;
-        device = found->second->device;
-        inode = found->second->inode;
+        device = found->second.node->device;
+        inode = found->second.node->inode;
     }
     struct stat info {};
     return lstat(temporary.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == device &&
