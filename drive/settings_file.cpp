@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "file_bytes.h"
 #include "format_error.h"
 
 namespace kestrin::drive {
@@ -285,7 +286,7 @@ SavedSettings readSettingsFile(const std::string& path) {
     if (!file) throw formats::FormatError(path + ": cannot open settings file: " + std::strerror(errno));
     std::stringstream text;
     text << file.rdbuf();
-    return settingsFromText(text.str(), path);
+    return settingsFromText(std::string(formats::withoutByteOrderMark(text.str())), path);
 }
 
 }  // namespace kestrin::drive

@@ -102,11 +102,7 @@ void CacheInput::readPoints(uint64_t offset, size_t pointCount, ByteOrder order,
     }
 }
 
-CacheOutput::CacheOutput(const std::string& path)
-    : path_(path), temporary_(temporaryNameFor(path)) {
-    file_ = createTemporary(temporary_);
-    if (file_ < 0) throw FormatError(path + ": cannot write: " + systemReason(errno));
-}
+CacheOutput::CacheOutput(const std::string& path) : path_(path) { file_ = createTemporary(path_, temporary_); }
 
 CacheOutput::~CacheOutput() {
     if (file_ < 0) return;
@@ -150,11 +146,7 @@ void CacheOutput::appendPoints(const Point3* points, size_t pointCount, ByteOrde
 std::string CacheOutput::finishStaged() {
     const int file = file_;
     file_ = -1;
-    if (::close(file) != 0) {
-        const int error = errno;
-        removeTemporary(temporary_);
-        throw FormatError(path_ + ": cannot write: " + systemReason(error));
-    }
+    finishTemporary(file, temporary_, path_);
     return temporary_;
 }
 

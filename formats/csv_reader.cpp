@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "file_bytes.h"
 #include "format_error.h"
 
 namespace kestrin::formats {
@@ -27,6 +28,7 @@ std::string trimmed(const std::string& text) {
 std::vector<float> readWeightCsv(const std::string& path, size_t pointCount) {
     std::ifstream file(path);
     if (!file) throw FormatError(path + ": cannot open: " + std::strerror(errno));
+    skipByteOrderMark(file);
     std::vector<float> weights(pointCount, 0.0f);
     std::vector<bool> seen(pointCount, false);
     size_t seenCount = 0;
@@ -76,6 +78,18 @@ std::vector<float> readWeightCsv(const std::string& path, size_t pointCount) {
     if (seenCount != pointCount) {
         throw FormatError(path + ": has weights for " + std::to_string(seenCount) +
                         " points but the mesh has " + std::to_string(pointCount));
+    }
+    return weights;
+}
+
+std::vector<float> readInfluenceMap(const std::string& path, size_t pointCount) {
+    std::vector<float> weights = readWeightCsv(path, pointCount);
+    for (size_t point = 0; point < weights.size(); ++point) {
+        if (!(weights[point] >= 0.0f && weights[point] <= 1.0f)) {
+            throw FormatError(path + ": point " + std::to_string(point) + ": weight " +
+                              std::to_string(weights[point]) + " is outside 0 to 1 (an influence map says how "
+                              "much of its movement each point takes)");
+        }
     }
     return weights;
 }

@@ -14,6 +14,11 @@ namespace kestrin::formats {
 // weight that is not a finite number, and "PATH: what" for missing points.
 std::vector<float> readWeightCsv(const std::string& path, size_t pointCount);
 
+// An influence map: the same file, every weight within 0 to 1 (how much of
+// its displacement a point takes). Throws FormatError "PATH: point N: ..."
+// for the first weight outside.
+std::vector<float> readInfluenceMap(const std::string& path, size_t pointCount);
+
 }  // namespace kestrin::formats
 
 #endif

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "atomic_file.h"
+#include "temporary_files.h"
 #include "cache_file.h"
 #include "file_bytes.h"
 #include "format_error.h"
@@ -95,6 +96,8 @@ void rewriteHeaderValues(const std::string& file, const std::string& path, const
         }
         at += size;
     }
+    // On storage before it is renamed into place, as every output is.
+    if (found == 3 && written && ::fdatasync(descriptor) != 0) written = false;
     const int error = errno;
     if (descriptor >= 0) ::close(descriptor);
     if (found != 3 || !written) {
@@ -111,7 +114,7 @@ struct ExrTexture::Open {
 };
 
 ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame)
-    : path_(std::move(path)), temporary_(temporaryNameFor(path_)), layout_(layout), content_(content),
+    : path_(std::move(path)), layout_(layout), content_(content),
       open_(std::make_unique<Open>()), frameBits_(layout.width * layout.rowsPerFrame * 3, 0) {
     for (int c = 0; c < 3; ++c) low_[c] = INFINITY, high_[c] = -INFINITY;
     Imf::Header& header = open_->header;
@@ -131,9 +134,7 @@ ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureCon
     for (const char* range : rangeNames) header.insert(range, Imf::V2fAttribute(Imath::V2f(0.0f)));
 
     // Created here so that an interrupt removes it; OpenEXR then writes it by name.
-    const int descriptor = createTemporary(temporary_);
-    if (descriptor < 0) throw FormatError(path_ + ": cannot write (" + std::strerror(errno) + ")");
-    ::close(descriptor);
+    ::close(createTemporary(path_, temporary_));
     try {
         open_->file = std::make_unique<Imf::OutputFile>(temporary_.c_str(), header);
     } catch (const std::exception& failure) {

@@ -53,4 +53,19 @@ void FileBytes::read(const std::string& path, const char* kind) {
     ::close(file);
 }
 
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+    if (text.substr(0, byteOrderMark.size()) == byteOrderMark) text.remove_prefix(byteOrderMark.size());
+    return text;
+}
+
+void skipByteOrderMark(std::istream& in) {
+    char start[3] = {};
+    in.read(start, sizeof start);
+    const bool mark = in.gcount() == 3 && std::string_view(start, 3) == byteOrderMark;
+    in.clear();
+    if (!mark) in.seekg(0);
+}
+
 }  // namespace kestrin::formats

@@ -5,11 +5,18 @@
 
 #include <stddef.h>
 
+#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace kestrin::formats {
+
+// `text` without the UTF-8 byte-order mark some editors put first: every
+// text input reads it as nothing.
+std::string_view withoutByteOrderMark(std::string_view text);
+// Reads past a byte-order mark at the stream's start, if there is one.
+void skipByteOrderMark(std::istream& in);
 
 // The bytes of one file at a time. The storage outlives each file: a reader
 // going through a shot's poses, all about the same size, allocates (and
@@ -21,7 +28,8 @@ public:
     // when it cannot be opened or read, or is a directory (`kind` names what
     // was expected: "an OBJ file"); what was held is then gone.
     void read(const std::string& path, const char* kind);
-    std::string_view text() const { return {data_.get(), size_}; }
+    // The file's text; a UTF-8 byte-order mark at its start is not part of it.
+    std::string_view text() const { return withoutByteOrderMark({data_.get(), size_}); }
 
 private:
     void reserve(size_t capacity);

@@ -68,7 +68,6 @@ std::string templateTail() {
 ShotPage::ShotPage(std::string path, const Polygons& polygons,
                    size_t pointCount, ShotKind kind, double rate)
     : path_(std::move(path)),
-      temporary_(temporaryNameFor(path_)),
       pointCount_(pointCount),
       kind_(kind),
       rate_(rate > 0.0 && std::isfinite(rate) ? rate : 24.0) {
@@ -90,15 +89,24 @@ ShotPage::ShotPage(std::string path, const Polygons& polygons,
         }
     }
     triangleCount_ = triangles.size() / 3;
-    const int descriptor = createTemporary(temporary_);
-    file_ = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
-    if (file_ == nullptr && descriptor >= 0) {
+    const int descriptor = createTemporary(path_, temporary_);
+    file_ = fdopen(descriptor, "wb");
+    if (file_ == nullptr) {
+        const int error = errno;
         ::close(descriptor);
         removeTemporary(temporary_);
+        throw FormatError(path_ + ": cannot write: " + std::strerror(error));
     }
-    if (file_ == nullptr) throw FormatError(path_ + ": cannot write: " + std::strerror(errno));
-    put(templateHead());
-    writeBlock(triangles.data(), triangles.size() * sizeof(uint32_t));
+    try {
+        put(templateHead());
+        writeBlock(triangles.data(), triangles.size() * sizeof(uint32_t));
+    } catch (...) {
+        // No destructor runs for a constructor that throws.
+        std::fclose(file_);
+        file_ = nullptr;
+        removeTemporary(temporary_);
+        throw;
+    }
 }
 
 ShotPage::~ShotPage() {
@@ -237,9 +245,13 @@ std::string ShotPage::finishStaged() {
     put(templateTail());
     FILE* file = file_;
     file_ = nullptr;
-    if (std::fclose(file) != 0) {
+    // Flushed to storage before it may be renamed into place (atomic_file.h).
+    int error = 0;
+    if (std::fflush(file) != 0 || (::fdatasync(fileno(file)) != 0 && errno != EINVAL)) error = errno;
+    if (std::fclose(file) != 0 && error == 0) error = errno;
+    if (error != 0) {
         removeTemporary(temporary_);
-        throw FormatError(path_ + ": cannot write: " + std::strerror(errno));
+        throw FormatError(path_ + ": cannot write: " + std::strerror(error));
     }
     return temporary_;
 }

@@ -10,6 +10,7 @@
 #include "demo_arm.h"
 #include "obj_writer.h"
 #include "obj_reader.h"
+#include "output_plan.h"
 #include "output_names.h"
 #include "pose_source.h"
 #include "result_files.h"
@@ -46,16 +47,24 @@ void runDemo(const DemoOptions& options) {
 
     // The inputs as files, so that the commands can be tried on them; the
     // run then reads them back as `weights` and `morph` would.
-    const ArmShape shape;
-    const formats::MeshData arm = makeArm(shape);
-    formats::writeFileAtomically(file("arm_rest.obj"), formats::meshObj(arm));
-    formats::writeFileAtomically(file("arm_bulge.obj"), formats::meshObj(bulgeTarget(arm, shape)));
-    formats::writeFileAtomically(file("arm_crease.obj"), formats::meshObj(creaseTarget(arm, shape)));
+    // They are outputs of the demo like any other: checked first, as every
+    // command checks its outputs (a read-only file is refused, a link's
+    // target is written).
+    std::vector<std::string> inputNames = {file("arm_rest.obj"), file("arm_bulge.obj"), file("arm_crease.obj")};
     std::vector<std::string> poseFiles;
     for (int frame = 0; frame < frameCount; ++frame) {
-        poseFiles.push_back(numberedOutput(file("arm_pose_%04d.obj"), frame + 1, frameCount));
-        formats::writeFileAtomically(poseFiles.back(), formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
+        poseFiles.push_back(numberedOutput(file("arm_pose_%04d.obj"), frame + 1, true));
+        inputNames.push_back(poseFiles.back());
     }
+    const std::vector<OutputTarget> inputFiles = planOutputs(inputNames, {});
+    const ArmShape shape;
+    const formats::MeshData arm = makeArm(shape);
+    std::vector<std::string> texts = {formats::meshObj(arm), formats::meshObj(bulgeTarget(arm, shape)),
+                                      formats::meshObj(creaseTarget(arm, shape))};
+    for (int frame = 0; frame < frameCount; ++frame) {
+        texts.push_back(formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
+    }
+    for (size_t i = 0; i < inputFiles.size(); ++i) formats::writeFileAtomically(inputFiles[i].path, texts[i]);
     const formats::MeshData rest = formats::readObj(file("arm_rest.obj"));
     const formats::MeshData bulge = formats::readObj(file("arm_bulge.obj"));
     const formats::MeshData crease = formats::readObj(file("arm_crease.obj"));

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <new>
 #include <vector>
 
 #include "commands.h"
@@ -177,6 +179,15 @@ int runCommandLine(int argc, char** argv) {
         return runError(error);
     } catch (const host::SessionError& error) {
         return runError(error);
+    } catch (const std::bad_alloc&) {
+        return runError(std::runtime_error("out of memory"));
+    } catch (const std::system_error& error) {
+        // Most often a thread that could not start (a process limit).
+        return runError(std::runtime_error(std::string("the system refused: ") + error.what()));
+    } catch (const std::exception& error) {
+        return runError(error);
+    } catch (...) {
+        return runError(std::runtime_error("internal error"));
     }
     return 0;
 }

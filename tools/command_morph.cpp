@@ -47,8 +47,8 @@ void runMorph(const MorphOptions& options) {
     const formats::MeshData squash = squashRead.get();
     formats::requireSameShape(rest, squash, "squash target", false);
     std::optional<std::vector<float>> weights;
-    if (!options.weightMap.empty()) weights = formats::readWeightCsv(options.weightMap, rest.points.size());
-    const PoseSource poses(options.poses, rest, parseFrameRange(options.frames.empty() ? "1-" : options.frames));
+    if (!options.weightMap.empty()) weights = formats::readInfluenceMap(options.weightMap, rest.points.size());
+    const PoseSource poses(options.poses, rest, options.frames.empty() ? FrameRange{} : parseFrameRange(options.frames));
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
     ResultFiles results(options.outputs, formats::OutputRole::mesh, poses, rest,

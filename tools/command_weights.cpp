@@ -30,7 +30,7 @@ void runWeights(const WeightsOptions& options) {
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
     const formats::MeshData rest = formats::readObj(options.rest);
-    const PoseSource poses(options.poses, rest, parseFrameRange(options.frames.empty() ? "1-" : options.frames));
+    const PoseSource poses(options.poses, rest, options.frames.empty() ? FrameRange{} : parseFrameRange(options.frames));
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
     ResultFiles results(options.outputs, formats::OutputRole::weights, poses, rest,

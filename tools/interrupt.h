@@ -2,24 +2,20 @@
 // temporary file it has made and leaves the user's files as they were, then
 // exits with 130 (SIGINT) or 143 (SIGTERM), as shells expect.
 //
-// Every temporary output is registered while it exists; the handler unlinks
-// the registered names (unlink and _exit are safe in a signal handler) and
+// The handler removes the process's temporaries through
+// formats::removeTemporariesNow (async-signal-safe, any number of them) and
 // ends the process. While outputs are being renamed into place, a signal
 // waits until the renames are done, so that a run either replaces all of
 // its outputs or none.
 #ifndef KESTRIN_TOOL_INTERRUPT_H
 #define KESTRIN_TOOL_INTERRUPT_H
 
-#include <string>
-
 namespace kestrin::tool {
 
-// Installs the handlers for SIGINT and SIGTERM (once per process).
+// Installs the handlers for SIGINT and SIGTERM (once per process). A write
+// beyond the file size limit (SIGXFSZ) becomes a failed write, reported as
+// any other, rather than the end of the process.
 void installInterruptHandlers();
-
-// A temporary file exists under this name / no longer does.
-void registerTemporary(const std::string& path);
-void unregisterTemporary(const std::string& path);
 
 // While one lives, a signal is held back and acted on when it goes.
 class InterruptsHeld {
@@ -28,6 +24,11 @@ public:
     ~InterruptsHeld();
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+    // The held work is done and cannot be undone (every output replaced): a
+    // signal that arrived meanwhile came too late to stop the run, and is
+    // reported as such instead of ending it. Returns whether one had.
+    bool completed();
 };
 
 }  // namespace kestrin::tool

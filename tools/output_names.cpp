@@ -10,6 +10,9 @@
 namespace kestrin::tool {
 namespace {
 
+// Longer fields cannot fit a file name with its extension on any system.
+constexpr size_t maxFieldWidth = 240;
+
 // Finds the one integer field ("%d", "%04d", "%3d"); npos when there is none.
 size_t integerField(const std::string& pattern, size_t* length) {
     size_t found = std::string::npos;
@@ -58,9 +61,22 @@ size_t hashField(const std::string& pattern, size_t* length) {
     return start;
 }
 
+// The number in a field `width` wide, padded with zeros or spaces. A field
+// wider than a file name may be is refused here; one that only makes the
+// name too long for its folder, when the outputs are planned.
+std::string paddedNumber(int number, size_t width, bool zeros, const std::string& pattern) {
+    if (width > maxFieldWidth) {
+        throw ToolError(pattern + ": a frame number field " + std::to_string(width) +
+                        " wide does not fit in a file name (at most " + std::to_string(maxFieldWidth) + ")");
+    }
+    std::string digits = std::to_string(number);
+    if (digits.size() < width) digits.insert(0, width - digits.size(), zeros ? '0' : ' ');
+    return digits;
+}
+
 }  // namespace
 
-std::string numberedOutput(const std::string& pattern, int number, int count) {
+std::string numberedOutput(const std::string& pattern, int number, bool sequence) {
     size_t length = 0;
     const size_t hashes = hashField(pattern, &length);
     if (hashes != std::string::npos) {
@@ -68,21 +84,20 @@ std::string numberedOutput(const std::string& pattern, int number, int count) {
             throw ToolError(pattern + ": an output name may number poses with # or with %d, not both");
         }
         hashField(pattern, &length);
-        char digits[32];
-        std::snprintf(digits, sizeof digits, "%0*d", static_cast<int>(length), number);
+        const std::string digits = paddedNumber(number, length, true, pattern);
         return unescapePercent(pattern.substr(0, hashes)) + digits +
                unescapePercent(pattern.substr(hashes + length));
     }
     const size_t field = integerField(pattern, &length);
     if (field != std::string::npos) {
-        char digits[32];
-        std::snprintf(digits, sizeof digits, ("%" + pattern.substr(field + 1, length - 1)).c_str(),
-                      number);
+        const std::string width = pattern.substr(field + 1, length - 2);
+        const std::string digits =
+            paddedNumber(number, width.empty() ? 0 : std::stoul(width), !width.empty() && width[0] == '0', pattern);
         return unescapePercent(pattern.substr(0, field)) + digits +
                unescapePercent(pattern.substr(field + length));
     }
     const std::string plain = unescapePercent(pattern);
-    if (count == 1) return plain;
+    if (!sequence) return plain;
     const std::filesystem::path path(plain);
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "_%04d", number);

@@ -1,7 +1,6 @@
 #include "output_plan.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <filesystem>
 #include <map>
 
+#include "temporary_files.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -27,10 +27,7 @@ struct FileId {
     }
 };
 
-std::string folderOf(const std::string& path) {
-    const std::string folder = fs::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
-}
+using formats::folderOf;
 
 // The file a name writes to: a symbolic link is followed to its target
 // (which need not exist yet), so that the link stays a link.
@@ -49,30 +46,32 @@ std::string resolveLinks(const std::string& name) {
     throw ToolError(name + ": too many levels of symbolic links");
 }
 
-// Outputs that do not exist yet are told apart by their folder's identity
-// and their name.
-std::string futureIdentity(const std::string& path) {
-    char folder[PATH_MAX];
-    if (realpath(folderOf(path).c_str(), folder) == nullptr) return path;
-    return std::string(folder) + "/" + fs::path(path).filename().string();
-}
+// What is checked once per output folder, however many outputs it takes: a
+// shot writes thousands of files into one.
+struct FolderCheck {
+    std::string realPath;  // for telling apart outputs that do not exist yet
+    long nameLimit = NAME_MAX;
+};
 
-// ".NAME.tmp-PID" files of runs that no longer exist (killed before they
-// could clean up) are removed; a live run's are left alone.
-void removeStaleTemporaries(const std::string& path) {
-    const std::string prefix = "." + fs::path(path).filename().string() + ".tmp-";
-    DIR* folder = opendir(folderOf(path).c_str());
-    if (folder == nullptr) return;
-    while (dirent* entry = readdir(folder)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        char* end = nullptr;
-        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
-        if (end == name.c_str() + prefix.size() || *end != '\0' || pid <= 0) continue;
-        if (pid == getpid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        std::remove((fs::path(folderOf(path)) / name).c_str());
+const FolderCheck& checkFolder(std::map<std::string, FolderCheck>& checked, const std::string& name,
+                               const std::string& folder) {
+    auto found = checked.find(folder);
+    if (found != checked.end()) return found->second;
+    struct stat folderInfo {};
+    if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+        throw ToolError(name + ": cannot write: no folder " + folder);
     }
-    closedir(folder);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        throw ToolError(name + ": cannot write into " + folder + ": " + std::strerror(errno));
+    }
+    FolderCheck check;
+    char real[PATH_MAX];
+    check.realPath = realpath(folder.c_str(), real) != nullptr ? real : folder;
+    const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit > 0) check.nameLimit = limit;
+    // Temporaries that runs no longer alive left beside the outputs.
+    formats::removeStaleTemporaries(folder);
+    return checked[folder] = check;
 }
 
 }  // namespace
@@ -99,18 +98,19 @@ std::vector<OutputTarget> planOutputs(const std::vector<std::string>& names,
     }
     std::map<FileId, std::string> existingOutputs;
     std::map<std::string, std::string> newOutputs;
+    std::map<std::string, FolderCheck> folders;
     std::vector<OutputTarget> targets;
     for (const std::string& name : names) {
         OutputTarget target;
         target.name = name;
         target.path = resolveLinks(name);
-        const std::string folder = folderOf(target.path);
-        struct stat folderInfo {};
-        if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
-            throw ToolError(name + ": cannot write: no folder " + folder);
-        }
-        if (access(folder.c_str(), W_OK | X_OK) != 0) {
-            throw ToolError(name + ": cannot write into " + folder + ": " + std::strerror(errno));
+        const FolderCheck& folder = checkFolder(folders, name, folderOf(target.path));
+        const std::string fileName = fs::path(target.path).filename().string();
+        if (fileName.size() + formats::temporaryNameExtra > static_cast<size_t>(folder.nameLimit)) {
+            throw ToolError(name + ": the file name is too long (" + std::to_string(fileName.size()) +
+                            " bytes; at most " +
+                            std::to_string(folder.nameLimit - static_cast<long>(formats::temporaryNameExtra)) +
+                            " here, to leave room for its temporary file's name)");
         }
         struct stat info {};
         if (stat(target.path.c_str(), &info) == 0) {
@@ -132,13 +132,12 @@ std::vector<OutputTarget> planOutputs(const std::vector<std::string>& names,
             target.exists = true;
             target.mode = info.st_mode & 07777;
         } else {
-            const std::string identity = futureIdentity(target.path);
+            const std::string identity = folder.realPath + "/" + fileName;
             if (auto other = newOutputs.find(identity); other != newOutputs.end()) {
                 throw ToolError(name + ": is the same file as the output " + other->second);
             }
             newOutputs[identity] = name;
         }
-        removeStaleTemporaries(target.path);
         targets.push_back(std::move(target));
     }
     return targets;

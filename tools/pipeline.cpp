@@ -15,15 +15,25 @@ enum class SlotState { free, reading, read, writing };
 class Workers {
 public:
     explicit Workers(unsigned count) {
-        for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { work(); });
+        try {
+            for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { work(); });
+        } catch (...) {
+            // A thread that cannot start (std::system_error): those that did
+            // are stopped, so the failure reaches the caller as an error.
+            stop();
+            throw;
+        }
     }
-    ~Workers() {
+    ~Workers() { stop(); }
+
+    void stop() {
         {
             std::lock_guard<std::mutex> lock(queueMutex_);
             closing_ = true;
         }
         wake_.notify_all();
         for (std::thread& thread : threads_) thread.join();
+        threads_.clear();
     }
 
     void submit(std::function<void()> task) {

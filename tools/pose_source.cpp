@@ -31,6 +31,7 @@ constexpr float framesPerSecond = 24.0f;
 
 FrameRange parseFrameRange(const std::string& text) {
     FrameRange range;
+    range.given = true;
     const auto bad = [&] {
         return ToolError("--frames " + text + ": expected a frame range such as 1-100, 101- or 7");
     };
@@ -79,6 +80,7 @@ PoseSource::PoseSource(const std::vector<std::string>& inputs, const formats::Me
     for (size_t number = static_cast<size_t>(range.first); number <= last; ++number) {
         numbers_.push_back(static_cast<int>(number));
     }
+    sequence_ = range.given || mdd_ || pc2_ || objs_.size() > 1;
 }
 
 PoseSource::~PoseSource() = default;

@@ -23,6 +23,7 @@ namespace kestrin::tool {
 struct FrameRange {
     int first = 1;
     int last = 0;  // 0: to the end
+    bool given = false;  // named by the user: the poses are a chunk of a shot
 };
 // Reads "A-B", "A-" or "A"; throws ToolError for anything else.
 FrameRange parseFrameRange(const std::string& text);
@@ -36,6 +37,9 @@ public:
     ~PoseSource();
 
     size_t count() const { return numbers_.size(); }
+    // Whether the poses are frames of a sequence (several poses, a cache, or
+    // a range of frames), whose outputs are numbered even for one frame.
+    bool isSequence() const { return sequence_; }
     // Pose i's frame number within the whole input (1-based), which numbered
     // outputs carry, and its name in the table (its file, or "frame N").
     int number(size_t i) const { return numbers_[i]; }
@@ -57,6 +61,7 @@ private:
     std::unique_ptr<formats::MddReader> mdd_;
     std::unique_ptr<formats::Pc2Reader> pc2_;
     std::vector<int> numbers_;
+    bool sequence_ = false;
 };
 
 }  // namespace kestrin::tool

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "atomic_file.h"
+#include "commit.h"
 #include "interrupt.h"
 #include "output_names.h"
 #include "shot_page.h"
@@ -22,7 +23,7 @@ namespace kestrin::tool {
 ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
                          const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
                          const std::vector<std::string>& extra, bool texturePositions)
-    : role_(role), poseCount_(poses.count()) {
+    : role_(role), poseCount_(poses.count()), sequence_(poses.isSequence()) {
     // From here on an interrupt removes what the run has written.
     installInterruptHandlers();
     options_.binaryPly = binaryPly;
@@ -41,9 +42,9 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
         output.format = &formats::outputFormat(pattern, role);
         output.wholeShot = output.format->wholeShot(role);
         if (output.wholeShot) {
-            add(numberedOutput(pattern, 1, 1));
+            add(numberedOutput(pattern, 1, false));
         } else {
-            for (size_t i = 0; i < poseCount_; ++i) add(numberedOutput(pattern, poses.number(i), poseCount_));
+            for (size_t i = 0; i < poseCount_; ++i) add(numberedOutput(pattern, poses.number(i), poses.isSequence()));
         }
         outputs_.push_back(std::move(output));
     }
@@ -74,7 +75,7 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
                                      texturePositions};
     for (Output& output : outputs_) {
         if (!output.wholeShot) continue;
-        const std::string name = numberedOutput(output.pattern, 1, 1);
+        const std::string name = numberedOutput(output.pattern, 1, false);
         const formats::ShotWriterFactory open =
             role == formats::OutputRole::weights ? output.format->weightsShot : output.format->meshShot;
         output.shot = open(target(name).path, layout);
@@ -104,7 +105,7 @@ void ResultFiles::stage(const std::string& temporary, const std::string& name) {
 void ResultFiles::writePoseFiles(const PoseResult& result) {
     for (const Output& output : outputs_) {
         if (output.wholeShot) continue;
-        const std::string name = numberedOutput(output.pattern, result.number, poseCount_);
+        const std::string name = numberedOutput(output.pattern, result.number, sequence_);
         std::string bytes;
         try {
             bytes = role_ == formats::OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
@@ -121,7 +122,7 @@ void ResultFiles::requireWeightBound(double bound) const {
         if (bound <= output.format->largestWeight) continue;
         char figure[32];
         std::snprintf(figure, sizeof figure, "%g", bound);
-        throw ToolError(numberedOutput(output.pattern, 1, 1) +
+        throw ToolError(numberedOutput(output.pattern, 1, false) +
                         (std::isinf(bound) ? std::string(": weights have no bound")
                                            : ": weights may reach " + std::string(figure)) +
                         " with these settings (clamp off), beyond the " +
@@ -140,20 +141,21 @@ void ResultFiles::appendToShot(const PoseResult& result) {
         if (!output.shot) continue;
         output.shot->append({result.pose, result.weights, result.corrected});
         if (result.index + 1 == poseCount_) {
-            stage(output.shot->finishStaged(), numberedOutput(output.pattern, 1, 1));
+            stage(output.shot->finishStaged(), numberedOutput(output.pattern, 1, false));
         }
     }
 }
 
 void ResultFiles::commit() {
-    InterruptsHeld held;
+    std::vector<StagedFile> files;
     for (const auto& [temporary, target] : staged_) {
         // A replaced file keeps the permissions the user gave it.
-        if (target->exists) chmod(temporary.c_str(), target->mode);
-        formats::renameIntoPlace(temporary, target->path);
+        files.push_back({temporary, target->path, target->exists, target->mode});
     }
-    staged_.clear();
+    // Whatever happens, the temporaries are the commit's to remove.
     committed_ = true;
+    commitOutputs(files);
+    staged_.clear();
 }
 
 }  // namespace kestrin::tool

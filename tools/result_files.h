@@ -77,6 +77,7 @@ private:
     formats::OutputOptions options_;
     std::unique_ptr<formats::HeatMapFrame> pictureFrame_;  // shared by the run's pictures
     size_t poseCount_;
+    bool sequence_;  // per-pose names numbered
     std::vector<Output> outputs_;
     std::vector<OutputTarget> targets_;  // every file, by the name the user gave
     std::unordered_map<std::string, size_t> targetIndex_;  // name -> its place in targets_

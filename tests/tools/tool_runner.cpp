@@ -12,6 +12,11 @@
 namespace kestrin::test {
 
 ToolRun runTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory) {
+    return runTool(arguments, directory, [] {});
+}
+
+ToolRun runTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory,
+                const std::function<void()>& setUp) {
     ScratchDirectory capture;
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
@@ -29,6 +34,7 @@ ToolRun runTool(const std::vector<std::string>& arguments, const std::filesystem
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         if (chdir(directory.c_str()) != 0) _exit(126);
+        setUp();
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -41,6 +47,11 @@ ToolRun runTool(const std::vector<std::string>& arguments, const std::filesystem
 }
 
 pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory) {
+    return startTool(arguments, directory, [] {});
+}
+
+pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory,
+                const std::function<void()>& setUp) {
     std::vector<std::string> words = {KESTRIN_TOOL_PATH};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -52,6 +63,7 @@ pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         if (chdir(directory.c_str()) != 0) _exit(126);
+        setUp();
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,16 @@ struct ToolRun {
 // Runs kestrin with these arguments (no shell), in `directory`.
 ToolRun runTool(const std::vector<std::string>& arguments,
                 const std::filesystem::path& directory = std::filesystem::current_path());
+// The same, calling `setUp` in the child just before the tool starts (to set
+// limits or the environment).
+ToolRun runTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory,
+                const std::function<void()>& setUp);
 
 // Starts kestrin with these arguments in `directory` and returns at once,
 // its output going nowhere: for tests that signal or kill the run.
 pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory);
+pid_t startTool(const std::vector<std::string>& arguments, const std::filesystem::path& directory,
+                const std::function<void()>& setUp);
 
 // A fresh empty directory under the system's temporary directory, removed
 // with everything in it when the object goes.

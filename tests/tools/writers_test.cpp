@@ -93,23 +93,28 @@ TEST(ResultFiles, CommitPutsEveryFileInPlace) {
 
 TEST(NumberedOutput, NumbersSeveralPosesAndFillsPatterns) {
     struct Case {
-        const char* pattern;
-        int number, count;
-        const char* expected;
+        std::string pattern;
+        int number;
+        bool sequence;
+        std::string expected;
     };
     const Case cases[] = {
-        {"out.csv", 1, 1, "out.csv"},
-        {"out.csv", 2, 3, "out_0002.csv"},
-        {"dir/out.ply", 12, 20, "dir/out_0012.ply"},
-        {"frame_%04d.png", 7, 1, "frame_0007.png"},
-        {"f%d.obj", 42, 50, "f42.obj"},
-        {"100%%_%03d.csv", 5, 9, "100%_005.csv"},
-        {"w_####.csv", 7, 9, "w_0007.csv"},
-        {"w_#.csv", 7, 9, "w_7.csv"},
-        {"w.##.png", 123, 200, "w.123.png"},
-        {"take#2/w_###.obj", 4, 1, "take#2/w_004.obj"},
+        {"out.csv", 1, false, "out.csv"},
+        {"out.csv", 2, true, "out_0002.csv"},
+        {"out.csv", 5, true, "out_0005.csv"},  // a one-frame chunk of a sequence
+        {"dir/out.ply", 12, true, "dir/out_0012.ply"},
+        {"frame_%04d.png", 7, false, "frame_0007.png"},
+        {"f%d.obj", 42, true, "f42.obj"},
+        {"100%%_%03d.csv", 5, true, "100%_005.csv"},
+        {"w_####.csv", 7, true, "w_0007.csv"},
+        {"w_#.csv", 7, true, "w_7.csv"},
+        {"w.##.png", 123, true, "w.123.png"},
+        {"take#2/w_###.obj", 4, false, "take#2/w_004.obj"},
+        {"w%40d.csv", 7, false, "w" + std::string(39, ' ') + "7.csv"},
+        {"w" + std::string(40, '#') + ".csv", 7, false, "w" + std::string(39, '0') + "7.csv"},
     };
-    for (const Case& c : cases) EXPECT_EQ(numberedOutput(c.pattern, c.number, c.count), c.expected);
+    for (const Case& c : cases) EXPECT_EQ(numberedOutput(c.pattern, c.number, c.sequence), c.expected);
+    EXPECT_THROW(numberedOutput("w%241d.csv", 1, false), ToolError);
     EXPECT_THROW(numberedOutput("out_%s.csv", 1, 1), ToolError);
     EXPECT_THROW(numberedOutput("%d_%d.csv", 1, 1), ToolError);
     EXPECT_THROW(numberedOutput("##_##.csv", 1, 1), ToolError);
