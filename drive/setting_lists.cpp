@@ -1,6 +1,7 @@
 #include "setting_lists.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace kestrin::drive {
 
@@ -8,6 +9,20 @@ std::string keywordOf(const char* option) {
     std::string keyword(option);
     std::replace(keyword.begin(), keyword.end(), '-', '_');
     return keyword;
+}
+
+const ChannelSetting& channelSetting(const std::string& option) {
+    for (const ChannelSetting& channel : channelSettings) {
+        if (option == channel.option) return channel;
+    }
+    throw std::logic_error("no channel has the option " + option);
+}
+
+const ToggleSetting& toggleSetting(const std::string& option) {
+    for (const ToggleSetting& toggle : toggleSettings) {
+        if (option == toggle.option) return toggle;
+    }
+    throw std::logic_error("no check box has the option " + option);
 }
 
 }  // namespace kestrin::drive

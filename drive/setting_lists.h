@@ -40,6 +40,11 @@ constexpr size_t toggleSettingCount = sizeof toggleSettings / sizeof toggleSetti
 // The Python keyword of an option: '-' becomes '_'.
 std::string keywordOf(const char* option);
 
+// The channel or check box of an option ("post-multiplier", "clamp"); the
+// option must be one of the lists'.
+const ChannelSetting& channelSetting(const std::string& option);
+const ToggleSetting& toggleSetting(const std::string& option);
+
 }  // namespace kestrin::drive
 
 #endif

@@ -19,7 +19,7 @@
 #include "settings_file.h"
 #include "fuzz_host.h"
 #include "format_error.h"
-#include "plugins.h"
+#include "plugin_instances.h"
 #include "session.h"
 
 namespace kestrin::fuzz {

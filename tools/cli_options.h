@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugins.h"
+#include "plugin_instances.h"
 #include "setting_lists.h"
 
 namespace kestrin::tool {

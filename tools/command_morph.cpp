@@ -7,7 +7,7 @@
 #include "commands.h"
 #include "obj_reader.h"
 #include "output_plan.h"
-#include "plugins.h"
+#include "plugin_instances.h"
 #include "shot_run.h"
 #include "result_files.h"
 #include "statistics.h"

@@ -1,7 +1,7 @@
 // The module's plug-in objects: each is one instance of a plug-in on its own
 // object of the one scene the whole process shares, so two characters, or two
 // settings side by side, are items of one host scene as in the host. The
-// set-up itself is the driving layer's (drive/plugins.h), as for the tool.
+// set-up itself is the driving layer's (drive/plugin_instances.h), as for the tool.
 //
 // Arrays reach these classes checked (by the package's Python layer): counts
 // match the rest mesh and every coordinate is finite.
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "plugins.h"
+#include "plugin_instances.h"
 #include "session.h"
 
 namespace kestrin::python {

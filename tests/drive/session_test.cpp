@@ -6,6 +6,8 @@
 #include <fstream>
 #include <memory>
 
+#include "format_error.h"
+#include "plugin_instances.h"
 #include "plugins.h"
 #include "session.h"
 #include "session_access.h"
@@ -130,4 +132,28 @@ TEST(Session, DestroyedInstancesLeaveNothingAttached) {
 }
 
 }  // namespace
+// What the command line and the module's setters refuse, a settings file
+// cannot bring in: the file is refused by name and nothing of it applies.
+TEST(DrivenPlugins, ASettingsFileCannotCarryWhatTheSettersRefuse) {
+    Session session(pluginDirectory());
+    drive::Strainmark tool(session, cube(1), cubeFaces(), {});
+    const std::string path = ::testing::TempDir() + "kestrin_refused_settings.json";
+    const char* const bodies[] = {
+        R"("channels": {"Exponent": "nan"}, "blocks": [])",
+        R"("channels": {"Pre Multiplier": 0.7, "Post Multiplier": "inf"}, "blocks": [])",
+        R"("channels": {"Pre Multiplier": 0.7}, "blocks": [{"name": "LagData", "values": [{"key": "lag", "type": "double", "value": "-inf"}]}])",
+    };
+    for (const char* body : bodies) {
+        std::ofstream(path) << R"({"kestrin_tool_settings": 2, "module": "Strainmark", )" << body << "}";
+        try {
+            tool.loadSettings(path);
+            ADD_FAILURE() << "loaded " << body;
+        } catch (const formats::FormatError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(path + ": ", 0), 0u) << error.what();
+        }
+        EXPECT_EQ(tool.channel("Pre Multiplier"), 0.5) << body;
+        EXPECT_NEAR(tool.compute(cube(1.5))[0], 0.63188f, 1e-5f) << body;
+    }
+}
+
 }  // namespace kestrin::host

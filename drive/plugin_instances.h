@@ -3,8 +3,8 @@
 // targets): a mesh added to the scene, the plug-in created on it, its
 // settings applied in the order a user applies them, then one pose at a time.
 // Nothing here computes tension; the plug-ins do, through the session.
-#ifndef KESTRIN_DRIVE_PLUGINS_H
-#define KESTRIN_DRIVE_PLUGINS_H
+#ifndef KESTRIN_DRIVE_PLUGIN_INSTANCES_H
+#define KESTRIN_DRIVE_PLUGIN_INSTANCES_H
 
 #include <stddef.h>
 

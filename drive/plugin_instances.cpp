@@ -1,5 +1,6 @@
-#include "plugins.h"
+#include "plugin_instances.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "atomic_file.h"
@@ -46,8 +47,31 @@ std::string Attached::settingsText() { return settingsToText(session_.save(live(
 
 void Attached::saveSettings(const std::string& path) { formats::writeFileAtomically(path, settingsText()); }
 
+namespace {
+
+// A settings file may hold what the command line and the module's setters
+// refuse ("nan" and "inf" are how it writes doubles JSON cannot hold): the
+// same values are refused here, before anything is applied.
+void requireFiniteValues(const host::SavedSettings& settings, const std::string& path) {
+    for (const auto& [name, value] : settings.channels) {
+        if (!std::isfinite(value)) {
+            throw formats::FormatError(path + ": channel \"" + name + "\" is not a finite number");
+        }
+    }
+    for (const host::SavedSettingsBlock& block : settings.blocks) {
+        for (const host::SavedSetting& value : block.values) {
+            if (value.type == host::SavedSetting::Type::Double && !std::isfinite(value.doubleValue)) {
+                throw formats::FormatError(path + ": \"" + value.key + "\" is not a finite number");
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void Attached::loadSettings(const std::string& path) {
     host::SavedSettings settings = readSettingsFile(path);
+    requireFiniteValues(settings, path);
     const host::Instance& instance = live();
     const std::string plugin = session_.pluginName(instance.plugin);
     const bool ours = settings.module == "Strainmark" || settings.module == "Strainshaper";
