@@ -91,19 +91,6 @@ std::vector<std::string> tubeShot(const ScratchDirectory& scratch, const Tube& t
     return arguments;
 }
 
-// The (poses, points) float32 array of a .npy file the tool wrote.
-std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points) {
-    const std::string bytes = readText(path);
-    const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
-    const std::string header = bytes.substr(10, headerLength);
-    const size_t shape = header.find("'shape': (") + 10;
-    *poses = std::stoul(header.substr(shape));
-    *points = std::stoul(header.substr(header.find(", ", shape) + 2));
-    std::vector<float> values(*poses * *points);
-    std::memcpy(values.data(), bytes.data() + 10 + headerLength, values.size() * sizeof(float));
-    return values;
-}
-
 // A .glb's JSON chunk and binary chunk.
 struct Glb {
     nlohmann::json json;
@@ -127,6 +114,19 @@ Glb readGlb(const std::string& path) {
 }
 
 #ifdef KESTRIN_WITH_OPENEXR
+
+// The (poses, points) float32 array of a .npy file the tool wrote.
+std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points) {
+    const std::string bytes = readText(path);
+    const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    const std::string header = bytes.substr(10, headerLength);
+    const size_t shape = header.find("'shape': (") + 10;
+    *poses = std::stoul(header.substr(shape));
+    *points = std::stoul(header.substr(header.find(", ", shape) + 2));
+    std::vector<float> values(*poses * *points);
+    std::memcpy(values.data(), bytes.data() + 10 + headerLength, values.size() * sizeof(float));
+    return values;
+}
 
 struct Texture {
     int width = 0, rows = 0, rowsPerFrame = 0, frames = 0;
