@@ -18,18 +18,6 @@ namespace kestrin::formats {
 
 struct MeshData {
     std::string path;  // where it came from, for messages ("" when made here)
-    // The bytes of that file while a reader still holds them (a pose being
-    // written back with new positions), else empty.
-    std::string_view pathText;
-    // For a mesh read from an OBJ file: the text after its last point line
-    // (its faces, mostly). A pose file ending in the same bytes after its own
-    // last point has the same faces there, known without reading them again;
-    // exporters write every frame of a sequence that way.
-    struct ObjTail {
-        std::string text;
-        size_t facesBefore = 0;  // faces listed before it
-    };
-    std::shared_ptr<const ObjTail> objTail;
     std::vector<Point3> points;
     Polygons polygons;
 };

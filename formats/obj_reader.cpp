@@ -55,7 +55,7 @@ std::string quoted(std::string_view word) { return "'" + std::string(word) + "'"
 // mesh's, or both.
 struct FaceSink {
     Polygons* built = nullptr;
-    const MeshData* rest = nullptr;
+    const ObjMesh* rest = nullptr;
     const std::string* role = nullptr;
 };
 
@@ -97,14 +97,14 @@ public:
     }
 
     // Keeps the text after the last point line in *tail.
-    void keepTail(MeshData::ObjTail* tail) { tail_ = tail; }
+    void keepTail(ObjMesh::Tail* tail) { tail_ = tail; }
 
 private:
     // Whether [at, end), after a pose's last point, is the rest file's tail
     // with as many faces before it: then the pose's faces are the rest's.
     bool restTailFollows(const char* at, const char* end) const {
-        if (faces_.rest == nullptr || faces_.rest->objTail == nullptr) return false;
-        const MeshData::ObjTail& tail = *faces_.rest->objTail;
+        if (faces_.rest == nullptr || faces_.rest->tail == nullptr) return false;
+        const ObjMesh::Tail& tail = *faces_.rest->tail;
         return points_.size() == faces_.rest->points.size() && faceCount_ == tail.facesBefore &&
                static_cast<size_t>(end - at) == tail.text.size() &&
                std::memcmp(at, tail.text.data(), tail.text.size()) == 0;
@@ -308,27 +308,27 @@ private:
     std::vector<ForwardFace> forwardFaces_;
     const char* afterLastPoint_ = nullptr;
     size_t facesAtLastPoint_ = 0;
-    MeshData::ObjTail* tail_ = nullptr;
+    ObjMesh::Tail* tail_ = nullptr;
 };
 
 }  // namespace
 
-MeshData readObj(const std::string& path) {
-    MeshData mesh;
+ObjMesh readObj(const std::string& path) {
+    ObjMesh mesh;
     mesh.path = path;
     FaceSink faces;
     faces.built = &mesh.polygons;
     FileBytes bytes;
     bytes.read(path, "an OBJ file");
-    auto tail = std::make_shared<MeshData::ObjTail>();
+    auto tail = std::make_shared<ObjMesh::Tail>();
     ObjParser parser(path, mesh.points, faces);
     parser.keepTail(tail.get());
     parser.parse(bytes.text());
-    mesh.objTail = std::move(tail);
+    mesh.tail = std::move(tail);
     return mesh;
 }
 
-MeshData readPose(const std::string& path, const MeshData& rest, const std::string& role) {
+MeshData readPose(const std::string& path, const ObjMesh& rest, const std::string& role) {
     MeshData pose;
     pose.path = path;
     FileBytes bytes;
@@ -338,7 +338,7 @@ MeshData readPose(const std::string& path, const MeshData& rest, const std::stri
     return pose;
 }
 
-void readObjPositions(const std::string& path, const MeshData& rest, std::vector<Point3>& out,
+void readObjPositions(const std::string& path, const ObjMesh& rest, std::vector<Point3>& out,
                       FileBytes& bytes, const std::string& role) {
     FaceSink faces;
     faces.rest = &rest;

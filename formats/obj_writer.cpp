@@ -74,17 +74,12 @@ std::string objWithPositions(std::string_view sourceText, const std::string& sou
     return out;
 }
 
-std::string meshObj(const MeshData& mesh) {
-    if (mesh.path.empty()) {
+std::string meshObj(const MeshData& mesh, std::string_view sourceText) {
+    if (sourceText.empty()) {
         requireFinitePoints(mesh.points.data(), mesh.points.size(), false);
         return plainObj(mesh);
     }
-    if (!mesh.pathText.empty()) {
-        return objWithPositions(mesh.pathText, mesh.path, mesh.points.data(), mesh.points.size());
-    }
-    FileBytes source;
-    source.read(mesh.path, "an OBJ file");
-    return objWithPositions(source.text(), mesh.path, mesh.points.data(), mesh.points.size());
+    return objWithPositions(sourceText, mesh.path, mesh.points.data(), mesh.points.size());
 }
 
 }  // namespace kestrin::formats

@@ -22,10 +22,11 @@ namespace kestrin::formats {
 std::string objWithPositions(std::string_view sourceText, const std::string& sourcePath,
                              const Point3* points, size_t count);
 
-// The mesh as OBJ. A mesh read from a file (mesh.path set) is that file with
-// the mesh's points (above); a mesh made here is a comment, one `v` line per
-// point and one `f` line per polygon, 1-based, so the numbering matches.
-std::string meshObj(const MeshData& mesh);
+// The mesh as OBJ. Given the text of the file it was read from (mesh.path,
+// as read), that text with the mesh's points (above); without, a comment,
+// one `v` line per point and one `f` line per polygon, 1-based, so the
+// numbering matches.
+std::string meshObj(const MeshData& mesh, std::string_view sourceText = {});
 
 }  // namespace kestrin::formats
 

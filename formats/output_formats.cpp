@@ -25,13 +25,15 @@ std::string csvWeights(const MeshData&, const std::vector<float>& weights, const
 std::string plyWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
     return weightsPly(posed, weights, options.binaryPly);
 }
-std::string plyMesh(const MeshData& corrected, const OutputOptions& options) {
+std::string plyMesh(const MeshData& corrected, std::string_view, const OutputOptions& options) {
     return meshPly(corrected, options.binaryPly);
 }
 std::string pngWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
     return encodePng(renderHeatMap(posed, weights, 800, 600, options.pictureFrame));
 }
-std::string objMesh(const MeshData& corrected, const OutputOptions&) { return meshObj(corrected); }
+std::string objMesh(const MeshData& corrected, std::string_view poseText, const OutputOptions&) {
+    return meshObj(corrected, poseText);
+}
 
 // extension, per-pose weights, per-pose mesh, rewrites the pose file,
 // whole-shot weights, whole-shot mesh[, largest weight held]

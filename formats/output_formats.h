@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mesh_data.h"
@@ -31,10 +32,12 @@ struct OutputFormat {
     // Per pose: a pose's weights, one per point of the posed mesh beside
     // them; null where the format holds no weights per pose.
     std::string (*weights)(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options);
-    // Per pose: a corrected mesh; null where the format holds no mesh per pose.
-    std::string (*mesh)(const MeshData& corrected, const OutputOptions& options);
+    // Per pose: a corrected mesh; null where the format holds no mesh per
+    // pose. poseText: the bytes of the pose's file as read (corrected.path),
+    // when the format rewrites it and the pose came from a file; else empty.
+    std::string (*mesh)(const MeshData& corrected, std::string_view poseText, const OutputOptions& options);
     // Whether `mesh` writes the pose's own file back with new positions, and
-    // so wants its bytes (MeshData::pathText) kept from the reading.
+    // so wants its bytes kept from the reading.
     bool rewritesPoseFile;
     // Whole shot: the writer of a file holding every pose's weights, or
     // every pose's correction; null where the format holds no such shot.

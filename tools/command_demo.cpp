@@ -65,7 +65,7 @@ void runDemo(const DemoOptions& options) {
         texts.push_back(formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
     }
     for (size_t i = 0; i < inputFiles.size(); ++i) formats::writeFileAtomically(inputFiles[i].path, texts[i]);
-    const formats::MeshData rest = formats::readObj(file("arm_rest.obj"));
+    const formats::ObjMesh rest = formats::readObj(file("arm_rest.obj"));
     const formats::MeshData bulge = formats::readObj(file("arm_bulge.obj"));
     const formats::MeshData crease = formats::readObj(file("arm_crease.obj"));
     const PoseSource poses(poseFiles, rest, FrameRange{});

@@ -41,7 +41,7 @@ void runMorph(const MorphOptions& options) {
     // The three meshes side by side; faults are still reported rest first.
     auto stretchRead = std::async(std::launch::async, formats::readObj, options.stretchTarget);
     auto squashRead = std::async(std::launch::async, formats::readObj, options.squashTarget);
-    const formats::MeshData rest = formats::readObj(options.rest);
+    const formats::ObjMesh rest = formats::readObj(options.rest);
     const formats::MeshData stretch = stretchRead.get();
     formats::requireSameShape(rest, stretch, "stretch target", false);
     const formats::MeshData squash = squashRead.get();

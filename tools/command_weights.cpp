@@ -29,7 +29,7 @@ void runWeights(const WeightsOptions& options) {
     for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
-    const formats::MeshData rest = formats::readObj(options.rest);
+    const formats::ObjMesh rest = formats::readObj(options.rest);
     const PoseSource poses(options.poses, rest, options.frames.empty() ? FrameRange{} : parseFrameRange(options.frames));
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);

@@ -53,7 +53,7 @@ FrameRange parseFrameRange(const std::string& text) {
     return range;
 }
 
-PoseSource::PoseSource(const std::vector<std::string>& inputs, const formats::MeshData& rest, const FrameRange& range)
+PoseSource::PoseSource(const std::vector<std::string>& inputs, const formats::ObjMesh& rest, const FrameRange& range)
     : rest_(rest) {
     size_t total = 0;
     const bool cache = std::any_of(inputs.begin(), inputs.end(), isCache);
@@ -93,7 +93,6 @@ std::string PoseSource::label(size_t i) const {
 void PoseSource::read(size_t i, formats::MeshData& pose, formats::FileBytes& bytes) const {
     const size_t frame = static_cast<size_t>(numbers_[i] - 1);
     pose.path.clear();
-    pose.pathText = {};
     if (mdd_) {
         mdd_->readFrame(frame, pose.points);
     } else if (pc2_) {
@@ -101,7 +100,6 @@ void PoseSource::read(size_t i, formats::MeshData& pose, formats::FileBytes& byt
     } else {
         pose.path = objs_[frame];
         formats::readObjPositions(pose.path, rest_, pose.points, bytes);
-        pose.pathText = bytes.text();
     }
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "file_bytes.h"
-#include "mesh_data.h"
+#include "obj_reader.h"
 
 namespace kestrin::formats {
 class MddReader;
@@ -33,7 +33,7 @@ public:
     // Opens the inputs and checks what can be checked before reading poses:
     // a cache's header and point count against the rest mesh, the range
     // against the number of frames. Throws ToolError.
-    PoseSource(const std::vector<std::string>& inputs, const formats::MeshData& rest, const FrameRange& range);
+    PoseSource(const std::vector<std::string>& inputs, const formats::ObjMesh& rest, const FrameRange& range);
     ~PoseSource();
 
     size_t count() const { return numbers_.size(); }
@@ -56,7 +56,7 @@ public:
     float sampleRate() const;
 
 private:
-    const formats::MeshData& rest_;
+    const formats::ObjMesh& rest_;
     std::vector<std::string> objs_;
     std::unique_ptr<formats::MddReader> mdd_;
     std::unique_ptr<formats::Pc2Reader> pc2_;

@@ -109,7 +109,7 @@ void ResultFiles::writePoseFiles(const PoseResult& result) {
         std::string bytes;
         try {
             bytes = role_ == formats::OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
-                                                 : output.format->mesh(*result.corrected, options_);
+                                                 : output.format->mesh(*result.corrected, result.poseText, options_);
         } catch (const formats::FormatError& error) {
             throw ToolError(name + ": " + error.what());
         }

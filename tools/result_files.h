@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -23,9 +24,12 @@ namespace kestrin::tool {
 struct PoseResult {
     size_t index;                        // place in the run
     int number;                          // frame number within the whole input
-    const formats::MeshData& pose;                // the posed mesh (its path: the pose's OBJ, or "")
+    const formats::MeshData& pose;       // the posed mesh (its path: the pose's OBJ, or "")
     const std::vector<float>* weights;   // the weight run's, or null
-    const formats::MeshData* corrected;           // the morph run's, or null
+    const formats::MeshData* corrected;  // the morph run's, or null
+    // The bytes of the pose's OBJ file, kept from the reading when an output
+    // rewrites it (rewritesPoseFiles()); else empty.
+    std::string_view poseText;
 };
 
 class ResultFiles {

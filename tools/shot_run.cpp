@@ -24,27 +24,28 @@ void runShot(const ShotRun& run) {
     }
     Progress progress(run.progressLabel, static_cast<int>(count));
 
+    const bool keepPoseFiles = std::any_of(run.results.begin(), run.results.end(),
+                                           [](const ResultFiles* r) { return r->rewritesPoseFiles(); });
     auto result = [&](size_t pose, ShotSlot& slot) {
+        // A pose from a cache has no file of its own to rewrite.
+        const bool fromFile = keepPoseFiles && !slot.pose.path.empty();
         return PoseResult{pose, run.poses.number(pose), slot.pose,
                           !slot.weights.empty() ? &slot.weights : run.weightMap,
-                          !slot.corrected.points.empty() ? &slot.corrected : nullptr};
+                          !slot.corrected.points.empty() ? &slot.corrected : nullptr,
+                          fromFile ? slot.poseFile.text() : std::string_view()};
     };
     PipelineStages stages;
     stages.prepare = run.prepare;
-    const bool keepPoseFiles = std::any_of(run.results.begin(), run.results.end(),
-                                           [](const ResultFiles* r) { return r->rewritesPoseFiles(); });
     stages.read = [&](size_t pose, size_t index) {
         ShotSlot& slot = slots[index];
         // Otherwise a thread's one buffer will do: the bytes are done with
         // once the positions are read.
         thread_local formats::FileBytes scratch;
         run.poses.read(pose, slot.pose, keepPoseFiles ? slot.poseFile : scratch);
-        if (!keepPoseFiles) slot.pose.pathText = {};
     };
     stages.compute = [&](size_t pose, size_t index) {
         ShotSlot& slot = slots[index];
         slot.corrected.path = slot.pose.path;
-        slot.corrected.pathText = slot.pose.pathText;
         run.compute(pose, slot);
         for (ResultFiles* results : run.results) results->appendToShot(result(pose, slot));
         progress.advance();

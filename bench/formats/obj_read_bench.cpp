@@ -25,7 +25,7 @@ constexpr int poseCount = 20;
 
 struct Shot {
     std::filesystem::path directory;
-    formats::MeshData rest;
+    formats::ObjMesh rest;
     std::vector<std::string> poses;
 
     Shot() {

@@ -126,7 +126,7 @@ TEST(ObjPose, WithPointsOnlyTakesTheRestFaces) {
     ScratchDirectory scratch;
     writeText(scratch.file("rest.obj"), restSquare);
     writeText(scratch.file("pose.obj"), "v 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n");
-    const MeshData rest = readObj(scratch.file("rest.obj"));
+    const ObjMesh rest = readObj(scratch.file("rest.obj"));
     const MeshData pose = readPose(scratch.file("pose.obj"), rest);
     EXPECT_EQ(pose.polygons, rest.polygons);
     EXPECT_EQ(pose.points[2].z, 1.0);
@@ -160,7 +160,7 @@ TEST(ObjPose, RefusesOtherFacesOrPointCountsNamingBothFiles) {
     };
     ScratchDirectory scratch;
     writeText(scratch.file("rest.obj"), restSquare);
-    const MeshData rest = readObj(scratch.file("rest.obj"));
+    const ObjMesh rest = readObj(scratch.file("rest.obj"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         writeText(scratch.file("pose.obj"), c.pose);

@@ -131,7 +131,7 @@ TEST(MeshObj, CorrectedPoseIsThePoseFileWithOnlyTheCoordinatesChanged) {
     writeText(scratch.file("pose.obj"), pose);
     MeshData read = readObj(scratch.file("pose.obj"));
     read.points = moved;
-    EXPECT_EQ(meshObj(read), expected);
+    EXPECT_EQ(meshObj(read, pose), expected);
     writeText(scratch.file("out.obj"), expected);
     const MeshData back = readObj(scratch.file("out.obj"));
     EXPECT_EQ(back.points[3].z, -1e17);

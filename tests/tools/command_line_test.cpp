@@ -126,7 +126,7 @@ TEST(CommandLine, EveryCommandHasHelp) {
 // sin(log2(1.5)·π/2)² = 0.63188 wherever the rest edges have a length at all.
 TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
     ScratchDirectory scratch;
-    const formats::MeshData rest = formats::readObj(spiderPath);
+    const formats::ObjMesh rest = formats::readObj(spiderPath);
     writeObj(scratch.file("scaled.obj"),
              transformed(rest, [](const Point3& p) { return Point3{1.5 * p.x, 1.5 * p.y, 1.5 * p.z}; }));
     const test::ToolRun run = runTool({"weights", "--rest", spiderPath, "--pose", scratch.file("scaled.obj"),
@@ -162,7 +162,7 @@ TEST(CommandLine, SpiderScaledByOneAndAHalfWeighsPointSixThreeOneEightEight) {
 // full stretch offset, carried round by its tangent frame: pose + R·(stretch − rest).
 TEST(CommandLine, MorphOfRotatedDoubledPoseAddsRotatedStretchOffset) {
     ScratchDirectory scratch;
-    const formats::MeshData rest = formats::readObj(spiderPath);
+    const formats::ObjMesh rest = formats::readObj(spiderPath);
     const double c = std::cos(0.7), s = std::sin(0.7);
     auto rotate = [&](const Point3& p) { return Point3{c * p.x - s * p.y, s * p.x + c * p.y, p.z}; };
     const formats::MeshData pose = transformed(rest, [&](const Point3& p) {
@@ -277,7 +277,7 @@ TEST(CommandLine, DemoWritesItsOutputsWithStretchOutsideTheElbow) {
                              "corrected_0004.obj", "arm_rest.obj"}) {
         EXPECT_TRUE(std::filesystem::exists(scratch.file("demo/") + name)) << name;
     }
-    const formats::MeshData rest = formats::readObj(scratch.file("demo/arm_rest.obj"));
+    const formats::ObjMesh rest = formats::readObj(scratch.file("demo/arm_rest.obj"));
     const std::vector<float> weights = formats::readWeightCsv(scratch.file("demo/weights_0004.csv"), rest.points.size());
     for (size_t i = 0; i < rest.points.size(); ++i) {
         const Point3& p = rest.points[i];

@@ -61,9 +61,9 @@ struct SquareShot {
         return formats::readObj(scratch.file("square.obj"));
     }
     PoseResult pose(size_t index, const std::vector<float>& weights) const {
-        return {index, source.number(index), rest, &weights, nullptr};
+        return {index, source.number(index), rest, &weights, nullptr, {}};
     }
-    formats::MeshData rest;
+    formats::ObjMesh rest;
     PoseSource source;
 };
 
