@@ -184,9 +184,25 @@ void Session::removeObject(HostHandle object) {
             throw SessionError("object " + std::to_string(object) + " still has a plug-in instance on it");
         }
     }
-    if (!state_->host.scene.removeObject(object)) {
-        throw SessionError("no object " + std::to_string(object) + " in the scene");
+    Host& host = state_->host;
+    const SceneObject* found = host.scene.object(object);
+    if (found == nullptr) throw SessionError("no object " + std::to_string(object) + " in the scene");
+    // The provider keeps a tangent space per (mesh, target) an effect
+    // scanned, and plug-ins never release theirs: the host lets them go with
+    // the mesh, whose handle is never given again.
+    using Fetch = TangentSpaceHandle (*)(HostHandle, uint32_t);
+    using Delete = int32_t (*)(TangentSpaceHandle);
+    auto fetch = reinterpret_cast<Fetch>(host.published("useful_FetchTangentSpace"));
+    auto release = reinterpret_cast<Delete>(host.published("useful_DeleteTangentSpace"));
+    if (fetch != nullptr && release != nullptr) {
+        const uint32_t targets = static_cast<uint32_t>(std::max<size_t>(found->targets.size(), 1));
+        host.callInto(-1, [&] {
+            for (uint32_t target = 0; target < targets; ++target) {
+                if (TangentSpaceHandle space = fetch(object, target)) release(space);
+            }
+        });
     }
+    host.scene.removeObject(object);
 }
 
 void Session::removeWeightMap(HostHandle map) {
