@@ -62,11 +62,12 @@ fuzz: deps
 BENCH_DIR ?= build/bench-release
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
-		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=ON -DKESTRIN_BUILD_PYTHON=OFF >/dev/null
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot kestrin_plan_bench
+		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=ON -DKESTRIN_BUILD_PYTHON=ON >/dev/null
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot kestrin_plan_bench _kestrin
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
 	./$(BENCH_DIR)/bench/kestrin_plan_bench
+	/usr/bin/python3 bench/python/module_shot.py $(BENCH_DIR)
 	node bench/page/page_load.js $(BENCH_DIR)
 	cmake --preset x64 $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset x64 -j $(JOBS) --target kestrin_tension

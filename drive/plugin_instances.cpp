@@ -15,6 +15,16 @@ Attached::~Attached() { close(); }
 
 void Attached::close() {
     if (instance_.valid()) session_.destroy(instance_);
+    // Newest first: a weight map goes with its object.
+    while (!owned_.empty()) {
+        session_.removeObject(owned_.back());
+        owned_.pop_back();
+    }
+}
+
+HostHandle Attached::own(HostHandle object) {
+    owned_.push_back(object);
+    return object;
 }
 
 const host::Instance& Attached::live() const {
@@ -33,7 +43,7 @@ void Attached::orDestroy(F&& f) {
 }
 
 void Attached::apply(const PluginSettings& settings) {
-    if (!settings.loadFrom.empty()) Attached::loadSettings(settings.loadFrom);
+    if (!settings.loadFrom.empty()) loadFile(settings.loadFrom);
     for (const auto& [name, value] : settings.channels) session_.setChannel(instance_, name, value);
     for (const auto& [label, on] : settings.toggles) session_.setToggle(instance_, label, on);
 }
@@ -47,16 +57,34 @@ std::string Attached::settingsText() { return settingsToText(session_.save(live(
 
 void Attached::saveSettings(const std::string& path) { formats::writeFileAtomically(path, settingsText()); }
 
+template <typename F>
+void Attached::orRestore(F&& f) {
+    const host::SavedSettings before = session_.save(live());
+    try {
+        f();
+    } catch (...) {
+        session_.load(instance_, before);
+        afterLoad();
+        throw;
+    }
+}
+
+void Attached::loadSettings(const std::string& path) {
+    host::SavedSettings settings = readSettingsFile(path);
+    orRestore([&] {
+        loadChecked(path, settings);
+        afterLoad();
+    });
+}
+
+void Attached::loadFile(const std::string& path) { loadChecked(path, readSettingsFile(path)); }
+
 namespace {
 
-// A settings file may hold what the command line and the module's setters
-// refuse ("nan" and "inf" are how it writes doubles JSON cannot hold): the
-// same values are refused here, before anything is applied.
-void requireFiniteValues(const host::SavedSettings& settings, const std::string& path) {
+// The values a settings file may hold are those the setters take: finite.
+void requireFinite(const std::string& path, const host::SavedSettings& settings) {
     for (const auto& [name, value] : settings.channels) {
-        if (!std::isfinite(value)) {
-            throw formats::FormatError(path + ": channel \"" + name + "\" is not a finite number");
-        }
+        if (!std::isfinite(value)) throw formats::FormatError(path + ": channel \"" + name + "\" is not a finite number");
     }
     for (const host::SavedSettingsBlock& block : settings.blocks) {
         for (const host::SavedSetting& value : block.values) {
@@ -69,9 +97,8 @@ void requireFiniteValues(const host::SavedSettings& settings, const std::string&
 
 }  // namespace
 
-void Attached::loadSettings(const std::string& path) {
-    host::SavedSettings settings = readSettingsFile(path);
-    requireFiniteValues(settings, path);
+void Attached::loadChecked(const std::string& path, const host::SavedSettings& settings) {
+    requireFinite(path, settings);
     const host::Instance& instance = live();
     const std::string plugin = session_.pluginName(instance.plugin);
     const bool ours = settings.module == "Strainmark" || settings.module == "Strainshaper";
@@ -96,7 +123,7 @@ void Attached::loadSettings(const std::string& path) {
 Strainmark::Strainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
                        const PluginSettings& settings, const ObjectNames& names)
     : Attached(session, points.size()) {
-    const HostHandle item = session.addObject(names("mesh"), points, polygons);
+    const HostHandle item = own(session.addObject(names("mesh"), points, polygons));
     instance_ = session.addStrainmark(item);
     orDestroy([&] { apply(settings); });
 }
@@ -116,16 +143,16 @@ Strainshaper::Strainshaper(host::Session& session, const std::vector<Point3>& po
         (weightMap && weightMap->size() != pointCount_)) {
         throw host::SessionError("targets and weight map need one entry per point of the mesh");
     }
-    const HostHandle item = session.addObject(names("mesh"), points, polygons);
-    stretch_ = session.addObject(names("stretch target"), stretchTarget, polygons);
-    squash_ = session.addObject(names("squash target"), squashTarget, polygons);
+    const HostHandle item = own(session.addObject(names("mesh"), points, polygons));
+    stretch_ = own(session.addObject(names("stretch target"), stretchTarget, polygons));
+    squash_ = own(session.addObject(names("squash target"), squashTarget, polygons));
     if (weightMap) weightMap_ = session.addWeightMap(item, names("weights"), *weightMap);
     instance_ = session.addStrainshaper(item);
     // A settings file may choose targets too; those given here are the
     // user's latest choice, so they come after it, and the explicit channel
     // values and check boxes after both.
     orDestroy([&] {
-        if (!settings.loadFrom.empty()) Attached::loadSettings(settings.loadFrom);
+        if (!settings.loadFrom.empty()) loadFile(settings.loadFrom);
         chooseTargets();
         PluginSettings then = settings;
         then.loadFrom.clear();
@@ -148,8 +175,7 @@ std::vector<Point3> Strainshaper::displace(const std::vector<Point3>& pose) {
     return session_.displace(live(), pose);
 }
 
-void Strainshaper::loadSettings(const std::string& path) {
-    Attached::loadSettings(path);
+void Strainshaper::afterLoad() {
     chooseTargets();
     session_.setupEffect(live());
 }

@@ -37,14 +37,18 @@ struct ObjectNames {
 };
 
 // One instance of a plug-in on its own mesh of a session's scene. The
-// instance is destroyed with this object, or before by close().
+// instance is destroyed with this object, or before by close(), and the
+// objects added for it (mesh, targets, weight maps) leave the scene with it.
 class Attached {
 public:
     Attached(const Attached&) = delete;
     Attached& operator=(const Attached&) = delete;
     virtual ~Attached();
 
-    // Destroys the instance (OBJ_DESTROY); later calls throw SessionError.
+    // Destroys the instance (OBJ_DESTROY) and removes the objects added for
+    // it; later calls throw SessionError. Not to be called while another
+    // thread is inside a call of this object: callers that share one across
+    // threads serialise close against their calls.
     void close();
     bool closed() const { return !instance_.valid(); }
     size_t pointCount() const { return pointCount_; }
@@ -65,7 +69,8 @@ public:
     // other plug-in gives its channel values only (the five are the same),
     // with a note on standard error that the rest does not apply. Throws
     // formats::FormatError naming the file when it cannot be read or belongs
-    // to neither plug-in.
+    // to neither plug-in; whatever fails, the instance keeps the settings it
+    // had.
     virtual void loadSettings(const std::string& path);
 
 protected:
@@ -77,10 +82,22 @@ protected:
     template <typename F>
     void orDestroy(F&& f);
     void apply(const PluginSettings& settings);
+    // An object added to the scene for this instance, removed when it closes.
+    HostHandle own(HostHandle object);
+    // Runs f; when it throws, puts the instance's settings back as they were.
+    template <typename F>
+    void orRestore(F&& f);
+    // What a Strainshaper does after any load: its own targets chosen again,
+    // the rest state captured again.
+    virtual void afterLoad() {}
+    // A read settings file applied as loadSettings says, without the restore.
+    void loadFile(const std::string& path);
+    void loadChecked(const std::string& path, const host::SavedSettings& settings);
 
     host::Session& session_;
     host::Instance instance_;
     size_t pointCount_;
+    std::vector<HostHandle> owned_;
 };
 
 // Strainmark on a mesh.
@@ -115,12 +132,9 @@ public:
     void displace(const Point3* pose, Point3* out);
     std::vector<Point3> displace(const std::vector<Point3>& pose);
 
-    // The file applied, then this effect's own targets chosen again and the
-    // rest state captured again.
-    void loadSettings(const std::string& path) override;
-
 private:
     void chooseTargets();
+    void afterLoad() override;
 
     HostHandle stretch_ = 0;
     HostHandle squash_ = 0;

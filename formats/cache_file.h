@@ -16,6 +16,10 @@
 
 namespace kestrin::formats {
 
+// A reader's expected point count that takes whatever the header says (a
+// cache read without a rest mesh to match).
+constexpr size_t anyPointCount = SIZE_MAX;
+
 // Byte order of a cache's numbers.
 enum class ByteOrder { little, big };
 

@@ -50,7 +50,7 @@ Pc2Reader::Pc2Reader(const std::string& path, size_t expectedPoints) : file_(pat
                         std::to_string(points) + " points, which does not match the file's " +
                         std::to_string(file_.size()) + " bytes (truncated or not a PC2 cache)");
     }
-    if (static_cast<size_t>(points) != expectedPoints) {
+    if (expectedPoints != anyPointCount && static_cast<size_t>(points) != expectedPoints) {
         throw FormatError(path + ": the cache has " + std::to_string(points) +
                         " points but the rest mesh has " + std::to_string(expectedPoints));
     }

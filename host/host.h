@@ -114,6 +114,12 @@ public:
     const std::vector<LookupRequest>& lookups() const { return lookups_; }
     void clearLookups() { lookups_.clear(); }
     void publish(const std::string& name, HostFunction function) { published_[name] = function; }
+    // A published function for the host's own use (not recorded as a lookup);
+    // null when none is published under that name.
+    HostFunction published(const std::string& name) const {
+        auto found = published_.find(name);
+        return found == published_.end() ? nullptr : found->second;
+    }
     void unpublish(const std::string& name) { published_.erase(name); }
     void unpublishAll() { published_.clear(); }
 

@@ -1,6 +1,7 @@
 #include "scene.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace kestrin::host {
@@ -81,7 +82,7 @@ HostHandle Scene::addObject(const std::string& name, Mesh mesh) {
     object.name = name;
     object.mesh = std::move(mesh);
     objects_.push_back(std::move(object));
-    slots_.push_back({&objects_.back(), nullptr});
+    slots_.push_back({&objects_.back(), nullptr, std::prev(objects_.end()), {}});
     return objects_.back().id;
 }
 
@@ -102,8 +103,29 @@ HostHandle Scene::addWeightMap(HostHandle objectId, const std::string& name) {
         map.values.assign(owner->mesh.pointCount(), 0.0f);
     }
     weightMaps_.push_back(std::move(map));
-    slots_.push_back({nullptr, &weightMaps_.back()});
+    slots_.push_back({nullptr, &weightMaps_.back(), {}, std::prev(weightMaps_.end())});
     return weightMaps_.back().id;
+}
+
+bool Scene::removeObject(HostHandle id) {
+    if (object(id) == nullptr) return false;
+    for (auto map = weightMaps_.begin(); map != weightMaps_.end();) {
+        const HostHandle mapId = map->id;
+        ++map;
+        if (slots_[mapId - 1].map->object == id) removeWeightMap(mapId);
+    }
+    Slot& s = slots_[id - 1];
+    objects_.erase(s.objectAt);
+    s = Slot{nullptr, nullptr, {}, {}};
+    return true;
+}
+
+bool Scene::removeWeightMap(HostHandle id) {
+    if (weightMap(id) == nullptr) return false;
+    Slot& s = slots_[id - 1];
+    weightMaps_.erase(s.mapAt);
+    s = Slot{nullptr, nullptr, {}, {}};
+    return true;
 }
 
 HostHandle Scene::findWeightMap(HostHandle objectId, const std::string& name) const {

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include <deque>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -122,7 +122,11 @@ public:
         return s != nullptr ? s->object : nullptr;
     }
     HostHandle findObject(const std::string& name) const;
-    const std::deque<SceneObject>& objects() const { return objects_; }
+    const std::list<SceneObject>& objects() const { return objects_; }
+    // Removes an object with the weight maps on it, giving their memory
+    // back; their handles then name nothing (and are never given again).
+    // False when id is no object.
+    bool removeObject(HostHandle id);
 
     // Adds (or finds) the weight map of that name on an object.
     HostHandle addWeightMap(HostHandle object, const std::string& name);
@@ -131,22 +135,27 @@ public:
         return s != nullptr ? s->map : nullptr;
     }
     HostHandle findWeightMap(HostHandle object, const std::string& name) const;
-    const std::deque<WeightMap>& weightMaps() const { return weightMaps_; }
+    const std::list<WeightMap>& weightMaps() const { return weightMaps_; }
+    // Removes one weight map; false when id is no weight map.
+    bool removeWeightMap(HostHandle id);
 
 private:
     // Objects and weight maps share one handle space, so that a handle names
     // one thing only; slots_ finds either in constant time. References to
-    // objects and maps stay valid as more are added.
+    // objects and maps stay valid as others are added and removed (lists);
+    // a removed one's slot is emptied, 16 bytes that stay.
     struct Slot {
-        SceneObject* object;  // exactly one of the two is set
+        SceneObject* object;  // at most one of the two is set; neither once removed
         WeightMap* map;
+        std::list<SceneObject>::iterator objectAt;
+        std::list<WeightMap>::iterator mapAt;
     };
     const Slot* slot(HostHandle id) const {
         return id == 0 || id > slots_.size() ? nullptr : &slots_[id - 1];
     }
 
-    std::deque<SceneObject> objects_;
-    std::deque<WeightMap> weightMaps_;
+    std::list<SceneObject> objects_;
+    std::list<WeightMap> weightMaps_;
     std::vector<Slot> slots_;  // slot of handle h at h - 1
 };
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "host.h"
 #include "messages.h"
@@ -55,6 +56,18 @@ Session::~Session() {
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
     // Newest first, as a scene closes.
     while (!state_->live.empty()) destroy(state_->live.back());
+}
+
+void Session::holdForFork() { state_->mutex.lock(); }
+
+void Session::releaseInParent() { state_->mutex.unlock(); }
+
+void Session::resetInChild() {
+    // The lock belongs to the thread that forked, under the parent's thread
+    // id; a recursive lock will not be unlocked by another id, so the child's
+    // is made anew. Nobody else runs in the child to hold it.
+    state_->mutex.~recursive_mutex();
+    new (&state_->mutex) std::recursive_mutex();
 }
 
 std::string Session::defaultPluginDirectory() {
@@ -162,6 +175,41 @@ size_t Session::pointCount(HostHandle object) const {
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
     const SceneObject* found = state_->host.scene.object(object);
     return found != nullptr ? static_cast<size_t>(found->mesh.pointCount()) : 0;
+}
+
+void Session::removeObject(HostHandle object) {
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    for (const Instance& instance : state_->live) {
+        if (instance.item == object) {
+            throw SessionError("object " + std::to_string(object) + " still has a plug-in instance on it");
+        }
+    }
+    Host& host = state_->host;
+    const SceneObject* found = host.scene.object(object);
+    if (found == nullptr) throw SessionError("no object " + std::to_string(object) + " in the scene");
+    // The provider keeps a tangent space per (mesh, target) an effect
+    // scanned, and plug-ins never release theirs: the host lets them go with
+    // the mesh, whose handle is never given again.
+    using Fetch = TangentSpaceHandle (*)(HostHandle, uint32_t);
+    using Delete = int32_t (*)(TangentSpaceHandle);
+    auto fetch = reinterpret_cast<Fetch>(host.published("useful_FetchTangentSpace"));
+    auto release = reinterpret_cast<Delete>(host.published("useful_DeleteTangentSpace"));
+    if (fetch != nullptr && release != nullptr) {
+        const uint32_t targets = static_cast<uint32_t>(std::max<size_t>(found->targets.size(), 1));
+        host.callInto(-1, [&] {
+            for (uint32_t target = 0; target < targets; ++target) {
+                if (TangentSpaceHandle space = fetch(object, target)) release(space);
+            }
+        });
+    }
+    host.scene.removeObject(object);
+}
+
+void Session::removeWeightMap(HostHandle map) {
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    if (!state_->host.scene.removeWeightMap(map)) {
+        throw SessionError("no weight map " + std::to_string(map) + " in the scene");
+    }
 }
 
 Instance Session::create(Plugin plugin, HostHandle object) {

@@ -132,6 +132,12 @@ public:
     // Adds a per-point weight map to an object (one value per point).
     HostHandle addWeightMap(HostHandle object, const std::string& name, std::vector<float> values);
     size_t pointCount(HostHandle object) const;
+    // Removes an object, with the weight maps on it, or one weight map, and
+    // gives their memory back; their handles then name nothing. Throws
+    // SessionError for an object an instance still lives on (destroy it
+    // first) or a handle that names nothing.
+    void removeObject(HostHandle object);
+    void removeWeightMap(HostHandle map);
 
     // Creates the plug-in's instance on an object and builds its panel, as
     // the host does when the user adds it.
@@ -179,6 +185,14 @@ public:
     // the channel values they hold. Object references find objects by name.
     // Throws SessionError when they belong to another plug-in.
     void load(const Instance& instance, const SavedSettings& settings);
+
+    // For a process that forks while other threads may be inside calls
+    // (pthread_atfork): before the fork, wait for the call in progress and
+    // hold the session; after it, the parent lets go and the child gets a
+    // session lock of its own, free, with the scene as the last call left it.
+    void holdForFork();
+    void releaseInParent();
+    void resetInChild();
 
 private:
     // The test-facing door to the simulator behind a session (host/session_access.h).

@@ -8,6 +8,8 @@ float64 points, packed int32 polygons, float32 weights.
 import numpy as np
 
 _INT32_MAX = np.iinfo(np.int32).max
+# The tool's readers refuse coordinates beyond this: their squares overflow.
+LARGEST_COORDINATE = 1e18
 
 
 def _real_array(value, name, target):
@@ -44,22 +46,53 @@ def points(value, name, count=None):
         raise ValueError(f"{name}: {array.shape[0]} points, but the rest mesh has {count}")
     array = np.ascontiguousarray(array, dtype=np.float64)
     _require_finite(array, name)
+    if np.abs(array).max() > LARGEST_COORDINATE:
+        point = int(np.argmax(np.abs(array).max(axis=1)))
+        raise ValueError(f"{name}: point {point} lies beyond +-1e18, which the kestrin tool refuses")
     return array
 
 
 def poses(value, name, count):
-    """(N, 3) or (P, N, 3) finite coordinates as (P, N, 3) float64, and whether one pose was given."""
+    """(N, 3) or (P, N, 3) poses as a (P, N, 3) array read in place (no copy), and whether one pose was given.
+
+    Any real dtype, byte order and strides pass; the compiled core converts
+    and checks the coordinates one pose at a time.
+    """
     array = _real_array(value, name, np.float64)
     single = array.ndim == 2
     if array.ndim not in (2, 3) or array.shape[-1] != 3:
         raise ValueError(f"{name}: expected shape (N, 3) or (P, N, 3), got {array.shape}")
     if array.shape[-2] != count:
         raise ValueError(f"{name}: {array.shape[-2]} points, but the rest mesh has {count}")
-    array = np.ascontiguousarray(array, dtype=np.float64)
     if single:
         array = array[np.newaxis]
-    _require_finite(array, name)
     return array, single
+
+
+def is_stream(value):
+    """Whether value is an iterable of poses rather than an array (a generator, an iterator, a reader)."""
+    if isinstance(value, (np.ndarray, list, tuple)) or hasattr(value, "__array__"):
+        return False
+    return hasattr(value, "__iter__")
+
+
+def core_dtype(array):
+    """array itself when the compiled core reads its dtype, else one converted to float64."""
+    if array.dtype.kind == "f" and array.dtype.itemsize not in (4, 8):
+        return array.astype(np.float64)
+    return array
+
+
+def output(out, shape, dtype):
+    """out when it is a writeable C-contiguous array of that shape and dtype; else ValueError. None: a new one."""
+    if out is None:
+        return np.empty(shape, dtype=dtype)
+    if not isinstance(out, np.ndarray) or out.shape != tuple(shape) or out.dtype != dtype:
+        got = f"{out.dtype} {out.shape}" if isinstance(out, np.ndarray) else type(out).__name__
+        raise ValueError(f"out: expected {np.dtype(dtype)} of shape {tuple(shape)}, got {got}")
+    if not out.flags.c_contiguous or not out.flags.writeable:
+        raise ValueError("out: must be a writeable C-contiguous array")
+    return out
 
 
 def weight_map(value, count):
@@ -69,9 +102,13 @@ def weight_map(value, count):
     array = _real_array(value, "weight_map", np.float32)
     if array.ndim != 1 or array.shape[0] != count:
         raise ValueError(f"weight_map: expected shape ({count},), got {array.shape}")
-    if not np.isfinite(array).all():
-        raise ValueError(f"weight_map: entry {int(np.argmin(np.isfinite(array)))} is not finite")
-    return np.ascontiguousarray(array, dtype=np.float32)
+    # Checked as the plug-in receives it: a value beyond float32's range
+    # would reach it as an infinity.
+    with np.errstate(over="ignore"):
+        weights = np.ascontiguousarray(array, dtype=np.float32)
+    if not np.isfinite(weights).all():
+        raise ValueError(f"weight_map: entry {int(np.argmin(np.isfinite(weights)))} is not finite as a float32")
+    return weights
 
 
 def _indices(value, name):

@@ -5,6 +5,7 @@ import os
 import numpy as np
 
 from . import _kestrin
+from ._paths import checked_path
 
 
 def read_mesh(path):
@@ -18,7 +19,7 @@ def read_mesh(path):
     Raises FileNotFoundError for a missing file and ValueError, naming the
     line, for a malformed one, a non-finite coordinate or an index out of range.
     """
-    path = os.fsdecode(os.fspath(path))
+    path = checked_path(path)
     if not os.path.isfile(path):
         raise FileNotFoundError(f"{path}: no such file")
     points, offsets, corners = _kestrin.read_obj(path)

@@ -6,6 +6,7 @@ import numpy as np
 
 from . import _checks
 from . import _kestrin
+from ._paths import checked_path as _path
 
 # (channel name, default, keyword) for each tension channel, in channel order,
 # and Strainmark's check boxes as keyword -> (panel label, default): declared
@@ -51,8 +52,52 @@ def _channel_values(values):
     return [(name, _finite(values[keyword], keyword)) for name, _, keyword in CHANNELS]
 
 
-def _path(path):
-    return os.fsdecode(os.fspath(path))
+def _run(call, value, count, out, dtype, tail):
+    """call(poses, out) over every pose of value, into one result array.
+
+    value: (N, 3), (P, N, 3) of any real dtype, byte order and strides (read
+    in place, pose by pose), or any iterable of (N, 3) poses (preallocated
+    when it has a len). tail: the result's shape per pose.
+    """
+    if _checks.is_stream(value):
+        return _run_stream(call, value, count, out, dtype, tail)
+    poses, single = _checks.poses(value, "poses", count)
+    poses = _checks.core_dtype(poses)
+    if single:
+        result = _checks.output(out, (count,) + tail, dtype)
+        call(poses, result[np.newaxis])
+        return result
+    result = _checks.output(out, (poses.shape[0], count) + tail, dtype)
+    call(poses, result)
+    return result
+
+
+def _run_stream(call, value, count, out, dtype, tail):
+    try:
+        length = len(value)
+    except TypeError:
+        length = None
+    if length is None and out is not None:
+        raise ValueError("out: given for poses of unknown length")
+    result = _checks.output(out, (length, count) + tail, dtype) if length is not None else None
+    rows = []
+    given = 0
+    for pose in value:
+        pose, single = _checks.poses(pose, f"poses[{given}]", count)
+        if not single:
+            raise ValueError(f"poses[{given}]: expected shape ({count}, 3), got {pose.shape[1:]}")
+        if result is not None and given >= length:
+            raise ValueError(f"poses: more than the {length} poses its len() gave")
+        row = result[given:given + 1] if result is not None else np.empty((1, count) + tail, dtype=dtype)
+        call(_checks.core_dtype(pose), row)
+        if result is None:
+            rows.append(row)
+        given += 1
+    if result is None:
+        return np.concatenate(rows) if rows else np.empty((0, count) + tail, dtype=dtype)
+    if given != length:
+        raise ValueError(f"poses: {given} poses, but its len() gave {length}")
+    return result
 
 
 class _PluginObject:
@@ -137,15 +182,17 @@ class Strainmark(_PluginObject):
         toggles = [(label, bool(given[keyword])) for keyword, (label, _) in TOGGLES.items()]
         self._object = _kestrin.Strainmark(rest, offsets, corners, _channel_values(given), toggles)
 
-    def weights(self, pose):
+    def weights(self, pose, out=None):
         """Weights of the mesh posed at pose.
 
-        pose: (N, 3) positions of the rest mesh's points, or (P, N, 3) for P
-        poses. Returns (N,) float32, or (P, N) float32 for P poses.
+        pose: (N, 3) positions of the rest mesh's points, (P, N, 3) for P
+        poses (any real dtype, byte order or strides, a memory-mapped cache
+        too: read one pose at a time, never copied whole), or an iterable of
+        (N, 3) poses. Returns (N,) float32, or (P, N) float32 for P poses,
+        written into out when given (ValueError if its shape or dtype differ).
         """
-        poses, single = _checks.poses(pose, "pose", self.point_count)
-        weights = self._core().weights(poses)
-        return weights[0] if single else weights
+        core = self._core()
+        return _run(core.weights, pose, core.point_count, out, np.float32, ())
 
     @staticmethod
     def _settings():
@@ -182,15 +229,15 @@ class Strainshaper(_PluginObject):
         self._object = _kestrin.Strainshaper(rest, offsets, corners, stretch, squash, weights,
                                        _channel_values(given))
 
-    def displace(self, pose):
+    def displace(self, pose, out=None):
         """Corrected positions of the mesh posed at pose.
 
-        pose: (N, 3), or (P, N, 3) for P poses. Returns float64 of the same
-        shape; points the effect leaves alone keep their posed position.
+        pose: as for Strainmark.weights. Returns float64 of shape (N, 3), or
+        (P, N, 3) for P poses, into out when given; points the effect leaves
+        alone keep their posed position.
         """
-        poses, single = _checks.poses(pose, "pose", self.point_count)
-        corrected = self._core().displace(poses)
-        return corrected[0] if single else corrected
+        core = self._core()
+        return _run(core.displace, pose, core.point_count, out, np.float64, (3,))
 
     def load_settings(self, path):
         """Reads settings as for Strainmark; this object's targets and weight map stay chosen.
@@ -213,15 +260,16 @@ for _keyword, (_label, _default) in TOGGLES.items():
 del _name, _default, _keyword, _label
 
 
-def weights(rest, faces, poses, **settings):
+def weights(rest, faces, poses, out=None, **settings):
     """Strainmark's weights of a whole sequence: (P, N) float32 for (P, N, 3) poses.
 
-    settings are Strainmark's keywords (exponent=..., clamp=..., ...). The
-    instance lives for this call only.
+    poses and out as for Strainmark.weights (read_cache(path, mmap=True)
+    streams a cache of any length). settings are Strainmark's keywords
+    (exponent=..., clamp=..., ...). The instance, and everything it added to
+    the scene, lives for this call only.
     """
     with Strainmark(rest, faces, **settings) as tool:
-        poses, _ = _checks.poses(poses, "poses", tool.point_count)
-        return tool.weights(poses)
+        return tool.weights(poses, out)
 
 
 def attached_records():

@@ -1,7 +1,8 @@
-// The _kestrin extension: the plug-in objects and the OBJ reader on NumPy
-// arrays. The package's Python layer (kestrin/) is the public face: it checks
-// and converts what users pass and gives the keyword arguments; this layer
-// takes C-contiguous float64 / int32 / float32 arrays of the right shapes and
+// The _kestrin extension: the plug-in objects, the OBJ reader and the point
+// caches on NumPy arrays. The package's Python layer (kestrin/) is the public
+// face: it checks what users pass and gives the keyword arguments; this layer
+// takes C-contiguous float64 / int32 / float32 meshes, poses of any real
+// dtype, byte order and strides (read in place, one pose at a time), and
 // refuses anything else with ValueError rather than read out of bounds.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -11,8 +12,11 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "caches.h"
 #include "mesh_input.h"
 #include "plugin_objects.h"
+#include "pose_input.h"
+#include "pose_stream.h"
 #include "format_error.h"
 #include "setting_lists.h"
 
@@ -55,14 +59,6 @@ Polygons polygonsOf(const Ints& offsets, const Ints& vertices, size_t pointCount
     return polygons;
 }
 
-// Poses as (P, N, 3), N the object's point count.
-size_t poseCountOf(const Doubles& poses, const drive::Attached& object) {
-    require(poses.ndim() == 3 && poses.shape(2) == 3 &&
-                static_cast<size_t>(poses.shape(1)) == object.pointCount(),
-            "poses must have shape (P, " + std::to_string(object.pointCount()) + ", 3)");
-    return static_cast<size_t>(poses.shape(0));
-}
-
 drive::PluginSettings settingsOf(const std::vector<std::pair<std::string, double>>& channels,
                                  const std::vector<std::pair<std::string, bool>>& toggles) {
     drive::PluginSettings settings;
@@ -98,6 +94,81 @@ py::list toggleTable() {
     return table;
 }
 
+// out: C-contiguous, writeable, of the given dtype, (P, N) for weights or
+// (P, N, 3) for positions; ValueError otherwise. Its memory, to write into
+// without the GIL.
+template <typename Object>
+void* outputFor(const py::array& out, const PoseSource& poses, Object& self, const py::dtype& dtype, int ndim) {
+    const bool shaped = out.ndim() == ndim && static_cast<size_t>(out.shape(0)) == poses.poseCount() &&
+                        static_cast<size_t>(out.shape(1)) == self.pointCount() && (ndim == 2 || out.shape(2) == 3);
+    require(shaped && poses.pointCount() == self.pointCount(),
+            "out must have shape (" + std::to_string(poses.poseCount()) + ", " + std::to_string(self.pointCount()) +
+                (ndim == 3 ? ", 3)" : ")") + " for poses of shape (P, " + std::to_string(poses.pointCount()) + ", 3)");
+    require(out.dtype().is(dtype) && (out.flags() & py::array::c_style) && out.writeable(),
+            "out must be a writeable C-contiguous array of " + py::str(static_cast<py::handle>(dtype)).cast<std::string>());
+    return const_cast<void*>(out.data());
+}
+
+// A call over a whole sequence: counted on the object (close() waits for
+// it), without the GIL, Ctrl-C looked for between poses.
+template <typename Object, typename Use>
+void run(Object& self, const PoseSource& poses, Use&& use) {
+    const bool interrupts = onMainThread();
+    py::gil_scoped_release unlocked;
+    Call call(self.calls);
+    streamPoses(poses, interrupts, use);
+}
+
+// What both plug-in objects offer. Every call that reaches the scene
+// releases the GIL first, also while it waits for the scene's lock.
+template <typename Object>
+void bindCommon(py::class_<Object>& type) {
+    using Release = py::call_guard<py::gil_scoped_release>;
+    type.def("close",
+             [](Object& self) {
+                 if (self.calls.closeAfterCalls()) self.attached().close();
+             },
+             Release(), "Waits for calls in progress, then destroys the plug-in instance and removes its objects.")
+        .def_property_readonly("closed", [](Object& self) { return self.calls.closed() || self.attached().closed(); })
+        .def_property_readonly("point_count", [](Object& self) { return self.pointCount(); })
+        .def("set_channel",
+             [](Object& self, const std::string& name, double value) {
+                 Call call(self.calls);
+                 self.setChannel(name, value);
+             },
+             Release())
+        .def("channel",
+             [](Object& self, const std::string& name) {
+                 Call call(self.calls);
+                 return self.channel(name);
+             },
+             Release())
+        .def("set_toggle",
+             [](Object& self, const std::string& label, bool on) {
+                 Call call(self.calls);
+                 self.setToggle(label, on);
+             },
+             Release())
+        .def("toggle",
+             [](Object& self, const std::string& label) {
+                 Call call(self.calls);
+                 return self.toggle(label);
+             },
+             Release())
+        .def("save_settings",
+             [](Object& self, const std::string& path) {
+                 Call call(self.calls);
+                 self.saveSettings(path);
+             },
+             Release())
+        .def("load_settings",
+             [](Object& self, const std::string& path) {
+                 Call call(self.calls);
+                 self.loadSettings(path);
+             },
+             Release());
+}
+
 }  // namespace
 }  // namespace kestrin::python
 
@@ -126,19 +197,10 @@ PYBIND11_MODULE(_kestrin, m) {
     m.def("attached_records", [] { return sharedSession()->attachedRecords(); },
           "Plug-in records still attached to objects of the shared scene.");
 
-    using drive::Attached;
-    py::class_<Attached>(m, "Attached")
-        .def("close", &Attached::close, "Destroys the plug-in instance; closing twice is harmless.")
-        .def_property_readonly("closed", &Attached::closed)
-        .def_property_readonly("point_count", &Attached::pointCount)
-        .def("set_channel", &Attached::setChannel)
-        .def("channel", &Attached::channel)
-        .def("set_toggle", &Attached::setToggle)
-        .def("toggle", &Attached::toggle)
-        .def("save_settings", &Attached::saveSettings, py::call_guard<py::gil_scoped_release>())
-        .def("load_settings", &Attached::loadSettings, py::call_guard<py::gil_scoped_release>());
+    bindCaches(m);
 
-    py::class_<WeightToolObject, Attached>(m, "Strainmark")
+    py::class_<WeightToolObject> strainmark(m, "Strainmark");
+    strainmark
         .def(py::init([](const Doubles& points, const Ints& offsets, const Ints& vertices,
                          const std::vector<std::pair<std::string, double>>& channels,
                          const std::vector<std::pair<std::string, bool>>& toggles) {
@@ -149,20 +211,19 @@ PYBIND11_MODULE(_kestrin, m) {
              }),
              py::arg("points"), py::arg("offsets"), py::arg("corners"), py::arg("channels"), py::arg("toggles"))
         .def("weights",
-             [](WeightToolObject& self, const Doubles& poses) {
-                 const size_t count = poseCountOf(poses, self);
-                 Floats out({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(self.pointCount())});
-                 const Point3* in = reinterpret_cast<const Point3*>(poses.data());
-                 float* written = out.mutable_data();
-                 {
-                     py::gil_scoped_release unlocked;
-                     self.weights(in, count, written);
-                 }
+             [](WeightToolObject& self, const py::array& poses, const py::array& out) {
+                 const PoseInput input = poseInput(poses, "poses");
+                 float* into = static_cast<float*>(outputFor(out, input.source, self, py::dtype::of<float>(), 2));
+                 run(self, input.source, [&](size_t pose, const Point3* points) {
+                     self.compute(points, into + pose * self.pointCount());
+                 });
                  return out;
              },
-             py::arg("poses"), "(P, N) float32 weights of (P, N, 3) float64 poses.");
+             py::arg("poses"), py::arg("out"), "Weights of (P, N, 3) poses into out, (P, N) float32.");
+    bindCommon(strainmark);
 
-    py::class_<StrainshaperObject, Attached>(m, "Strainshaper")
+    py::class_<StrainshaperObject> strainshaper(m, "Strainshaper");
+    strainshaper
         .def(py::init([](const Doubles& points, const Ints& offsets, const Ints& vertices, const Doubles& stretch,
                          const Doubles& squash, const std::optional<Floats>& weightMap,
                          const std::vector<std::pair<std::string, double>>& channels) {
@@ -182,17 +243,14 @@ PYBIND11_MODULE(_kestrin, m) {
              py::arg("points"), py::arg("offsets"), py::arg("corners"), py::arg("stretch"), py::arg("squash"),
              py::arg("weight_map"), py::arg("channels"))
         .def("displace",
-             [](StrainshaperObject& self, const Doubles& poses) {
-                 const size_t count = poseCountOf(poses, self);
-                 Doubles out({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(self.pointCount()),
-                              py::ssize_t(3)});
-                 const Point3* in = reinterpret_cast<const Point3*>(poses.data());
-                 Point3* written = reinterpret_cast<Point3*>(out.mutable_data());
-                 {
-                     py::gil_scoped_release unlocked;
-                     self.displace(in, count, written);
-                 }
+             [](StrainshaperObject& self, const py::array& poses, const py::array& out) {
+                 const PoseInput input = poseInput(poses, "poses");
+                 Point3* into = static_cast<Point3*>(outputFor(out, input.source, self, py::dtype::of<double>(), 3));
+                 run(self, input.source, [&](size_t pose, const Point3* points) {
+                     self.displace(points, into + pose * self.pointCount());
+                 });
                  return out;
              },
-             py::arg("poses"), "(P, N, 3) float64 corrected positions of (P, N, 3) float64 poses.");
+             py::arg("poses"), py::arg("out"), "Corrected positions of (P, N, 3) poses into out, (P, N, 3) float64.");
+    bindCommon(strainshaper);
 }

@@ -3,14 +3,18 @@
 // settings side by side, are items of one host scene as in the host. The
 // set-up itself is the driving layer's (drive/plugin_instances.h), as for the tool.
 //
-// Arrays reach these classes checked (by the package's Python layer): counts
-// match the rest mesh and every coordinate is finite.
+// Python may call one object from several threads: a call counts itself in
+// (CallGuard), and close() waits for the calls in progress, so no call ever
+// runs on a half-closed instance.
 #ifndef KESTRIN_PYTHON_PLUGIN_OBJECTS_H
 #define KESTRIN_PYTHON_PLUGIN_OBJECTS_H
 
 #include <stddef.h>
+#include <sys/types.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +24,42 @@
 
 namespace kestrin::python {
 
-// The process-wide session, made when first asked for.
+// The process-wide session, made when first asked for. A fork waits for the
+// scene call in progress, so the child finds the scene whole and its lock free.
 std::shared_ptr<host::Session> sharedSession();
+
+// The calls running on one object. Forked children forget their parent's.
+class CallGuard {
+public:
+    // Counts a call in; SessionError once the object is closed or closing.
+    void enter();
+    void leave();
+    // Marks the object closing and waits for the calls in progress; false
+    // when it was closed before.
+    bool closeAfterCalls();
+    bool closed();
+
+private:
+    void forgetParentCalls();
+
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    size_t running_ = 0;
+    bool closed_ = false;
+    pid_t process_ = 0;
+};
+
+// One call in progress, for the guard.
+class Call {
+public:
+    explicit Call(CallGuard& guard) : guard_(guard) { guard_.enter(); }
+    ~Call() { guard_.leave(); }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+private:
+    CallGuard& guard_;
+};
 
 // Holds the shared session for as long as an object lives: a base listed
 // before the plug-in's, so it is made before the instance and released
@@ -31,27 +69,24 @@ struct SessionHold {
     std::shared_ptr<host::Session> session;
     // A tag no other object of the scene has: settings refer to objects by name.
     drive::ObjectNames names;
+    CallGuard calls;
 };
 
 // Strainmark on a mesh.
-class WeightToolObject : private SessionHold, public drive::Strainmark {
+class WeightToolObject : public SessionHold, public drive::Strainmark {
 public:
     WeightToolObject(const std::vector<Point3>& points, const Polygons& polygons,
                      const drive::PluginSettings& settings);
-    // poseCount poses of pointCount() positions each, one after the other,
-    // into poseCount * pointCount() weights. Runs without the GIL: the caller
-    // keeps both buffers alive.
-    void weights(const Point3* poses, size_t poseCount, float* out);
+    drive::Attached& attached() { return *this; }
 };
 
 // The Strainshaper effect on a mesh, with its targets and optional weight map.
-class StrainshaperObject : private SessionHold, public drive::Strainshaper {
+class StrainshaperObject : public SessionHold, public drive::Strainshaper {
 public:
     StrainshaperObject(const std::vector<Point3>& points, const Polygons& polygons,
                        const std::vector<Point3>& stretch, const std::vector<Point3>& squash,
                        const std::optional<std::vector<float>>& weightMap, const drive::PluginSettings& settings);
-    // As WeightToolObject::weights, into poseCount * pointCount() positions.
-    void displace(const Point3* poses, size_t poseCount, Point3* out);
+    drive::Attached& attached() { return *this; }
 };
 
 }  // namespace kestrin::python

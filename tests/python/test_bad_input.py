@@ -69,6 +69,8 @@ CASES = [
     ("squash target with NaN", lambda: kestrin.Strainshaper(REST, FACES, STRETCH, with_nan(SQUASH)), "squash_target"),
     ("weight map of another length", lambda: kestrin.Strainshaper(REST, FACES, STRETCH, SQUASH, np.ones(N + 1)),
      "weight_map"),
+    ("weight map beyond float32", lambda: kestrin.Strainshaper(REST, FACES, STRETCH, SQUASH, np.where(
+        np.arange(N) == 2, 1e39, 1.0)), "entry 2 is not finite as a float32"),
     ("weight map with NaN", lambda: kestrin.Strainshaper(REST, FACES, STRETCH, SQUASH, np.where(
         np.arange(N) == 4, np.nan, 1.0)), "entry 4 is not finite"),
     ("sequence of other poses", lambda: kestrin.weights(REST, FACES, np.zeros((2, N + 1, 3))), "points"),
