@@ -152,4 +152,26 @@ std::string CacheOutput::finishStaged() {
 
 void CacheOutput::finish() { renameIntoPlace(finishStaged(), path_); }
 
+FrameCacheWriter::FrameCacheWriter(const std::string& path, size_t pointCount, size_t frameCount,
+                                   ByteOrder order, const char* unit)
+    : file_(path), points_(pointCount), frames_(frameCount), order_(order), unit_(unit) {}
+
+void FrameCacheWriter::appendFrame(const Point3* points) {
+    if (written_ == frames_) {
+        throw FormatError(file_.path() + ": more " + unit_ + " than the " + std::to_string(frames_) + " declared");
+    }
+    file_.appendPoints(points, points_, order_);
+    ++written_;
+}
+
+std::string FrameCacheWriter::finishStaged() {
+    if (written_ != frames_) {
+        throw FormatError(file_.path() + ": " + std::to_string(written_) + " of " + std::to_string(frames_) + " " +
+                          unit_ + " written");
+    }
+    return file_.finishStaged();
+}
+
+void FrameCacheWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
+
 }  // namespace kestrin::formats

@@ -84,6 +84,32 @@ private:
     int file_ = -1;
 };
 
+// A point cache being written: its header (the format's own writer appends
+// it first), then frameCount frames of pointCount points in one byte order.
+class FrameCacheWriter {
+public:
+    // The next frame (pointCount points). Throws FormatError past the last,
+    // or for a coordinate that is not finite or does not fit a float.
+    void appendFrame(const Point3* points);
+    // Puts the file in place; throws FormatError unless every frame was given.
+    void finish();
+    // The same, left under its temporary name for the caller to rename.
+    std::string finishStaged();
+
+protected:
+    // `unit` names a frame in messages ("frames", "samples").
+    FrameCacheWriter(const std::string& path, size_t pointCount, size_t frameCount, ByteOrder order,
+                     const char* unit);
+    CacheOutput file_;
+
+private:
+    size_t points_;
+    size_t frames_;
+    ByteOrder order_;
+    const char* unit_;
+    size_t written_ = 0;
+};
+
 // A point cache's writer as a whole-shot file of corrected positions: Writer
 // takes each frame with appendFrame(points) and completes with finishStaged().
 template <typename Writer>

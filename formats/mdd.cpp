@@ -64,7 +64,7 @@ void MddReader::readFrame(size_t frame, std::vector<Point3>& out) const {
 }
 
 MddWriter::MddWriter(const std::string& path, size_t pointCount, const std::vector<float>& times)
-    : file_(path), points_(pointCount), frames_(times.size()) {
+    : FrameCacheWriter(path, pointCount, times.size(), order, "frames") {
     if (pointCount > INT32_MAX || times.size() > INT32_MAX) {
         throw FormatError(path + ": too many points or frames for an MDD cache");
     }
@@ -79,24 +79,6 @@ MddWriter::MddWriter(const std::string& path, size_t pointCount, const std::vect
     }
     file_.append(header.data(), header.size());
 }
-
-void MddWriter::appendFrame(const Point3* points) {
-    if (written_ == frames_) {
-        throw FormatError(file_.path() + ": more frames than the " + std::to_string(frames_) + " declared");
-    }
-    file_.appendPoints(points, points_, order);
-    ++written_;
-}
-
-std::string MddWriter::finishStaged() {
-    if (written_ != frames_) {
-        throw FormatError(file_.path() + ": " + std::to_string(written_) + " of " +
-                        std::to_string(frames_) + " frames written");
-    }
-    return file_.finishStaged();
-}
-
-void MddWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
 std::unique_ptr<ShotWriter> mddShot(const std::string& path, const ShotLayout& layout) {
     return std::make_unique<CorrectedCacheShot<MddWriter>>(path, layout.rest.points.size(), layout.times);

@@ -36,23 +36,10 @@ private:
     std::vector<float> times_;
 };
 
-class MddWriter {
+class MddWriter : public FrameCacheWriter {
 public:
     // Writes the header: one frame per entry of times, pointCount points each.
     MddWriter(const std::string& path, size_t pointCount, const std::vector<float>& times);
-    // The next frame (pointCount points). Throws FormatError past the last
-    // frame, or for a coordinate that is not finite or does not fit a float.
-    void appendFrame(const Point3* points);
-    // Puts the file in place; throws FormatError unless every frame was given.
-    void finish();
-    // The same, left under its temporary name for the caller to rename.
-    std::string finishStaged();
-
-private:
-    CacheOutput file_;
-    size_t points_;
-    size_t frames_;
-    size_t written_ = 0;
 };
 
 // The shot's corrected positions, for the output registry.

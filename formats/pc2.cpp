@@ -73,7 +73,7 @@ void Pc2Reader::readFrame(size_t frame, std::vector<Point3>& out) const {
 
 Pc2Writer::Pc2Writer(const std::string& path, size_t pointCount, size_t frameCount,
                      float startFrame, float sampleRate)
-    : file_(path), points_(pointCount), frames_(frameCount) {
+    : FrameCacheWriter(path, pointCount, frameCount, order, "samples") {
     if (pointCount > INT32_MAX || frameCount > INT32_MAX) {
         throw FormatError(path + ": too many points or samples for a PC2 cache");
     }
@@ -89,24 +89,6 @@ Pc2Writer::Pc2Writer(const std::string& path, size_t pointCount, size_t frameCou
     storeWord(header + 28, static_cast<uint32_t>(frameCount), order);
     file_.append(header, sizeof header);
 }
-
-void Pc2Writer::appendFrame(const Point3* points) {
-    if (written_ == frames_) {
-        throw FormatError(file_.path() + ": more samples than the " + std::to_string(frames_) + " declared");
-    }
-    file_.appendPoints(points, points_, order);
-    ++written_;
-}
-
-std::string Pc2Writer::finishStaged() {
-    if (written_ != frames_) {
-        throw FormatError(file_.path() + ": " + std::to_string(written_) + " of " +
-                        std::to_string(frames_) + " samples written");
-    }
-    return file_.finishStaged();
-}
-
-void Pc2Writer::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
 std::unique_ptr<ShotWriter> pc2Shot(const std::string& path, const ShotLayout& layout) {
     return std::make_unique<CorrectedCacheShot<Pc2Writer>>(path, layout.rest.points.size(), layout.poseCount, layout.startFrame, layout.sampleRate);

@@ -41,24 +41,11 @@ private:
     float rate_ = 1.0f;
 };
 
-class Pc2Writer {
+class Pc2Writer : public FrameCacheWriter {
 public:
     // Writes the header for frameCount samples of pointCount points.
     Pc2Writer(const std::string& path, size_t pointCount, size_t frameCount, float startFrame,
               float sampleRate);
-    // The next sample (pointCount points). Throws FormatError past the last,
-    // or for a coordinate that is not finite or does not fit a float.
-    void appendFrame(const Point3* points);
-    // Puts the file in place; throws FormatError unless every sample was given.
-    void finish();
-    // The same, left under its temporary name for the caller to rename.
-    std::string finishStaged();
-
-private:
-    CacheOutput file_;
-    size_t points_;
-    size_t frames_;
-    size_t written_ = 0;
 };
 
 // The shot's corrected positions, for the output registry.

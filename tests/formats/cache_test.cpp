@@ -214,9 +214,10 @@ TEST(Npy, RowsFollowTheHeaderAsLittleEndianFloats) {
     EXPECT_EQ(bytes.substr(data, 4), std::string("\0\0\0\x3f", 4));  // 0.5f
     EXPECT_EQ(bytes.substr(data + 5 * 4, 4), std::string("\0\0\0\x80", 4));  // -0.0f
 
-    // NumPy itself, where it is installed.
-    if (std::system("python3 -c 'import numpy' 2>/dev/null") != 0) GTEST_SKIP() << "no numpy";
-    const std::string check = "python3 -c \"import numpy, sys; a = numpy.load(sys.argv[1]); "
+    // NumPy itself, where it is installed: Debian's Python has it
+    // (python3-numpy); another Python first on the PATH may not.
+    if (std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null") != 0) GTEST_SKIP() << "no numpy";
+    const std::string check = "/usr/bin/python3 -c \"import numpy, sys; a = numpy.load(sys.argv[1]); "
                               "sys.exit(0 if a.shape == (2, 3) and a.dtype == numpy.float32 and "
                               "a[0, 1] == -1 and a[1, 1] == 2 else 1)\" " +
                               scratch.file("w.npy");
