@@ -41,6 +41,33 @@ void appendTriple(std::string& out, const double (&values)[3]) {
 
 double coordinate(const Point3& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
 
+// The points' box; returns whether every coordinate is finite (none are
+// when there are no points).
+bool boundingBox(const std::vector<Point3>& positions, double (&low)[3], double (&high)[3]) {
+    bool finite = !positions.empty();
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = INFINITY;
+        high[axis] = -INFINITY;
+    }
+    for (const Point3& p : positions) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const double value = coordinate(p, axis);
+            finite = finite && std::isfinite(value);
+            low[axis] = std::fmin(low[axis], value);
+            high[axis] = std::fmax(high[axis], value);
+        }
+    }
+    return finite;
+}
+
+// {"min":[x,y,z],"max":[x,y,z]}, without the braces.
+void appendBox(std::string& out, const double (&low)[3], const double (&high)[3]) {
+    out += "\"min\":";
+    appendTriple(out, low);
+    out += ",\"max\":";
+    appendTriple(out, high);
+}
+
 // The page's template split at the data marker: what goes before the frames
 // and what goes after the index.
 std::string_view templateHead() {
@@ -138,18 +165,8 @@ std::string ShotPage::writeBlock(const void* data, size_t size) {
 // point within a thousandth of the box's largest side (always, for finite
 // positions: the step is 1/65535 of a side); float32 otherwise.
 std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
-    double low[3] = {INFINITY, INFINITY, INFINITY};
-    double high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    bool finite = true;
-    for (const Point3& p : positions) {
-        for (int axis = 0; axis < 3; ++axis) {
-            const double value = coordinate(p, axis);
-            finite = finite && std::isfinite(value);
-            low[axis] = std::fmin(low[axis], value);
-            high[axis] = std::fmax(high[axis], value);
-        }
-    }
-    if (positions.empty()) finite = false;
+    double low[3], high[3];
+    const bool finite = boundingBox(positions, low, high);
 
     bool quantised = finite;
     std::vector<uint16_t> codes;
@@ -181,10 +198,48 @@ std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
         }
         entry += "f32\",\"block\":\"" + writeBlock(values.data(), values.size() * sizeof(float));
     }
-    entry += "\",\"min\":";
-    appendTriple(entry, low);
-    entry += ",\"max\":";
-    appendTriple(entry, high);
+    entry += "\",";
+    appendBox(entry, low, high);
+    entry += '}';
+    return entry;
+}
+
+// Quantises each point's move from `from` to `to` to 16 signed bits on the
+// frame's largest move along each axis, symmetric about 0 so that a point
+// that did not move gets code 0 and reads back exactly 0: the still part of
+// a mesh draws without colour and shows "moved 0" (two positions quantised
+// each on its own box would give it up to half a step of each box). Every
+// other coordinate is within half a step, 1/65534 of its axis's largest
+// move. float32 when a move is not finite.
+std::string ShotPage::displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to) {
+    std::vector<double> moves(from.size() * 3);
+    double scale[3] = {0.0, 0.0, 0.0};
+    bool finite = true;
+    for (size_t i = 0; i < from.size(); ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const double move = coordinate(to[i], axis) - coordinate(from[i], axis);
+            moves[i * 3 + axis] = move;
+            finite = finite && std::isfinite(move);
+            scale[axis] = std::fmax(scale[axis], std::fabs(move));
+        }
+        const double length = std::hypot(moves[i * 3], moves[i * 3 + 1], moves[i * 3 + 2]);
+        if (std::isfinite(length)) largestMove_ = std::fmax(largestMove_, length);
+    }
+
+    std::string entry = "{\"encoding\":\"";
+    if (finite) {
+        std::vector<int16_t> codes(moves.size());
+        for (size_t i = 0; i < moves.size(); ++i) {
+            const double axisScale = scale[i % 3];
+            codes[i] = static_cast<int16_t>(axisScale > 0.0 ? std::lround(moves[i] / axisScale * 32767.0) : 0);
+        }
+        entry += "s16\",\"block\":\"" + writeBlock(codes.data(), codes.size() * sizeof(int16_t));
+    } else {
+        const std::vector<float> values(moves.begin(), moves.end());
+        entry += "f32\",\"block\":\"" + writeBlock(values.data(), values.size() * sizeof(float));
+    }
+    entry += "\",\"scale\":";
+    appendTriple(entry, scale);
     entry += '}';
     return entry;
 }
@@ -201,13 +256,11 @@ void ShotPage::addFrame(const std::vector<Point3>& positions, const std::vector<
     }
     std::string entry = "{\"pose\":" + positionsEntry(positions);
     if (corrected != nullptr) {
-        entry += ",\"corrected\":" + positionsEntry(*corrected);
-        for (size_t i = 0; i < pointCount_; ++i) {
-            const Point3& from = positions[i];
-            const Point3& to = (*corrected)[i];
-            const double move = std::hypot(to.x - from.x, to.y - from.y, to.z - from.z);
-            if (std::isfinite(move)) largestMove_ = std::fmax(largestMove_, move);
-        }
+        entry += ",\"displacement\":" + displacementEntry(positions, *corrected) + ",\"corrected\":{";
+        double low[3], high[3];
+        boundingBox(*corrected, low, high);
+        appendBox(entry, low, high);
+        entry += '}';
     }
     entry += ",\"weights\":";
     if (weights.empty()) {

@@ -12,7 +12,16 @@
 //              "f32" = float32 x 3 per point when a coordinate is not finite
 //   weights    per frame: float32 per point, exactly the tool's values; a
 //              frame whose weights equal the previous frame's shares its block
-//   corrected  morph shots: the corrected positions, as positions
+//   displacement  morph shots, per frame: each point's corrected position
+//              minus its pose (the viewer draws the corrected mesh as pose +
+//              displacement): "s16" = int16 x 3 per point, each coordinate
+//              q * scale / 32767 with scale the frame's largest |displacement|
+//              along that axis, so a point that did not move reads exactly 0
+//              and every other coordinate is within 1/65534 of its axis's
+//              scale (half a step), before the viewer rounds it to float32;
+//              or "f32" = float32 x 3 per point when one is not finite
+//   corrected  morph shots, per frame: the corrected mesh's box, {min, max},
+//              which the viewer frames the shot on (no block)
 // The index is JSON in <script type="application/json" id="kestrin-shot">.
 #ifndef KESTRIN_FORMATS_SHOT_PAGE_H
 #define KESTRIN_FORMATS_SHOT_PAGE_H
@@ -66,6 +75,7 @@ public:
 private:
     std::string writeBlock(const void* data, size_t size);
     std::string positionsEntry(const std::vector<Point3>& positions);
+    std::string displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to);
     void put(std::string_view text);
 
     std::string path_;

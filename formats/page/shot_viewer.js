@@ -86,14 +86,40 @@
     return out;
   }
 
-  const decoded = new Map();  // block id -> typed array; frames may share weights
+  // Each point's move from its pose: a code of 0, a point that did not move,
+  // gives exactly 0.
+  function decodeDisplacement(entry) {
+    const bytes = blockBytes(entry.block);
+    if (entry.encoding === 'f32') return new Float32Array(bytes.buffer, 0, pointCount * 3);
+    const codes = new Int16Array(bytes.buffer, 0, pointCount * 3);
+    const out = new Float32Array(pointCount * 3);
+    for (let axis = 0; axis < 3; ++axis) {
+      const step = entry.scale[axis] / 32767;
+      for (let i = axis; i < out.length; i += 3) out[i] = codes[i] * step;
+    }
+    return out;
+  }
+
+  // block id (or "corrected-F") -> typed array; frames may share weights
+  const decoded = new Map();
   function cached(id, decode) {
     if (!decoded.has(id)) decoded.set(id, decode());
     return decoded.get(id);
   }
   const pose = (f) => cached(shot.frames[f].pose.block, () => decodePositions(shot.frames[f].pose));
+  const displacement = (f) => isMorph
+    ? cached(shot.frames[f].displacement.block, () => decodeDisplacement(shot.frames[f].displacement))
+    : null;
+  // The corrected mesh as the pose moved by its displacement: a point that
+  // did not move stays exactly where the pose has it.
   const corrected = (f) => isMorph
-    ? cached(shot.frames[f].corrected.block, () => decodePositions(shot.frames[f].corrected))
+    ? cached('corrected-' + f, () => {
+      const from = pose(f);
+      const by = displacement(f);
+      const out = new Float32Array(pointCount * 3);
+      for (let i = 0; i < out.length; ++i) out[i] = from[i] + by[i];
+      return out;
+    })
     : null;
   const weights = (f) => {
     const entry = shot.frames[f].weights;
@@ -261,10 +287,10 @@
   }
 
   function movedLength(f, point) {
-    return distance(pose(f), corrected(f), point * 3);
+    return lengthAt(displacement(f), point * 3);
   }
-  function distance(from, to, i) {
-    return Math.hypot(to[i] - from[i], to[i + 1] - from[i + 1], to[i + 2] - from[i + 2]);
+  function lengthAt(by, i) {
+    return Math.hypot(by[i], by[i + 1], by[i + 2]);
   }
 
   function colourBy() {
@@ -309,9 +335,8 @@
       const range = shot.frames[state.frame].weights.range;
       for (let i = 0; i < pointCount; ++i) putDivergingColour(values[i], range, heat, i * 3, 255);
     } else if (isMorph) {
-      const from = pose(state.frame);
-      const to = corrected(state.frame);
-      for (let i = 0; i < pointCount; ++i) putMovedColour(distance(from, to, i * 3), heat, i * 3, 255);
+      const by = displacement(state.frame);
+      for (let i = 0; i < pointCount; ++i) putMovedColour(lengthAt(by, i * 3), heat, i * 3, 255);
     } else {
       heat.fill(1);
     }
@@ -454,6 +479,7 @@
     index: shot,
     frame: () => state.frame,
     pose,
+    displacement,
     corrected,
     weights,
     // The shown frame's colour of every point (r, g, b in 0..1, unshaded).

@@ -1,8 +1,9 @@
 // Opens a kestrin shot page in headless Chromium and uses it as a person
 // would, through the DevTools protocol on a pipe (no port, no network):
 // reads what the page decoded, moves the frame slider with the keyboard (to
-// the last frame, one back, the first), points the mouse at the arm, and
-// takes screenshots. Writes what it saw to
+// the last frame, one back, the first), points the mouse at the arm, takes
+// screenshots, then colours by movement and reads the last frame's colours.
+// Writes what it saw to
 // OUT/results.json and OUT/last.png, OUT/first.png; the C++ test judges it.
 //
 //   node drive_shot_page.js CHROMIUM PAGE.html OUT STRETCH_POINT SQUASH_POINT
@@ -71,7 +72,9 @@ async function main() {
       for (let f = 0; f < shot.index.frames.length; ++f) {
         const corrected = shot.corrected(f);
         const weights = shot.weights(f);
+        const displacement = shot.displacement ? shot.displacement(f) : null;
         frames.push({ pose: Array.from(shot.pose(f)), corrected: corrected && Array.from(corrected),
+                      displacement: displacement && Array.from(displacement),
                       weights: weights && Array.from(weights) });
       }
       return { kind: shot.index.kind, points: shot.index.points, frames };
@@ -93,7 +96,14 @@ async function main() {
   const first = await shown();
   await screenshot('first.png');
 
-  const results = { loadSeconds, errors, decoded, stretchAt, squashAt, mouse, last, before, first };
+  // Coloured by how far each point moved, as the menu sets it.
+  await evaluate(`(() => { const menu = document.getElementById('colouring');
+      menu.value = 'moved'; menu.dispatchEvent(new Event('change')); })()`);
+  await evaluate("document.getElementById('frame').focus()");
+  await key('End', 35);
+  const movedColours = await evaluate('Array.from(window.kestrinShot.colours())');
+
+  const results = { loadSeconds, errors, decoded, stretchAt, squashAt, mouse, last, before, first, movedColours };
   fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify(results));
 }
 

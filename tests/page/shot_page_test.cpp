@@ -59,9 +59,9 @@ std::vector<Point3> ring(size_t count, double scale) {
     return points;
 }
 
-// Positions are quantised unless a coordinate is not finite; equal weights in
-// consecutive frames share one block; a frame that does not fit the mesh is
-// refused; an unfinished page leaves no file.
+// Positions and displacements are quantised unless a coordinate is not
+// finite; equal weights in consecutive frames share one block; a frame that
+// does not fit the mesh is refused; an unfinished page leaves no file.
 TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     ScratchDirectory scratch;
     const std::string path = scratch.file("shot.html");
@@ -94,12 +94,27 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     EXPECT_TRUE(frames[2]["weights"].is_null());
     EXPECT_EQ(frames[2]["pose"]["max"][0], 2.0);
 
+    const std::string morphPath = scratch.file("morph.html");
+    {
+        formats::ShotPage page(morphPath, {{0, 1, 2, 3}}, 4, formats::ShotKind::morph);
+        const std::vector<Point3> corrected = ring(4, 1.5);
+        page.addFrame(ring(4, 1.0), {}, &corrected);
+        page.addFrame(ring(4, 1.0), {}, &withNan);
+        page.finish();
+    }
+    const nlohmann::json morphFrames = pageIndex(morphPath)["frames"];
+    ASSERT_EQ(morphFrames.size(), 2u);
+    EXPECT_EQ(morphFrames[0]["displacement"]["encoding"], "s16");
+    EXPECT_EQ(morphFrames[0]["displacement"]["scale"][0], 0.5);  // point 0, the furthest along x
+    EXPECT_EQ(morphFrames[0]["corrected"]["max"][0], 1.5);
+    EXPECT_EQ(morphFrames[1]["displacement"]["encoding"], "f32");
+
     {
         formats::ShotPage unfinished(scratch.file("unfinished.html"), {{0, 1, 2}}, 3, formats::ShotKind::morph);
         std::vector<Point3> corrected = ring(3, 1.5);
         unfinished.addFrame(ring(3, 1.0), {}, &corrected);
     }
-    EXPECT_EQ(scratch.entries(), std::vector<std::string>{"shot.html"});
+    EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"morph.html", "shot.html"}));
     EXPECT_THROW(formats::ShotPage(scratch.file("bad.html"), {{0, 1, 7}}, 3, formats::ShotKind::weights), formats::FormatError);
 }
 
@@ -138,6 +153,20 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
+// What drive_shot_page.js saw of the page (its results.json, written under
+// `out` with its screenshots), the mouse placed by points `from` and `to`.
+nlohmann::json browse(const std::string& page, const std::string& out, int from, int to) {
+    std::filesystem::create_directory(out);
+    const std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_PAGE_DRIVER) + " " +
+                                quoted(KESTRIN_CHROMIUM) + " " + quoted(page) + " " + quoted(out) + " " +
+                                std::to_string(from) + " " + std::to_string(to);
+    if (std::system(command.c_str()) != 0) {
+        ADD_FAILURE() << command;
+        return nlohmann::json::object();
+    }
+    return nlohmann::json::parse(readText(out + "/results.json"));
+}
+
 // Pixels within `reach` of (x, y) whose colour passes `test`.
 template <typename Test>
 int pixelsNear(const unsigned char* image, int width, int height, double x, double y, int reach, Test test) {
@@ -172,12 +201,8 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
     const int squashed = static_cast<int>(std::min_element(last.begin(), last.end()) - last.begin());
 
     const std::string out = scratch.file("browser");
-    std::filesystem::create_directory(out);
-    const std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_PAGE_DRIVER) + " " +
-                                quoted(KESTRIN_CHROMIUM) + " " + quoted(scratch.file("demo/shot.html")) + " " +
-                                quoted(out) + " " + std::to_string(stretched) + " " + std::to_string(squashed);
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const nlohmann::json seen = nlohmann::json::parse(readText(out + "/results.json"));
+    const nlohmann::json seen = browse(scratch.file("demo/shot.html"), out, stretched, squashed);
+    ASSERT_TRUE(seen.contains("decoded"));
     EXPECT_EQ(seen["errors"], nlohmann::json::array());
 
     // What the page decoded: weights bit for bit, positions within the
@@ -211,6 +236,55 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
         }
     }
 
+    // Each point's displacement as the page holds it: exactly 0 where the
+    // tool's corrected mesh is its pose, elsewhere within 1/65534 of the
+    // frame's largest move along each axis (and float32's rounding).
+    std::vector<double> lastMoves;
+    double lastTolerance[3] = {};
+    for (int f = 0; f < frameCount; ++f) {
+        const formats::MeshData pose = formats::readObj(demoFile("arm_pose_%04d.obj", f + 1));
+        const formats::MeshData corrected = formats::readObj(demoFile("corrected_%04d.obj", f + 1));
+        std::vector<double> moves;
+        double tolerance[3] = {};
+        for (size_t i = 0; i < pose.points.size(); ++i) {
+            const Point3 &from = pose.points[i], &to = corrected.points[i];
+            moves.insert(moves.end(), {to.x - from.x, to.y - from.y, to.z - from.z});
+            for (int a = 0; a < 3; ++a) {
+                tolerance[a] = std::max(tolerance[a], std::fabs(moves[i * 3 + a]) * (1.0 / 65534 + 0x1p-24));
+            }
+        }
+        const nlohmann::json& values = decoded["frames"][f]["displacement"];
+        ASSERT_EQ(values.size(), moves.size()) << "frame " << f + 1 << ": no displacement on the page";
+        int still = 0;
+        for (size_t i = 0; i < pose.points.size(); ++i) {
+            const bool moved = moves[i * 3] != 0.0 || moves[i * 3 + 1] != 0.0 || moves[i * 3 + 2] != 0.0;
+            still += moved ? 0 : 1;
+            for (int a = 0; a < 3; ++a) {
+                ASSERT_NEAR(values[i * 3 + a].get<double>(), moves[i * 3 + a], moved ? tolerance[a] : 0.0)
+                    << "frame " << f + 1 << " point " << i << (moved ? "" : ", which did not move");
+            }
+        }
+        EXPECT_GT(still, 0) << "frame " << f + 1 << " has points the morph leaves alone";
+        lastMoves = moves;
+        std::copy(tolerance, tolerance + 3, lastTolerance);
+    }
+    // Coloured by movement, the last frame's still points are white and the
+    // ones that moved are not.
+    const nlohmann::json& colours = seen["movedColours"];
+    ASSERT_EQ(colours.size(), lastMoves.size());
+    int white = 0, tinted = 0;
+    for (size_t i = 0; i < lastMoves.size(); i += 3) {
+        const bool moved = lastMoves[i] != 0.0 || lastMoves[i + 1] != 0.0 || lastMoves[i + 2] != 0.0;
+        const bool isWhite = colours[i] == 1.0 && colours[i + 1] == 1.0 && colours[i + 2] == 1.0;
+        if (!moved) {
+            ASSERT_TRUE(isWhite) << "point " << i / 3 << " did not move and is coloured " << colours[i];
+        }
+        white += isWhite ? 1 : 0;
+        tinted += moved && colours[i + 1].get<double>() < 0.9 ? 1 : 0;
+    }
+    EXPECT_GT(white, 0);
+    EXPECT_GT(tinted, 0);
+
     // The slider moved the frame, and the point under the mouse reads as the
     // CSV of the frame shown.
     EXPECT_EQ(seen["last"]["frame"], "frame 5 / 5");
@@ -226,6 +300,11 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
     }
     EXPECT_GT(std::strtof(seen["last"]["weight"].get<std::string>().c_str(), nullptr), 0.05f)
         << "the mouse was on the stretched side of the elbow";
+    // ...and how far it moved.
+    const size_t under = std::stoul(seen["last"]["point"].get<std::string>()) * 3;
+    const double moved = std::hypot(lastMoves[under], lastMoves[under + 1], lastMoves[under + 2]);
+    EXPECT_NEAR(std::strtod(seen["last"]["moved"].get<std::string>().c_str(), nullptr), moved,
+                std::hypot(lastTolerance[0], lastTolerance[1], lastTolerance[2]) + moved * 0x1p-23);
 
     // What it drew: the last frame red outside the elbow and blue inside; the
     // first frame, at rest, neither.
@@ -247,6 +326,58 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
     const auto heat = [](int r, int g, int b) { return reddish(r, g, b) || bluish(r, g, b); };
     EXPECT_EQ(pixelsNear(firstImage, width, height, 320, 260, 170, heat), 0);
     stbi_image_free(firstImage);
+}
+
+// A grid 100 units across with one corner moved 0.013, small beside the
+// grid's box: every other point reads exactly no movement and stays white,
+// the corner reads its move within 1/65534 of it on each axis and takes the
+// full colour.
+TEST(ShotPageInBrowser, StillPointsShowNoMovement) {
+    if (!std::filesystem::exists(KESTRIN_CHROMIUM)) GTEST_SKIP() << "no Chromium at " KESTRIN_CHROMIUM;
+    ScratchDirectory scratch;
+    const int side = 30;
+    std::vector<Point3> pose;
+    Polygons quads;
+    for (int row = 0; row < side; ++row) {
+        for (int column = 0; column < side; ++column) {
+            pose.push_back({100.0 * column / (side - 1), 100.0 * row / (side - 1), 0.5 * std::sin(row + column)});
+            if (row > 0 && column > 0) {
+                const int32_t at = row * side + column;
+                quads.add({at - side - 1, at - side, at, at - 1});
+            }
+        }
+    }
+    const double move[3] = {-0.0078, -0.0104, 0.0};  // 0.013 out of the grid's box
+    std::vector<Point3> corrected = pose;
+    corrected[0] = {pose[0].x + move[0], pose[0].y + move[1], pose[0].z + move[2]};
+    const std::string path = scratch.file("still.html");
+    {
+        ShotPage page(path, quads, pose.size(), ShotKind::morph);
+        page.addFrame(pose, {}, &corrected);
+        page.finish();
+    }
+    const nlohmann::json seen = browse(path, scratch.file("browser"), 0, side * side - 1);
+    ASSERT_TRUE(seen.contains("decoded"));
+    EXPECT_EQ(seen["errors"], nlohmann::json::array());
+    // Counts the points past the corner that `values` shows moving.
+    const auto moving = [&](const nlohmann::json& values, double still) {
+        int count = 0;
+        for (size_t i = 3; i < values.size(); i += 3) {
+            count += values[i] != still || values[i + 1] != still || values[i + 2] != still ? 1 : 0;
+        }
+        return count;
+    };
+    const nlohmann::json& colours = seen["movedColours"];
+    ASSERT_EQ(colours.size(), pose.size() * 3);
+    EXPECT_EQ(moving(colours, 1.0), 0) << "points coloured as moving that did not move";
+    const nlohmann::json& displacement = seen["decoded"]["frames"][0]["displacement"];
+    ASSERT_EQ(displacement.size(), pose.size() * 3);
+    EXPECT_EQ(moving(displacement, 0.0), 0) << "points read as moving that did not move";
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(displacement[a].get<double>(), move[a], std::fabs(move[a]) * (1.0 / 65534 + 0x1p-24)) << a;
+    }
+    const int movedEnd[3] = {84, 39, 143};  // the viewer's colour of the largest move
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(std::lround(colours[c].get<double>() * 255), movedEnd[c]) << c;
 }
 
 }  // namespace
