@@ -72,33 +72,26 @@
     return bytes;
   }
 
-  // The same arithmetic as the writer's check, in double, then float32.
-  function decodePositions(entry) {
+  // float32 x 3 per point, or 16-bit codes that each axis maps to
+  // offset + code * step: the writer's arithmetic, in double, then float32.
+  function decodeTriples(entry, Codes, offset, step) {
     const bytes = blockBytes(entry.block);
     if (entry.encoding === 'f32') return new Float32Array(bytes.buffer, 0, pointCount * 3);
-    const codes = new Uint16Array(bytes.buffer, 0, pointCount * 3);
+    const codes = new Codes(bytes.buffer, 0, pointCount * 3);
     const out = new Float32Array(pointCount * 3);
     for (let axis = 0; axis < 3; ++axis) {
-      const low = entry.min[axis];
-      const step = (entry.max[axis] - low) / 65535;
-      for (let i = axis; i < out.length; i += 3) out[i] = low + codes[i] * step;
+      const low = offset(axis);
+      const size = step(axis);
+      for (let i = axis; i < out.length; i += 3) out[i] = low + codes[i] * size;
     }
     return out;
   }
-
-  // Each point's move from its pose: a code of 0, a point that did not move,
-  // gives exactly 0.
-  function decodeDisplacement(entry) {
-    const bytes = blockBytes(entry.block);
-    if (entry.encoding === 'f32') return new Float32Array(bytes.buffer, 0, pointCount * 3);
-    const codes = new Int16Array(bytes.buffer, 0, pointCount * 3);
-    const out = new Float32Array(pointCount * 3);
-    for (let axis = 0; axis < 3; ++axis) {
-      const step = entry.scale[axis] / 32767;
-      for (let i = axis; i < out.length; i += 3) out[i] = codes[i] * step;
-    }
-    return out;
-  }
+  // Positions on the frame's box.
+  const decodePositions = (entry) =>
+    decodeTriples(entry, Uint16Array, (axis) => entry.min[axis], (axis) => (entry.max[axis] - entry.min[axis]) / 65535);
+  // Each point's move from its pose, symmetric about 0: code 0, a point that
+  // did not move, gives exactly 0.
+  const decodeDisplacement = (entry) => decodeTriples(entry, Int16Array, () => 0, (axis) => entry.scale[axis] / 32767);
 
   // block id (or "corrected-F") -> typed array; frames may share weights
   const decoded = new Map();
