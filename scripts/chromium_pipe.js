@@ -141,4 +141,21 @@ function runDriver(name, browser, scratch, main, timeoutMs = 120000) {
   });
 }
 
-module.exports = { startChromium, waitForShotPage, runDriver, sleep };
+// The pages' exceptions, console errors and error log entries, collected as
+// they happen into the array returned.
+function collectPageErrors(browser) {
+  const errors = [];
+  browser.onEvent((message) => {
+    const p = message.params || {};
+    if (message.method === 'Runtime.exceptionThrown') {
+      errors.push('exception: ' + (p.exceptionDetails.exception?.description || p.exceptionDetails.text));
+    } else if (message.method === 'Runtime.consoleAPICalled' && p.type === 'error') {
+      errors.push('console.error: ' + p.args.map((a) => a.value ?? a.description).join(' '));
+    } else if (message.method === 'Log.entryAdded' && p.entry.level === 'error') {
+      errors.push('log: ' + p.entry.text);
+    }
+  });
+  return errors;
+}
+
+module.exports = { startChromium, waitForShotPage, runDriver, sleep, collectPageErrors };

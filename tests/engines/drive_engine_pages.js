@@ -10,7 +10,7 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startChromium, waitForShotPage, runDriver, sleep } = require('../../scripts/chromium_pipe.js');
+const { startChromium, waitForShotPage, runDriver, sleep, collectPageErrors } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, proofPath, shotPath, outDir] = process.argv.slice(2);
 const width = 800;
@@ -28,15 +28,7 @@ async function open(file) {
 }
 
 async function main() {
-  const errors = [];
-  browser.onEvent((message) => {
-    const p = message.params || {};
-    if (message.method === 'Runtime.exceptionThrown') {
-      errors.push('exception: ' + (p.exceptionDetails.exception?.description || p.exceptionDetails.text));
-    } else if (message.method === 'Runtime.consoleAPICalled' && p.type === 'error') {
-      errors.push('console.error: ' + p.args.map((a) => a.value ?? a.description).join(' '));
-    }
-  });
+  const errors = collectPageErrors(browser);
 
   const shot = await open(shotPath);
   await waitForShotPage(shot.evaluate, 60000);

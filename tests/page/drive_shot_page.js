@@ -15,7 +15,7 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startChromium, waitForShotPage, runDriver } = require('../../scripts/chromium_pipe.js');
+const { startChromium, waitForShotPage, runDriver, collectPageErrors } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, pagePath, outDir, stretchArg, squashArg] = process.argv.slice(2);
 const stretchPoint = Number(stretchArg);
@@ -27,17 +27,7 @@ const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
 const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
 
 async function main() {
-  const errors = [];
-  browser.onEvent((message) => {
-    const p = message.params || {};
-    if (message.method === 'Runtime.exceptionThrown') {
-      errors.push('exception: ' + (p.exceptionDetails.exception?.description || p.exceptionDetails.text));
-    } else if (message.method === 'Runtime.consoleAPICalled' && p.type === 'error') {
-      errors.push('console.error: ' + p.args.map((a) => a.value ?? a.description).join(' '));
-    } else if (message.method === 'Log.entryAdded' && p.entry.level === 'error') {
-      errors.push('log: ' + p.entry.text);
-    }
-  });
+  const errors = collectPageErrors(browser);
 
   const { page, evaluate } = await browser.attachToPage();
   const drawn = () => evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
