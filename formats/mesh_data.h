@@ -6,9 +6,7 @@
 
 #include <stdint.h>
 
-#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "kestrin_types.h"
