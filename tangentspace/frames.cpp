@@ -80,13 +80,23 @@ void release(Pass* pass) {
     for (List* list : lists) free(list->entries);
 }
 
-Point3 positionOf(const Pass& pass, int32_t point) {
-    if (point >= 0 && point < pass.pointCount) return pass.positions[point];
-    // The host's answer for anything else, as a direct lookup would get it.
+// The host's answer for a point outside the mesh, as a direct lookup would
+// get it; kept out of line so that the common case below stays small.
+__attribute__((noinline)) Point3 askedPosition(const Pass& pass, int32_t point) {
     Point3 p = {0.0, 0.0, 0.0};
     fxMeshPoint(pass.mesh, point, &p, 1);
     return p;
 }
+
+inline Point3 positionOf(const Pass& pass, int32_t point) {
+    if (point >= 0 && point < pass.pointCount) return pass.positions[point];
+    return askedPosition(pass, point);
+}
+
+// Room asked of the host in a list's first call: most polygons and most
+// points' polygon lists fit, so one call reads them; a longer one is asked
+// again with room for all of it.
+const int32_t FIRST_ASK = 16;
 
 // Reads a polygon's vertices from the host onto the end of corners (zero-
 // filled first, in case the host writes fewer than it counted); *start and
@@ -95,14 +105,19 @@ bool readPolygon(Pass* pass, int32_t polygon, int32_t* start, int32_t* count) {
     int32_t scratch = 0;
     int32_t extra = 0;
     int32_t vertexCount = 0;
-    fxMeshPoly(pass->mesh, polygon, &scratch, 1, &vertexCount, &extra, 0);
+    if (!makeRoom(&pass->corners, FIRST_ASK)) return false;
+    int32_t* vertices = pass->corners.entries + pass->corners.count;
+    memset(vertices, 0, FIRST_ASK * sizeof(int32_t));
+    fxMeshPoly(pass->mesh, polygon, vertices, FIRST_ASK, &vertexCount, &extra, 0);
     *start = pass->corners.count;
     *count = vertexCount > 0 ? vertexCount : 0;
     if (vertexCount <= 0) return true;
-    if (!makeRoom(&pass->corners, vertexCount)) return false;
-    int32_t* vertices = pass->corners.entries + pass->corners.count;
-    memset(vertices, 0, (size_t)vertexCount * sizeof(int32_t));
-    fxMeshPoly(pass->mesh, polygon, vertices, vertexCount, &scratch, &extra, 0);
+    if (vertexCount > FIRST_ASK) {
+        if (!makeRoom(&pass->corners, vertexCount)) return false;
+        vertices = pass->corners.entries + pass->corners.count;
+        memset(vertices, 0, (size_t)vertexCount * sizeof(int32_t));
+        fxMeshPoly(pass->mesh, polygon, vertices, vertexCount, &scratch, &extra, 0);
+    }
     pass->corners.count += vertexCount;
     return true;
 }
@@ -131,13 +146,17 @@ bool readPolygons(Pass* pass, int32_t point) {
     int32_t scratch = 0;
     int32_t count = 0;
     pass->polygonCount = 0;
-    fxMeshPointPolys(pass->mesh, point, &scratch, 1, &count, 0);
+    if (!makeRoom(&pass->polygons, FIRST_ASK)) return false;
+    memset(pass->polygons.entries, 0, FIRST_ASK * sizeof(int32_t));
+    fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, FIRST_ASK, &count, 0);
     if (count <= 0) return true;
     if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->starts, count) || !makeRoom(&pass->counts, count)) {
         return false;
     }
-    memset(pass->polygons.entries, 0, (size_t)count * sizeof(int32_t));
-    fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, count, &scratch, 0);
+    if (count > FIRST_ASK) {
+        memset(pass->polygons.entries, 0, (size_t)count * sizeof(int32_t));
+        fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, count, &scratch, 0);
+    }
     for (int32_t k = 0; k < count; ++k) {
         if (!findPolygon(pass, pass->polygons.entries[k], &pass->starts.entries[k], &pass->counts.entries[k])) {
             return false;
