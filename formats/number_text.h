@@ -1,19 +1,36 @@
-// Numbers as the writers put them in text: std::to_chars, no locale, no
-// format string, appended to a buffer that becomes the whole file.
+// Numbers as the writers put them in text: no locale, no format string,
+// appended to a buffer that becomes the whole file.
 #ifndef KESTRIN_FORMATS_NUMBER_TEXT_H
 #define KESTRIN_FORMATS_NUMBER_TEXT_H
 
+#include <stddef.h>
+
 #include <charconv>
 #include <string>
+#include <type_traits>
 
 namespace kestrin::formats {
+
+// Room shortestDouble needs: a sign, 17 digits, a point, "e-308".
+constexpr size_t shortestDoubleRoom = 32;
+
+// The shortest text that reads back as the same double, byte for byte what
+// std::to_chars(first, last, value) writes (fixed or scientific, whichever
+// is shorter, fixed on a tie), in about half its time: a corrected pose
+// writes three of these per point. Returns the length written to `text`.
+size_t shortestDouble(double value, char* text);
 
 // The shortest text that reads back as the same value.
 template <typename Number>
 void appendShortest(std::string& out, Number value) {
     char text[48];
-    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, static_cast<size_t>(result.ptr - text));
+    static_assert(sizeof text >= shortestDoubleRoom);
+    if constexpr (std::is_same_v<Number, double>) {
+        out.append(text, shortestDouble(value, text));
+    } else {
+        const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+        out.append(text, static_cast<size_t>(result.ptr - text));
+    }
 }
 
 // printf's "%.9g": enough digits to give a float back exactly.

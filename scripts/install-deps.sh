@@ -10,6 +10,7 @@ packages=(
   googletest          # GoogleTest sources, built per configuration
   libbenchmark-dev    # bench/
   libfast-float-dev   # correctly rounded number parsing for OBJ input
+  libfmt-dev          # shortest digits of doubles for OBJ and PLY output (header-only use)
   nlohmann-json3-dev  # saved settings files
   libcli11-dev        # command-line parsing
   libstb-dev          # PNG output
