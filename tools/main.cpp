@@ -9,9 +9,13 @@
 // (file bytes, positions, output text): jemalloc keeps freed memory for the
 // next use, and huge pages back it, so that a buffer costs a handful of page
 // faults instead of one per 4 KiB. On a virtual machine a fault costs as
-// much as parsing the page's worth of text. MALLOC_CONF still overrides.
+// much as parsing the page's worth of text. Freed pages are never handed
+// back during the run: returned bit by bit as they age, they came straight
+// back as fresh 2 MiB pages the kernel had to zero (a quarter of a `morph`
+// run's time on a VM), while the pipeline's bounded slots already bound what
+// the run holds. MALLOC_CONF still overrides.
 extern "C" {
-const char* malloc_conf = "thp:always,metadata_thp:always";
+const char* malloc_conf = "thp:always,metadata_thp:always,dirty_decay_ms:-1,muzzy_decay_ms:-1";
 }
 #endif
 
