@@ -133,20 +133,31 @@ def test_close_waits_for_a_running_call_and_other_threads_keep_going():
     tool = kestrin.Strainmark(rest, faces)
     other = kestrin.Strainmark(*grid())
     results = {}
-    worker = threading.Thread(target=lambda: results.setdefault("weights", tool.weights(poses)))
+
+    def call():
+        start = time.perf_counter()
+        results["weights"] = tool.weights(poses)
+        results["seconds"] = time.perf_counter() - start
+
+    worker = threading.Thread(target=call)
     worker.start()
     time.sleep(0.05)
-    slowest = 0.0
+    reads = []
     for _ in range(10):  # properties of another object, read meanwhile
         start = time.perf_counter()
         assert other.exponent == 0.2
-        slowest = max(slowest, time.perf_counter() - start)
+        reads.append(time.perf_counter() - start)
     tool.close()
     worker.join()
     other.close()
     assert tool.closed
     np.testing.assert_array_equal(results["weights"], expected)
-    assert slowest < 0.05, f"a property read took {slowest * 1000:.0f} ms"
+    # A loaded machine (a CI runner running suites side by side) may leave a
+    # thread unscheduled for tens of milliseconds: the typical read is held
+    # to 50 ms, and no read may have waited for the call itself.
+    reads.sort()
+    assert reads[len(reads) // 2] < 0.05, f"property reads took {reads[len(reads) // 2] * 1000:.0f} ms typically"
+    assert reads[-1] < results["seconds"] / 2, f"a property read took {reads[-1] * 1000:.0f} ms"
 
 
 def test_refused_settings_files_change_nothing(tmp_path):
