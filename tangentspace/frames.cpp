@@ -1,13 +1,18 @@
-// The frames of a whole mesh in one pass: its positions are read once, each
-// polygon once, for every point that uses it, and each point's polygons are
-// found once for both its normal and its tangent. A mesh of a quarter of a
-// million points is recalculated every frame of a shot, so the pass
-// allocates nothing per point.
+// The frames of a whole mesh in two steps. First, on the calling thread,
+// everything asked of the host: the positions, once; each polygon's
+// vertices, once however many points use it; each point's polygons. Then
+// the arithmetic alone, which needs nothing more from the host, split
+// between threads on a large mesh: a mesh of a quarter of a million points
+// is recalculated every frame of a shot, on the thread that drives the
+// plug-ins, and its frames were most of that thread's time. The host is
+// only ever called from the calling thread; nothing is allocated per point.
 #include "frames.h"
 
 #include <math.h>
+#include <pthread.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "host_api.h"
 #include "tangent_space.h"
@@ -59,8 +64,8 @@ bool makeRoom(List* list, int32_t more) {
 const int32_t KEPT_POLYGON_LIMIT = 1 << 26;
 
 // One calculation: the mesh, its positions, the polygons read so far (each
-// is read from the host once, however many of its points use it), and the
-// current point's polygons.
+// is read from the host once, however many of its points use it), and every
+// point's polygons.
 struct Pass {
     HostHandle mesh;
     const Point3* positions;  // pointCount, read at the start
@@ -68,15 +73,16 @@ struct Pass {
     List corners;      // vertices of the polygons read, one polygon after another
     List keptStart;    // by polygon index: where its vertices start in corners, -1 before it is read
     List keptCount;    // by polygon index: how many there are
-    List polygons;     // the point's polygons
-    List starts;       // the point's polygon k: corners[starts[k]], counts[k] vertices
-    List counts;
-    int32_t polygonCount;
+    List polygons;     // scratch: one point's polygon indices, as the host gives them
+    List firstUse;     // by point: its polygons are uses firstUse[p] to firstUse[p + 1] - 1
+    List useStart;     // by use (a point's polygon): corners[useStart[u]], useCount[u] vertices
+    List useCount;
+    bool outside;      // a polygon names a point beyond the mesh
 };
 
 void release(Pass* pass) {
-    List* lists[] = {&pass->corners, &pass->keptStart, &pass->keptCount, &pass->polygons, &pass->starts,
-                     &pass->counts};
+    List* lists[] = {&pass->corners, &pass->keptStart, &pass->keptCount, &pass->polygons, &pass->firstUse,
+                     &pass->useStart, &pass->useCount};
     for (List* list : lists) free(list->entries);
 }
 
@@ -141,37 +147,68 @@ bool findPolygon(Pass* pass, int32_t polygon, int32_t* start, int32_t* count) {
     return true;
 }
 
-// Finds the point's polygons and their vertices. False when memory ran out.
+// Appends the point's polygons to the uses, reading any polygon not read
+// before. False when memory ran out.
 bool readPolygons(Pass* pass, int32_t point) {
     int32_t scratch = 0;
     int32_t count = 0;
-    pass->polygonCount = 0;
     if (!makeRoom(&pass->polygons, FIRST_ASK)) return false;
     memset(pass->polygons.entries, 0, FIRST_ASK * sizeof(int32_t));
     fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, FIRST_ASK, &count, 0);
     if (count <= 0) return true;
-    if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->starts, count) || !makeRoom(&pass->counts, count)) {
+    if (!makeRoom(&pass->polygons, count) || !makeRoom(&pass->useStart, count) ||
+        !makeRoom(&pass->useCount, count)) {
         return false;
     }
     if (count > FIRST_ASK) {
         memset(pass->polygons.entries, 0, (size_t)count * sizeof(int32_t));
         fxMeshPointPolys(pass->mesh, point, pass->polygons.entries, count, &scratch, 0);
     }
+    int32_t* starts = pass->useStart.entries + pass->useStart.count;
+    int32_t* counts = pass->useCount.entries + pass->useCount.count;
     for (int32_t k = 0; k < count; ++k) {
-        if (!findPolygon(pass, pass->polygons.entries[k], &pass->starts.entries[k], &pass->counts.entries[k])) {
-            return false;
-        }
+        if (!findPolygon(pass, pass->polygons.entries[k], &starts[k], &counts[k])) return false;
     }
-    pass->polygonCount = count;
+    pass->useStart.count += count;
+    pass->useCount.count += count;
     return true;
+}
+
+// Everything the arithmetic needs from the host. False when memory ran out.
+bool readLists(Pass* pass) {
+    const int32_t n = pass->pointCount;
+    if (!makeRoom(&pass->firstUse, n + 1)) return false;
+    for (int32_t i = 0; i < n; ++i) {
+        pass->firstUse.entries[i] = pass->useStart.count;
+        if (!readPolygons(pass, i)) return false;
+    }
+    pass->firstUse.entries[n] = pass->useStart.count;
+    pass->outside = false;
+    for (int32_t c = 0; c < pass->corners.count; ++c) {
+        const int32_t vertex = pass->corners.entries[c];
+        if (vertex < 0 || vertex >= n) pass->outside = true;
+    }
+    return true;
+}
+
+// One point's polygons, as the arithmetic reads them.
+struct PointPolygons {
+    const int32_t* starts;
+    const int32_t* counts;
+    int32_t count;
+};
+
+PointPolygons polygonsOf(const Pass& pass, int32_t point) {
+    const int32_t first = pass.firstUse.entries[point];
+    return {pass.useStart.entries + first, pass.useCount.entries + first, pass.firstUse.entries[point + 1] - first};
 }
 
 // Twice the vector area of polygon k, taken about the point p so that the
 // sum does not lose precision far from the origin. Adds |area| to *magnitude.
-Vec polygonArea(const Pass& pass, int32_t k, Point3 p, double* magnitude) {
+Vec polygonArea(const Pass& pass, const PointPolygons& polygons, int32_t k, Point3 p, double* magnitude) {
     Vec area = {0.0, 0.0, 0.0};
-    const int32_t* vertices = pass.corners.entries + pass.starts.entries[k];
-    const int32_t count = pass.counts.entries[k];
+    const int32_t* vertices = pass.corners.entries + polygons.starts[k];
+    const int32_t count = polygons.counts[k];
     if (count < 3) return area;
     Vec previous = sub(positionOf(pass, vertices[count - 1]), p);
     for (int32_t c = 0; c < count; ++c) {
@@ -185,12 +222,12 @@ Vec polygonArea(const Pass& pass, int32_t k, Point3 p, double* magnitude) {
 }
 
 // Unit normal into *normal; false when the polygons have no area or cancel out.
-bool pointNormal(const Pass& pass, Point3 p, Vec* normal) {
-    if (pass.polygonCount <= 0) return false;
+bool pointNormal(const Pass& pass, const PointPolygons& polygons, Point3 p, Vec* normal) {
+    if (polygons.count <= 0) return false;
     Vec sum = {0.0, 0.0, 0.0};
     double magnitude = 0.0;
-    for (int32_t k = 0; k < pass.polygonCount; ++k) {
-        const Vec area = polygonArea(pass, k, p, &magnitude);
+    for (int32_t k = 0; k < polygons.count; ++k) {
+        const Vec area = polygonArea(pass, polygons, k, p, &magnitude);
         sum = {sum.x + area.x, sum.y + area.y, sum.z + area.z};
     }
     const double size = length(sum);
@@ -216,10 +253,11 @@ bool edgeTangent(const Pass& pass, int32_t neighbour, Point3 p, Vec normal, Vec*
 // them (the predecessor of each occurrence of the point before its
 // successor), whose edge keeps a part in the tangent plane. A neighbour met
 // again is tried again, with the same answer.
-bool pointTangent(const Pass& pass, int32_t point, Point3 p, Vec normal, Vec* tangent) {
-    for (int32_t k = 0; k < pass.polygonCount; ++k) {
-        const int32_t* vertices = pass.corners.entries + pass.starts.entries[k];
-        const int32_t count = pass.counts.entries[k];
+bool pointTangent(const Pass& pass, const PointPolygons& polygons, int32_t point, Point3 p, Vec normal,
+                  Vec* tangent) {
+    for (int32_t k = 0; k < polygons.count; ++k) {
+        const int32_t* vertices = pass.corners.entries + polygons.starts[k];
+        const int32_t count = polygons.counts[k];
         if (count < 2) continue;
         for (int32_t c = 0; c < count; ++c) {
             if (vertices[c] != point) continue;
@@ -236,15 +274,14 @@ void writeIdentity(double* frame) {
     for (int32_t k = 0; k < FRAME_SIZE; ++k) frame[k] = (k % 4 == 0) ? 1.0 : 0.0;
 }
 
-// False when memory for the point's polygon lists ran out.
-bool computeFrame(Pass* pass, int32_t point, double* frame) {
-    const Point3 p = pass->positions[point];
+void computeFrame(const Pass& pass, int32_t point, double* frame) {
+    const Point3 p = pass.positions[point];
+    const PointPolygons polygons = polygonsOf(pass, point);
     Vec normal;
     Vec tangent;
-    if (!readPolygons(pass, point)) return false;
-    if (!pointNormal(*pass, p, &normal) || !pointTangent(*pass, point, p, normal, &tangent)) {
+    if (!pointNormal(pass, polygons, p, &normal) || !pointTangent(pass, polygons, point, p, normal, &tangent)) {
         writeIdentity(frame);
-        return true;
+        return;
     }
     const Vec bitangent = cross(normal, tangent);
     const Vec rows[3] = {tangent, bitangent, normal};
@@ -253,7 +290,62 @@ bool computeFrame(Pass* pass, int32_t point, double* frame) {
         frame[3 * r + 1] = rows[r].y;
         frame[3 * r + 2] = rows[r].z;
     }
-    return true;
+}
+
+// Points [begin, end) of a calculation, for one thread.
+struct Share {
+    const Pass* pass;
+    double* frames;
+    int32_t begin;
+    int32_t end;
+};
+
+void* computeShare(void* argument) {
+    const Share* share = static_cast<const Share*>(argument);
+    for (int32_t i = share->begin; i < share->end; ++i) {
+        computeFrame(*share->pass, i, share->frames + (size_t)i * FRAME_SIZE);
+    }
+    return nullptr;
+}
+
+// Threads for the arithmetic: one per core, up to 8, each with at least
+// this many points (fewer are not worth a thread's start).
+const int32_t MAX_THREADS = 8;
+const int32_t POINTS_PER_THREAD = 16384;
+
+int32_t threadCount(const Pass& pass) {
+    // A point beyond the mesh has a position only the host can give, and
+    // the host is asked from the calling thread alone.
+    if (pass.outside) return 1;
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    int32_t threads = pass.pointCount / POINTS_PER_THREAD;
+    if (cores > 0 && threads > cores) threads = (int32_t)cores;
+    if (threads > MAX_THREADS) threads = MAX_THREADS;
+    return threads > 1 ? threads : 1;
+}
+
+void computeAll(const Pass& pass, double* frames) {
+    const int32_t threads = threadCount(pass);
+    Share shares[MAX_THREADS];
+    pthread_t started[MAX_THREADS];
+    bool running[MAX_THREADS] = {};
+    for (int32_t t = 0; t < threads; ++t) {
+        shares[t] = {&pass, frames, (int32_t)((int64_t)pass.pointCount * t / threads),
+                     (int32_t)((int64_t)pass.pointCount * (t + 1) / threads)};
+    }
+    // The calling thread takes the first share; a thread that cannot start
+    // leaves its share to the calling thread too.
+    for (int32_t t = 1; t < threads; ++t) {
+        running[t] = pthread_create(&started[t], nullptr, computeShare, &shares[t]) == 0;
+    }
+    computeShare(&shares[0]);
+    for (int32_t t = 1; t < threads; ++t) {
+        if (running[t]) {
+            pthread_join(started[t], nullptr);
+        } else {
+            computeShare(&shares[t]);
+        }
+    }
 }
 
 }  // namespace
@@ -268,11 +360,9 @@ bool computeFrames(HostHandle mesh, int32_t pointCount, double* frames) {
     pass.pointCount = pointCount;
     // A point whose lists could not be read would get a made-up frame: the
     // whole calculation fails instead, and the provider keeps no frames.
-    bool computed = true;
-    for (int32_t i = 0; computed && i < pointCount; ++i) {
-        computed = computeFrame(&pass, i, frames + (size_t)i * FRAME_SIZE);
-    }
+    const bool read = readLists(&pass);
+    if (read) computeAll(pass, frames);
     release(&pass);
     free(positions);
-    return computed;
+    return read;
 }

@@ -118,6 +118,25 @@ TEST_F(Provider, FramesTurnWithTheMesh) {
     }
 }
 
+// A large mesh's frames are shared out between threads; a polygon naming a
+// point beyond the mesh (whose position only the host gives) keeps the
+// calculation on the calling thread. Every other point's frame is the same
+// either way, bit for bit.
+TEST_F(Provider, FramesOfALargeMeshAreTheSameOnOneThreadAndOnSeveral) {
+    constexpr int side = 200;  // 40,000 points: shares for two threads and more
+    const std::vector<Point3> points = mapped(gridPoints(side, side), [](Point3 p) {
+        return Point3{p.x, p.y, 0.4 * std::sin(1.3 * p.x) * std::cos(0.9 * p.y)};
+    });
+    auto polygons = gridQuads(side, side);
+    const HostHandle shared = host.scene.addObject("Shared", host::Mesh(points, polygons));
+    polygons.push_back({0, 1, side * side + 5});
+    const HostHandle alone = host.scene.addObject("Alone", host::Mesh(points, polygons));
+    const std::vector<Matrix4> several = frames(shared);
+    const std::vector<Matrix4> one = frames(alone);
+    EXPECT_FALSE(isIdentity(several[points.size() / 2]));
+    for (size_t i = 2; i < points.size(); ++i) ASSERT_EQ(several[i], one[i]) << "point " << i;
+}
+
 // A point used by no polygon and the corners of a polygon without area have
 // no usable frame.
 TEST_F(Provider, PointsWithoutANormalOrTangentGetTheIdentity) {
