@@ -8,6 +8,7 @@
 #include "cases.h"
 #include "messages.h"
 #include "reference.h"
+#include "session.h"
 
 namespace kestrin::bench {
 namespace {
@@ -70,8 +71,8 @@ PluginScene& pluginScene(Case& c) {
     publishIdentityProvider(*scene.host);
     scene.host->linkModules();
     scene.host->send(scene.strainshaper, 0, MSG_INTERFACE, INTERFACE_BUILD);
-    scene.stretchControl = controlOf(*scene.host, scene.strainshaper, "Stretch object");
-    scene.squashControl = controlOf(*scene.host, scene.strainshaper, "Squash object");
+    scene.stretchControl = controlOf(*scene.host, scene.strainshaper, host::stretchObjectPopup);
+    scene.squashControl = controlOf(*scene.host, scene.strainshaper, host::squashObjectPopup);
     scene.mesh = scene.host->scene.addObject(c.caseSpec.label, toHostMesh(c.mesh, true));
     scene.stretchObject =
         scene.host->scene.addObject("stretch", host::Mesh(c.stretchTarget, {}));
