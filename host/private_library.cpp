@@ -12,16 +12,24 @@
 namespace kestrin::host {
 namespace {
 
-std::mutex openMutex;
 struct Opened {
     const void* owner;
     std::string file;  // canonical
 };
-// Every open handle, with how many times it was opened.
-std::multimap<void*, Opened> opened;
+// Every open handle, with how many times it was opened. Never destroyed: a
+// session kept in a static object of the program closes its libraries while
+// the program exits, after other files' static objects are gone.
+std::mutex& openMutex() {
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
+}
+std::multimap<void*, Opened>& openedLibraries() {
+    static std::multimap<void*, Opened>* const opened = new std::multimap<void*, Opened>;
+    return *opened;
+}
 
 bool openByOther(const void* owner, const std::string& file) {
-    for (const auto& [library, open] : opened) {
+    for (const auto& [library, open] : openedLibraries()) {
         if (open.file == file && open.owner != owner) return true;
     }
     return false;
@@ -29,7 +37,7 @@ bool openByOther(const void* owner, const std::string& file) {
 
 // The handle owner has for file already, or null.
 void* ownHandle(const void* owner, const std::string& file) {
-    for (const auto& [library, open] : opened) {
+    for (const auto& [library, open] : openedLibraries()) {
         if (open.file == file && open.owner == owner) return library;
     }
     return nullptr;
@@ -57,7 +65,8 @@ std::string privateCopy(const std::string& file) {
 }  // namespace
 
 void* openPrivateLibrary(const void* owner, const std::string& path, int flags, std::string* error) {
-    std::lock_guard<std::mutex> lock(openMutex);
+    std::lock_guard<std::mutex> lock(openMutex());
+    auto& opened = openedLibraries();
     const std::string file = canonical(path);
     // The owner's own copy again: counted here, closed with its last opening.
     if (void* own = ownHandle(owner, file)) {
@@ -82,7 +91,8 @@ void* openPrivateLibrary(const void* owner, const std::string& path, int flags, 
 
 void closePrivateLibrary(void* library) {
     if (library == nullptr) return;
-    std::lock_guard<std::mutex> lock(openMutex);
+    std::lock_guard<std::mutex> lock(openMutex());
+    auto& opened = openedLibraries();
     auto found = opened.find(library);
     if (found == opened.end()) return;
     opened.erase(found);

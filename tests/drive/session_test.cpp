@@ -120,6 +120,22 @@ TEST(Session, TheSurvivorOfTwoSessionsKeepsWorkingWhicheverDiesFirst) {
     }
 }
 
+// Held by a static object of this file, which the program destroys after
+// the simulator's own static objects: a driver that keeps its session for the
+// program's life.
+std::unique_ptr<Session> heldUntilExit;
+
+TEST(Session, ASessionLeftToTheProgramsExitClosesItsLibraries) {
+    EXPECT_EXIT(
+        {
+            heldUntilExit = std::make_unique<Session>(pluginDirectory());
+            Scene scene(*heldUntilExit);
+            scene.expectResults();
+            exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST(Session, DestroyedInstancesLeaveNothingAttached) {
     Session session(pluginDirectory());
     Scene scene(session);
