@@ -114,8 +114,7 @@ void referenceDisplace(benchmark::State& state, const CaseSpec& caseSpec) {
 }
 
 // A capture, with the instance made afresh before each timed pass. A first
-// capture makes what the host keeps (the weight map and scan state, the pass
-// buffers), so that the measured one adds only the instance's rest state.
+// capture makes what the host keeps from pass to pass (its pass buffers).
 void timeCapture(benchmark::State& state, const CaseSpec& caseSpec,
                  void (*fresh)(PluginScene&), void (*capture)(PluginScene&)) {
     Case& c = useCase(caseSpec);
@@ -123,6 +122,8 @@ void timeCapture(benchmark::State& state, const CaseSpec& caseSpec,
     fresh(scene);
     capture(scene);
     fresh(scene);
+    // What the capture of a fresh instance adds to the heap is the rest
+    // state it keeps: the mesh's scan map is made with the instance.
     const size_t before = heapInUse();
     capture(scene);
     const double bytes = static_cast<double>(heapInUse() - before);

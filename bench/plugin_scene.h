@@ -1,59 +1,53 @@
-// The plug-ins in a simulated host, holding the current case's mesh, driven
-// exactly as the host drives them.
+// The plug-ins in a simulated host, holding the current case's mesh: set up
+// by the driving layer as every driver sets them up, then each pass sent as
+// the host sends it, on the pose the scene already holds, so that what is
+// timed is the plug-in's pass and not a driver's copies of the pose.
 #ifndef KESTRIN_BENCH_PLUGIN_SCENE_H
 #define KESTRIN_BENCH_PLUGIN_SCENE_H
 
 #include <stddef.h>
-#include <stdint.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "host.h"
+#include "plugin_instances.h"
+#include "polygons.h"
+#include "session.h"
 
 namespace kestrin::bench {
 
 struct Case;
 
 struct PluginScene {
-    std::unique_ptr<host::Host> host;
-    int strainmark = -1;
-    int strainshaper = -1;
-    HostHandle mesh = 0;           // the posed mesh, the item both plug-ins work on
-    HostHandle stretchObject = 0;  // target shapes (points only)
-    HostHandle squashObject = 0;
-    HostHandle weightMap = 0;      // the map Strainmark fills
+    const Case* c = nullptr;
+    std::unique_ptr<host::Session> session;
+    Polygons polygons;  // the case's, as the driving layer takes them
+    std::unique_ptr<drive::Strainmark> strainmark;
+    std::unique_ptr<drive::Strainshaper> strainshaper;
     bool strainmarkCaptured = false;  // its instance holds a rest state
     bool strainshaperCaptured = false;
-    HostHandle stretchControl = 0;  // the effect's object popups
-    HostHandle squashControl = 0;
 };
 
-// The scene of the held case, made on first use: a fresh host with both
-// plug-ins loaded and the case's mesh posed. The tangent frames come from a
-// stand-in provider that gives every point the identity frame at no cost, so
-// that a Strainshaper pass is measured without any provider's own work and its
-// results equal the reference's with identity frames.
+// The scene of the held case, made on first use: a session that finds the
+// plug-ins beside the program, as the tool does, and, for tangent frames, a stand-in provider that gives
+// every point the identity frame at no cost, so that a Strainshaper pass is
+// measured without any provider's own work and its results equal the
+// reference's with identity frames.
 PluginScene& pluginScene(Case& c);
 void dropPluginScene();
 
-// Strainmark: a new instance on the mesh (the old one destroyed), so that the
-// next computation captures.
+// Strainmark: a new instance on a new mesh posed as the case (the old one
+// closed), so that the next computation captures.
 void strainmarkFreshInstance(PluginScene& scene);
-// One WEIGHT_COMPUTE as the host sends it, filling the scene's weight map.
+// One WEIGHT_COMPUTE as the host sends it.
 void strainmarkCompute(PluginScene& scene);
-// The weights the last computation left.
-const std::vector<float>& strainmarkWeights(PluginScene& scene);
 
-// The Strainshaper effect: a new instance on the mesh with both target objects chosen in
-// its panel, so that the next setup pass captures.
+// The Strainshaper effect: a new instance on a new mesh posed as the case,
+// both targets chosen, its setup pass not yet run, so that the next one
+// captures.
 void strainshaperFreshInstance(PluginScene& scene);
 // One EFFECT_SETUP and one EFFECT_DISPLACE pass as the host sends them.
 void strainshaperSetup(PluginScene& scene);
 void strainshaperDisplace(PluginScene& scene);
-// The positions the last displacement pass produced.
-const std::vector<Point3>& strainshaperOutput(PluginScene& scene);
 
 // Heap bytes in use, as the C library counts them (payload and chunk
 // overhead): differences give what a pass kept.

@@ -137,7 +137,7 @@ std::vector<float> Strainmark::compute(const std::vector<Point3>& pose) {
 Strainshaper::Strainshaper(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
                            const std::vector<Point3>& stretchTarget, const std::vector<Point3>& squashTarget,
                            const std::optional<std::vector<float>>& weightMap, const PluginSettings& settings,
-                           const ObjectNames& names)
+                           const ObjectNames& names, SetupPass setupPass)
     : Attached(session, points.size()) {
     if (stretchTarget.size() != pointCount_ || squashTarget.size() != pointCount_ ||
         (weightMap && weightMap->size() != pointCount_)) {
@@ -157,7 +157,7 @@ Strainshaper::Strainshaper(host::Session& session, const std::vector<Point3>& po
         PluginSettings then = settings;
         then.loadFrom.clear();
         apply(then);
-        session_.setupEffect(instance_);
+        if (setupPass == SetupPass::Now) capture();
     });
 }
 
@@ -169,6 +169,8 @@ void Strainshaper::chooseTargets() {
     session_.choose(instance, host::weightMapPopup, weightMap_);
 }
 
+void Strainshaper::capture() { session_.setupEffect(live()); }
+
 void Strainshaper::displace(const Point3* pose, Point3* out) { session_.displace(live(), pose, out); }
 
 std::vector<Point3> Strainshaper::displace(const std::vector<Point3>& pose) {
@@ -177,7 +179,7 @@ std::vector<Point3> Strainshaper::displace(const std::vector<Point3>& pose) {
 
 void Strainshaper::afterLoad() {
     chooseTargets();
-    session_.setupEffect(live());
+    capture();
 }
 
 }  // namespace kestrin::drive

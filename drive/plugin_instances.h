@@ -114,6 +114,11 @@ public:
     std::vector<float> compute(const std::vector<Point3>& pose);
 };
 
+// When a new Strainshaper's setup pass runs: as the last step of its
+// construction, or at the caller's capture() (a benchmark timing that pass
+// alone). Until then the effect displaces nothing.
+enum class SetupPass { Now, Later };
+
 // The Strainshaper effect on a mesh, with its stretch and squash targets and
 // an optional weight map scaling how far each point moves.
 class Strainshaper : public Attached {
@@ -125,7 +130,12 @@ public:
     Strainshaper(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
                  const std::vector<Point3>& stretchTarget, const std::vector<Point3>& squashTarget,
                  const std::optional<std::vector<float>>& weightMap, const PluginSettings& settings,
-                 const ObjectNames& names = {});
+                 const ObjectNames& names = {}, SetupPass setupPass = SetupPass::Now);
+
+    // The setup pass as the host sends it. The effect captures its rest
+    // state in the first one after it was created or its settings loaded;
+    // later ones keep what it holds.
+    void capture();
 
     // The corrected positions for the mesh posed at `pose`; the pose itself
     // where the effect displaced nothing.

@@ -1,6 +1,7 @@
-// For tests and fuzz targets only: the simulator behind a session, to
-// withhold names, fill name buffers oddly or read the call log. Drivers
-// never include this (it is not on their include path).
+// For tests, fuzz targets and the pass benchmarks only: the simulator behind
+// a session, to withhold names, fill name buffers oddly, read the call log or
+// send one pass on the pose the scene holds. Drivers never include this (it
+// is not on their include path).
 #ifndef KESTRIN_HOST_SESSION_ACCESS_H
 #define KESTRIN_HOST_SESSION_ACCESS_H
 

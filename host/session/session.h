@@ -1,13 +1,10 @@
 // The one door into the host simulator for whatever drives the plug-ins:
 // the driving layer (drive/) and, through it, the kestrin tool, the Python
-// module and the fuzz targets. (The pass benchmarks, bench/plugin_scene.*,
-// time the plug-ins' raw passes on the simulator itself, with a stand-in
-// tangent-space provider, so that no driver's copies and no provider work
-// are in what they measure.) A Session is one host with
-// its scene: it loads plug-ins and the tangent-space provider, adds objects
-// and weight maps, creates plug-in instances on objects, acts on their
-// channels and panel controls as a user does, runs the weight scan and the
-// effect passes, and saves and loads an instance's settings.
+// module, the pass benchmarks and the fuzz targets. A Session is one host
+// with its scene: it loads plug-ins and the tangent-space provider, adds
+// objects and weight maps, creates plug-in instances on objects, acts on
+// their channels and panel controls as a user does, runs the weight scan and
+// the effect passes, and saves and loads an instance's settings.
 //
 // Nothing of the simulator's stores shows through: drivers hold plain
 // handles and values. Every call is serialised (one mutex per session), so a
