@@ -205,13 +205,6 @@ void Session::removeObject(HostHandle object) {
     host.scene.removeObject(object);
 }
 
-void Session::removeWeightMap(HostHandle map) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-    if (!state_->host.scene.removeWeightMap(map)) {
-        throw SessionError("no weight map " + std::to_string(map) + " in the scene");
-    }
-}
-
 Instance Session::create(Plugin plugin, HostHandle object) {
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
     Host& host = state_->host;
@@ -279,11 +272,6 @@ double Session::channel(const Instance& instance, const std::string& channel) co
     const Channel* found = findChannel(state_->host, instance, channel);
     if (found == nullptr) throw SessionError(pluginName(instance.plugin) + " has no channel \"" + channel + "\"");
     return found->value;
-}
-
-bool Session::hasChannel(const Instance& instance, const std::string& channel) const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-    return findChannel(state_->host, instance, channel) != nullptr;
 }
 
 void Session::setToggle(const Instance& instance, const std::string& label, bool on) {

@@ -129,12 +129,11 @@ public:
     // Adds a per-point weight map to an object (one value per point).
     HostHandle addWeightMap(HostHandle object, const std::string& name, std::vector<float> values);
     size_t pointCount(HostHandle object) const;
-    // Removes an object, with the weight maps on it, or one weight map, and
-    // gives their memory back; their handles then name nothing. Throws
-    // SessionError for an object an instance still lives on (destroy it
-    // first) or a handle that names nothing.
+    // Removes an object with the weight maps on it, and the tangent spaces
+    // the provider keeps for it, and gives their memory back; their handles
+    // then name nothing. Throws SessionError for an object an instance still
+    // lives on (destroy it first) or a handle that names no object.
     void removeObject(HostHandle object);
-    void removeWeightMap(HostHandle map);
 
     // Creates the plug-in's instance on an object and builds its panel, as
     // the host does when the user adds it.
@@ -148,7 +147,6 @@ public:
     // for a name the instance does not have.
     void setChannel(const Instance& instance, const std::string& channel, double value);
     double channel(const Instance& instance, const std::string& channel) const;
-    bool hasChannel(const Instance& instance, const std::string& channel) const;
     // A check box of the instance's panel, ticked or not, through its callback.
     void setToggle(const Instance& instance, const std::string& label, bool on);
     bool toggle(const Instance& instance, const std::string& label) const;
