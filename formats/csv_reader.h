@@ -1,5 +1,5 @@
 // Reads a weight map written as `kestrin weights` writes it ("point,weight",
-// one row per point), for Rimshaper's weight map.
+// one row per point), for the Strainshaper effect's weight map.
 #ifndef KESTRIN_FORMATS_CSV_READER_H
 #define KESTRIN_FORMATS_CSV_READER_H
 
