@@ -173,3 +173,30 @@ TEST(DrivenPlugins, ASettingsFileCannotCarryWhatTheSettersRefuse) {
 }
 
 }  // namespace kestrin::host
+
+namespace kestrin::host {
+
+// A Strainshaper whose setup pass is left to the caller moves nothing until
+// capture(), then moves every point as one set up at once.
+TEST(DrivenPlugins, AStrainshaperCapturesAtTheCallersSetupPass) {
+    Session session(pluginDirectory());
+    const std::vector<Point3> rest = cube(1);
+    const std::vector<Point3> pose = cube(1.5);
+    const drive::PluginSettings settings;
+    drive::Strainshaper now(session, rest, cubeFaces(), cube(2), cube(0.5), std::nullopt, settings, {{" 1"}});
+    drive::Strainshaper later(session, rest, cubeFaces(), cube(2), cube(0.5), std::nullopt, settings, {{" 2"}},
+                              drive::SetupPass::Later);
+    const std::vector<Point3> moved = now.displace(pose);
+    ASSERT_NE(moved[6].x, pose[6].x);
+    const std::vector<Point3> before = later.displace(pose);
+    EXPECT_EQ(before[6].x, pose[6].x);
+    later.capture();
+    const std::vector<Point3> after = later.displace(pose);
+    for (size_t i = 0; i < pose.size(); ++i) {
+        EXPECT_EQ(after[i].x, moved[i].x) << i;
+        EXPECT_EQ(after[i].y, moved[i].y) << i;
+        EXPECT_EQ(after[i].z, moved[i].z) << i;
+    }
+}
+
+}  // namespace kestrin::host
