@@ -18,11 +18,13 @@ HostFunction lookupCallback(const char* name, uint32_t groupBits) {
 using ApiFunction = int32_t (*)(void);
 using EntryFunction = int32_t (*)(char*, HostLookup, int32_t, int32_t);
 
-// The hosts alive in this process, oldest first.
+// The hosts alive in this process, oldest first. Never destroyed: a host
+// kept by a static object of the program is destroyed during exit, after
+// other files' static objects are gone.
 std::mutex liveHostsMutex;
 std::vector<Host*>& liveHosts() {
-    static std::vector<Host*> hosts;
-    return hosts;
+    static std::vector<Host*>* const hosts = new std::vector<Host*>;
+    return *hosts;
 }
 
 }  // namespace
