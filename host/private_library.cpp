@@ -16,13 +16,10 @@ struct Opened {
     const void* owner;
     std::string file;  // canonical
 };
+std::mutex openMutex;
 // Every open handle, with how many times it was opened. Never destroyed: a
 // session kept in a static object of the program closes its libraries while
 // the program exits, after other files' static objects are gone.
-std::mutex& openMutex() {
-    static std::mutex* const mutex = new std::mutex;
-    return *mutex;
-}
 std::multimap<void*, Opened>& openedLibraries() {
     static std::multimap<void*, Opened>* const opened = new std::multimap<void*, Opened>;
     return *opened;
@@ -65,7 +62,7 @@ std::string privateCopy(const std::string& file) {
 }  // namespace
 
 void* openPrivateLibrary(const void* owner, const std::string& path, int flags, std::string* error) {
-    std::lock_guard<std::mutex> lock(openMutex());
+    std::lock_guard<std::mutex> lock(openMutex);
     auto& opened = openedLibraries();
     const std::string file = canonical(path);
     // The owner's own copy again: counted here, closed with its last opening.
@@ -91,7 +88,7 @@ void* openPrivateLibrary(const void* owner, const std::string& path, int flags, 
 
 void closePrivateLibrary(void* library) {
     if (library == nullptr) return;
-    std::lock_guard<std::mutex> lock(openMutex());
+    std::lock_guard<std::mutex> lock(openMutex);
     auto& opened = openedLibraries();
     auto found = opened.find(library);
     if (found == opened.end()) return;
