@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "atomic_file.h"
-#include "format_error.h"
+#include "files/atomic_file.h"
+#include "files/format_error.h"
 #include "settings_file.h"
 
 namespace kestrin::drive {

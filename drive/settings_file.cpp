@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "file_bytes.h"
-#include "format_error.h"
+#include "files/file_bytes.h"
+#include "files/format_error.h"
 
 namespace kestrin::drive {
 namespace {

@@ -4,17 +4,17 @@
 #include <cctype>
 #include <filesystem>
 
-#include "csv_writer.h"
-#include "exr_texture.h"
-#include "format_error.h"
-#include "glb_mesh.h"
-#include "mdd.h"
-#include "npy_writer.h"
-#include "obj_writer.h"
-#include "pc2.h"
-#include "ply_writer.h"
-#include "png_writer.h"
-#include "shot_page.h"
+#include "weights/csv_writer.h"
+#include "engine/exr_texture.h"
+#include "files/format_error.h"
+#include "engine/glb_mesh.h"
+#include "cache/mdd.h"
+#include "cache/npy_writer.h"
+#include "mesh/obj_writer.h"
+#include "cache/pc2.h"
+#include "mesh/ply_writer.h"
+#include "picture/png_writer.h"
+#include "page/shot_page.h"
 
 namespace kestrin::formats {
 namespace {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "mesh_data.h"
-#include "shot_writer.h"
+#include "mesh/mesh_data.h"
+#include "mesh/shot_writer.h"
 
 namespace kestrin::formats {
 

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "fuzz_host.h"
-#include "obj_reader.h"
-#include "obj_writer.h"
-#include "format_error.h"
+#include "mesh/obj_reader.h"
+#include "mesh/obj_writer.h"
+#include "files/format_error.h"
 
 namespace kestrin::fuzz {
 namespace {

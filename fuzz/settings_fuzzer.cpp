@@ -18,7 +18,7 @@
 
 #include "settings_file.h"
 #include "fuzz_host.h"
-#include "format_error.h"
+#include "files/format_error.h"
 #include "plugin_instances.h"
 #include "session.h"
 

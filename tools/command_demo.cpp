@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "atomic_file.h"
+#include "files/atomic_file.h"
 #include "cli_options.h"
 #include "commands.h"
 #include "demo_arm.h"
-#include "obj_writer.h"
-#include "obj_reader.h"
+#include "mesh/obj_writer.h"
+#include "mesh/obj_reader.h"
 #include "output_plan.h"
 #include "output_names.h"
 #include "pose_source.h"

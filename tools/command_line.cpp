@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "kestrin_version.h"
 #include "nearest_name.h"
-#include "format_error.h"
+#include "files/format_error.h"
 #include "session.h"
 #include "tool_error.h"
 

@@ -5,13 +5,13 @@
 
 #include "cli_options.h"
 #include "commands.h"
-#include "obj_reader.h"
+#include "mesh/obj_reader.h"
 #include "output_plan.h"
 #include "plugin_instances.h"
 #include "shot_run.h"
 #include "result_files.h"
 #include "statistics.h"
-#include "csv_reader.h"
+#include "weights/csv_reader.h"
 
 namespace kestrin::tool {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "cli_options.h"
 #include "commands.h"
-#include "obj_reader.h"
+#include "mesh/obj_reader.h"
 #include "output_plan.h"
 #include "result_files.h"
 #include "shot_run.h"

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <set>
 
-#include "format_error.h"
+#include "files/format_error.h"
 #include "interrupt.h"
-#include "temporary_files.h"
+#include "files/temporary_files.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {

@@ -13,7 +13,7 @@
 namespace kestrin::tool {
 
 struct StagedFile {
-    std::string temporary;  // a temporary of this process (formats/temporary_files.h)
+    std::string temporary;  // a temporary of this process (formats/files/temporary_files.h)
     std::string path;       // where it goes
     bool keepMode = false;  // give it `mode`, the permissions of the file it replaces
     mode_t mode = 0644;

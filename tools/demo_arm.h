@@ -3,7 +3,7 @@
 #ifndef KESTRIN_TOOL_DEMO_ARM_H
 #define KESTRIN_TOOL_DEMO_ARM_H
 
-#include "mesh_data.h"
+#include "mesh/mesh_data.h"
 
 namespace kestrin::tool {
 

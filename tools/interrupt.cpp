@@ -6,7 +6,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "temporary_files.h"
+#include "files/temporary_files.h"
 
 namespace kestrin::tool {
 namespace {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <map>
 
-#include "temporary_files.h"
+#include "files/temporary_files.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <filesystem>
 
-#include "mdd.h"
-#include "obj_reader.h"
-#include "pc2.h"
+#include "cache/mdd.h"
+#include "mesh/obj_reader.h"
+#include "cache/pc2.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {

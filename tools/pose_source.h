@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "file_bytes.h"
-#include "obj_reader.h"
+#include "files/file_bytes.h"
+#include "mesh/obj_reader.h"
 
 namespace kestrin::formats {
 class MddReader;

@@ -10,12 +10,12 @@
 #include <map>
 #include <set>
 
-#include "atomic_file.h"
+#include "files/atomic_file.h"
 #include "commit.h"
 #include "interrupt.h"
 #include "output_names.h"
-#include "shot_page.h"
-#include "format_error.h"
+#include "page/shot_page.h"
+#include "files/format_error.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "output_formats.h"
-#include "png_writer.h"
-#include "mesh_data.h"
+#include "picture/png_writer.h"
+#include "mesh/mesh_data.h"
 #include "output_plan.h"
 #include "pose_source.h"
 

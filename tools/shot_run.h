@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh_data.h"
+#include "mesh/mesh_data.h"
 #include "pose_source.h"
 #include "result_files.h"
 

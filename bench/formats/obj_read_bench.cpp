@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "file_bytes.h"
-#include "obj_reader.h"
-#include "obj_writer.h"
+#include "files/file_bytes.h"
+#include "mesh/obj_reader.h"
+#include "mesh/obj_writer.h"
 
 namespace kestrin::bench {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "format_error.h"
-#include "mdd.h"
-#include "pc2.h"
+#include "files/format_error.h"
+#include "cache/mdd.h"
+#include "cache/pc2.h"
 #include "pose_input.h"
 #include "pose_stream.h"
 

@@ -1,6 +1,6 @@
 #include "mesh_input.h"
 
-#include "obj_reader.h"
+#include "mesh/obj_reader.h"
 
 namespace kestrin::python {
 

@@ -17,7 +17,7 @@
 #include "plugin_objects.h"
 #include "pose_input.h"
 #include "pose_stream.h"
-#include "format_error.h"
+#include "files/format_error.h"
 #include "setting_lists.h"
 
 namespace py = pybind11;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "obj_reader.h"
+#include "mesh/obj_reader.h"
 
 namespace kestrin::python {
 namespace {

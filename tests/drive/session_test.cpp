@@ -6,7 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "format_error.h"
+#include "files/format_error.h"
 #include "plugin_instances.h"
 #include "plugins.h"
 #include "session.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "settings_file.h"
-#include "format_error.h"
+#include "files/format_error.h"
 
 namespace kestrin::drive {
 namespace {

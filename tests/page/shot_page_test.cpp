@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "obj_reader.h"
-#include "shot_page.h"
-#include "format_error.h"
+#include "mesh/obj_reader.h"
+#include "page/shot_page.h"
+#include "files/format_error.h"
 #include "tool_runner.h"
 
 #pragma GCC diagnostic push

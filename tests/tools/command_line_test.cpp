@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "csv_reader.h"
-#include "obj_reader.h"
-#include "obj_writer.h"
-#include "mesh_data.h"
+#include "weights/csv_reader.h"
+#include "mesh/obj_reader.h"
+#include "mesh/obj_writer.h"
+#include "mesh/mesh_data.h"
 #include "tool_runner.h"
 
 namespace kestrin::tool {

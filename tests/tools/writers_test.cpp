@@ -5,16 +5,16 @@
 #include <cmath>
 #include <filesystem>
 
-#include "atomic_file.h"
-#include "colour_map.h"
-#include "obj_reader.h"
-#include "obj_writer.h"
+#include "files/atomic_file.h"
+#include "files/colour_map.h"
+#include "mesh/obj_reader.h"
+#include "mesh/obj_writer.h"
 #include "output_formats.h"
-#include "png_writer.h"
+#include "picture/png_writer.h"
 #include "output_names.h"
 #include "pose_source.h"
 #include "result_files.h"
-#include "format_error.h"
+#include "files/format_error.h"
 #include "tool_error.h"
 #include "tool_runner.h"
 

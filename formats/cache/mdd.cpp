@@ -1,0 +1,87 @@
+#include "cache/mdd.h"
+
+#include <cmath>
+
+#include "files/atomic_file.h"
+#include "files/format_error.h"
+
+namespace kestrin::formats {
+namespace {
+
+constexpr ByteOrder order = ByteOrder::big;
+constexpr uint64_t headerBytes = 8;
+constexpr uint64_t pointBytes = 12;
+
+}  // namespace
+
+MddReader::MddReader(const std::string& path, size_t expectedPoints) : file_(path) {
+    unsigned char header[headerBytes];
+    file_.read(0, header, sizeof header, "the header");
+    const int32_t frames = static_cast<int32_t>(loadWord(header, order));
+    const int32_t points = static_cast<int32_t>(loadWord(header + 4, order));
+    if (frames < 0 || points < 0) {
+        throw FormatError(path + ": not an MDD cache: negative count in the header (" +
+                        std::to_string(frames) + " frames, " + std::to_string(points) + " points)");
+    }
+    // Each frame takes a time and its points: the counts must fill the file
+    // exactly, checked in a form that cannot overflow.
+    const uint64_t frameBytes = 4 + pointBytes * static_cast<uint64_t>(points);
+    const uint64_t body = file_.size() - headerBytes;
+    if (static_cast<uint64_t>(frames) > body / frameBytes ||
+        body != static_cast<uint64_t>(frames) * frameBytes) {
+        throw FormatError(path + ": the header says " + std::to_string(frames) + " frames of " +
+                        std::to_string(points) + " points, which does not match the file's " +
+                        std::to_string(file_.size()) + " bytes (truncated or not an MDD cache)");
+    }
+    if (expectedPoints != anyPointCount && static_cast<size_t>(points) != expectedPoints) {
+        throw FormatError(path + ": the cache has " + std::to_string(points) +
+                        " points but the rest mesh has " + std::to_string(expectedPoints));
+    }
+    points_ = static_cast<size_t>(points);
+    std::vector<unsigned char> bytes(static_cast<size_t>(frames) * 4);
+    file_.read(headerBytes, bytes.data(), bytes.size(), "the frame times");
+    times_.resize(static_cast<size_t>(frames));
+    for (size_t i = 0; i < times_.size(); ++i) {
+        times_[i] = loadFloat(&bytes[4 * i], order);
+        if (!std::isfinite(times_[i])) {
+            throw FormatError(path + ": the time of frame " + std::to_string(i) + " is not a finite number");
+        }
+    }
+}
+
+void MddReader::readFrame(size_t frame, Point3* out) const {
+    if (frame >= frameCount()) {
+        throw FormatError(file_.path() + ": no frame " + std::to_string(frame) + " (the cache has " +
+                        std::to_string(frameCount()) + ")");
+    }
+    const uint64_t offset = headerBytes + 4 * uint64_t(frameCount()) + frame * pointBytes * points_;
+    file_.readPoints(offset, points_, order, frame, out);
+}
+
+void MddReader::readFrame(size_t frame, std::vector<Point3>& out) const {
+    out.resize(points_);
+    readFrame(frame, out.data());
+}
+
+MddWriter::MddWriter(const std::string& path, size_t pointCount, const std::vector<float>& times)
+    : FrameCacheWriter(path, pointCount, times.size(), order, "frames") {
+    if (pointCount > INT32_MAX || times.size() > INT32_MAX) {
+        throw FormatError(path + ": too many points or frames for an MDD cache");
+    }
+    std::vector<unsigned char> header(headerBytes + 4 * times.size());
+    storeWord(&header[0], static_cast<uint32_t>(times.size()), order);
+    storeWord(&header[4], static_cast<uint32_t>(pointCount), order);
+    for (size_t i = 0; i < times.size(); ++i) {
+        if (!std::isfinite(times[i])) {
+            throw FormatError(path + ": the time of frame " + std::to_string(i) + " is not a finite number");
+        }
+        storeFloat(&header[headerBytes + 4 * i], times[i], order);
+    }
+    file_.append(header.data(), header.size());
+}
+
+std::unique_ptr<ShotWriter> mddShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<CorrectedCacheShot<MddWriter>>(path, layout.rest.points.size(), layout.times);
+}
+
+}  // namespace kestrin::formats

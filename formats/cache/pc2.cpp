@@ -1,0 +1,97 @@
+#include "cache/pc2.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "files/atomic_file.h"
+#include "files/format_error.h"
+
+namespace kestrin::formats {
+namespace {
+
+constexpr ByteOrder order = ByteOrder::little;
+constexpr char signature[12] = {'P', 'O', 'I', 'N', 'T', 'C', 'A', 'C', 'H', 'E', '2', '\0'};
+constexpr uint64_t headerBytes = 32;
+constexpr uint64_t pointBytes = 12;
+constexpr int32_t version = 1;
+
+}  // namespace
+
+Pc2Reader::Pc2Reader(const std::string& path, size_t expectedPoints) : file_(path) {
+    unsigned char header[headerBytes];
+    file_.read(0, header, sizeof header, "the header");
+    if (std::memcmp(header, signature, sizeof signature) != 0) {
+        throw FormatError(path + ": not a PC2 cache (no POINTCACHE2 signature)");
+    }
+    const int32_t fileVersion = static_cast<int32_t>(loadWord(header + 12, order));
+    if (fileVersion != version) {
+        throw FormatError(path + ": PC2 version " + std::to_string(fileVersion) + " (only 1 is read)");
+    }
+    const int32_t points = static_cast<int32_t>(loadWord(header + 16, order));
+    start_ = loadFloat(header + 20, order);
+    rate_ = loadFloat(header + 24, order);
+    const int32_t samples = static_cast<int32_t>(loadWord(header + 28, order));
+    if (points < 0 || samples < 0) {
+        throw FormatError(path + ": not a PC2 cache: negative count in the header (" +
+                        std::to_string(points) + " points, " + std::to_string(samples) + " samples)");
+    }
+    if (!std::isfinite(start_) || !std::isfinite(rate_)) {
+        throw FormatError(path + ": the start frame or sample rate is not a finite number");
+    }
+    // The counts must fill the file exactly, checked in a form that cannot
+    // overflow (a cache of no points has a body of no bytes).
+    const uint64_t sampleBytes = pointBytes * static_cast<uint64_t>(points);
+    const uint64_t body = file_.size() - headerBytes;
+    const bool fits = sampleBytes == 0 ? body == 0
+                                       : static_cast<uint64_t>(samples) <= body / sampleBytes &&
+                                             body == static_cast<uint64_t>(samples) * sampleBytes;
+    if (!fits) {
+        throw FormatError(path + ": the header says " + std::to_string(samples) + " samples of " +
+                        std::to_string(points) + " points, which does not match the file's " +
+                        std::to_string(file_.size()) + " bytes (truncated or not a PC2 cache)");
+    }
+    if (expectedPoints != anyPointCount && static_cast<size_t>(points) != expectedPoints) {
+        throw FormatError(path + ": the cache has " + std::to_string(points) +
+                        " points but the rest mesh has " + std::to_string(expectedPoints));
+    }
+    points_ = static_cast<size_t>(points);
+    samples_ = static_cast<size_t>(samples);
+}
+
+void Pc2Reader::readFrame(size_t frame, Point3* out) const {
+    if (frame >= frameCount()) {
+        throw FormatError(file_.path() + ": no sample " + std::to_string(frame) + " (the cache has " +
+                        std::to_string(frameCount()) + ")");
+    }
+    file_.readPoints(headerBytes + frame * pointBytes * points_, points_, order, frame, out);
+}
+
+void Pc2Reader::readFrame(size_t frame, std::vector<Point3>& out) const {
+    out.resize(points_);
+    readFrame(frame, out.data());
+}
+
+Pc2Writer::Pc2Writer(const std::string& path, size_t pointCount, size_t frameCount,
+                     float startFrame, float sampleRate)
+    : FrameCacheWriter(path, pointCount, frameCount, order, "samples") {
+    if (pointCount > INT32_MAX || frameCount > INT32_MAX) {
+        throw FormatError(path + ": too many points or samples for a PC2 cache");
+    }
+    if (!std::isfinite(startFrame) || !std::isfinite(sampleRate)) {
+        throw FormatError(path + ": the start frame or sample rate is not a finite number");
+    }
+    unsigned char header[headerBytes];
+    std::memcpy(header, signature, sizeof signature);
+    storeWord(header + 12, version, order);
+    storeWord(header + 16, static_cast<uint32_t>(pointCount), order);
+    storeFloat(header + 20, startFrame, order);
+    storeFloat(header + 24, sampleRate, order);
+    storeWord(header + 28, static_cast<uint32_t>(frameCount), order);
+    file_.append(header, sizeof header);
+}
+
+std::unique_ptr<ShotWriter> pc2Shot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<CorrectedCacheShot<Pc2Writer>>(path, layout.rest.points.size(), layout.poseCount, layout.startFrame, layout.sampleRate);
+}
+
+}  // namespace kestrin::formats

@@ -1,0 +1,267 @@
+#include "engine/glb_mesh.h"
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <unordered_map>
+
+#include "files/atomic_file.h"
+#include "files/colour_map.h"
+#include "files/format_error.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#define TINYGLTF_IMPLEMENTATION
+#define TINYGLTF_NO_STB_IMAGE
+#define TINYGLTF_NO_STB_IMAGE_WRITE
+#define TINYGLTF_NO_EXTERNAL_IMAGE
+#include <tiny_gltf.h>
+#pragma GCC diagnostic pop
+
+namespace kestrin::formats {
+namespace {
+
+struct Vertices {
+    std::vector<int32_t> point;   // each vertex's point
+    std::vector<int32_t> uv;      // each vertex's vt, or nothing without UVs
+    std::vector<int32_t> corner;  // each polygon corner's vertex
+};
+
+// One vertex per point without UVs (the file's numbering kept); with them,
+// one per (point, vt) pair the corners use, in order of first use.
+Vertices splitVertices(const MeshData& rest, const ObjUvs& uvs) {
+    Vertices vertices;
+    const std::vector<int32_t>& corners = rest.polygons.vertices;
+    if (uvs.empty()) {
+        vertices.point.resize(rest.points.size());
+        for (size_t i = 0; i < vertices.point.size(); ++i) vertices.point[i] = static_cast<int32_t>(i);
+        vertices.corner = corners;
+        return vertices;
+    }
+    std::unordered_map<uint64_t, int32_t> made;
+    vertices.corner.reserve(corners.size());
+    for (size_t c = 0; c < corners.size(); ++c) {
+        const uint64_t key = (static_cast<uint64_t>(corners[c]) << 32) | static_cast<uint32_t>(uvs.corners[c]);
+        auto [entry, added] = made.emplace(key, static_cast<int32_t>(vertices.point.size()));
+        if (added) {
+            vertices.point.push_back(corners[c]);
+            vertices.uv.push_back(uvs.corners[c]);
+        }
+        vertices.corner.push_back(entry->second);
+    }
+    return vertices;
+}
+
+// Area-weighted point normals: each polygon's Newell normal added to its
+// corners. A point with none (unused, or only degenerate polygons) gets +z,
+// since glTF wants every normal of unit length.
+std::vector<float> pointNormals(const MeshData& rest) {
+    std::vector<double> sum(rest.points.size() * 3, 0.0);
+    const Polygons& polygons = rest.polygons;
+    for (size_t f = 0; f < polygons.size(); ++f) {
+        const int32_t* corner = polygons.begin(f);
+        const size_t count = polygons.count(f);
+        double n[3] = {0, 0, 0};
+        for (size_t i = 0; i < count; ++i) {
+            const Point3& a = rest.points[corner[i]];
+            const Point3& b = rest.points[corner[(i + 1) % count]];
+            n[0] += (a.y - b.y) * (a.z + b.z);
+            n[1] += (a.z - b.z) * (a.x + b.x);
+            n[2] += (a.x - b.x) * (a.y + b.y);
+        }
+        for (size_t i = 0; i < count; ++i) {
+            for (int a = 0; a < 3; ++a) sum[corner[i] * 3 + a] += n[a];
+        }
+    }
+    std::vector<float> normals(sum.size());
+    for (size_t p = 0; p < rest.points.size(); ++p) {
+        const double* n = &sum[p * 3];
+        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (int a = 0; a < 3; ++a) {
+            normals[p * 3 + a] = length > 0.0 && std::isfinite(length)
+                                     ? static_cast<float>(n[a] / length)
+                                     : (a == 2 ? 1.0f : 0.0f);
+        }
+    }
+    return normals;
+}
+
+float linearFromSrgb(uint8_t value) {
+    const float c = value / 255.0f;
+    return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+}
+
+class GltfBuilder {
+public:
+    GltfBuilder() {
+        model_.asset.version = "2.0";
+        model_.asset.generator = "kestrin";
+        model_.buffers.resize(1);
+    }
+
+    // Appends the values as a buffer view and an accessor; returns the accessor.
+    template <typename Value>
+    int add(const std::vector<Value>& values, int componentType, int type, size_t components, int target) {
+        std::vector<unsigned char>& data = model_.buffers[0].data;
+        tinygltf::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = data.size();
+        view.byteLength = values.size() * sizeof(Value);
+        view.target = target;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(values.data());
+        data.insert(data.end(), bytes, bytes + view.byteLength);
+        model_.bufferViews.push_back(view);
+        tinygltf::Accessor accessor;
+        accessor.bufferView = static_cast<int>(model_.bufferViews.size() - 1);
+        accessor.componentType = componentType;
+        accessor.type = type;
+        accessor.count = values.size() / components;
+        model_.accessors.push_back(accessor);
+        return static_cast<int>(model_.accessors.size() - 1);
+    }
+    int addFloats(const std::vector<float>& values, int type, size_t components) {
+        return add(values, TINYGLTF_COMPONENT_TYPE_FLOAT, type, components, TINYGLTF_TARGET_ARRAY_BUFFER);
+    }
+    tinygltf::Accessor& accessor(int index) { return model_.accessors[index]; }
+    tinygltf::Model& model() { return model_; }
+
+private:
+    tinygltf::Model model_;
+};
+
+class GlbShot : public ShotWriter {
+public:
+    GlbShot(const std::string& path, const ShotLayout& layout)
+        : path_(path), rest_(layout.rest),
+          texture_(textureLayout(layout.rest.points.size(), layout.poseCount, path)),
+          uvs_(layout.rest.path.empty() ? ObjUvs{} : readObjUvs(layout.rest.path)) {}
+    void append(const PoseFrame& frame) override {
+        if (first_ || frame.weights == nullptr) return;
+        weights_ = *frame.weights;
+        first_ = true;
+    }
+    std::string finishStaged() override {
+        return writeTemporaryFor(path_, glbMesh(rest_, uvs_, texture_, first_ ? &weights_ : nullptr));
+    }
+
+private:
+    std::string path_;
+    const MeshData& rest_;
+    TextureLayout texture_;
+    ObjUvs uvs_;
+    bool first_ = false;
+    std::vector<float> weights_;
+};
+
+tinygltf::Value layoutValue(const TextureLayout& layout) {
+    tinygltf::Value::Object object;
+    object["points"] = tinygltf::Value(static_cast<int>(layout.points));
+    object["frames"] = tinygltf::Value(static_cast<int>(layout.frames));
+    object["width"] = tinygltf::Value(static_cast<int>(layout.width));
+    object["rowsPerFrame"] = tinygltf::Value(static_cast<int>(layout.rowsPerFrame));
+    tinygltf::Value::Object extras;
+    extras["kestrinTexture"] = tinygltf::Value(object);
+    return tinygltf::Value(extras);
+}
+
+}  // namespace
+
+std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout& layout,
+                    const std::vector<float>* weights) {
+    const Vertices vertices = splitVertices(rest, uvs);
+    const size_t count = vertices.point.size();
+    const std::vector<float> normalOfPoint = pointNormals(rest);
+    std::vector<float> positions(count * 3), normals(count * 3), texel(count * 2);
+    std::vector<float> uv(vertices.uv.empty() ? 0 : count * 2);
+    std::vector<float> colours(weights == nullptr ? 0 : count * 3);
+    const float range = weights == nullptr ? 1.0f : colourRange(*weights);
+    std::vector<double> low(3, INFINITY), high(3, -INFINITY);
+    for (size_t v = 0; v < count; ++v) {
+        const size_t point = static_cast<size_t>(vertices.point[v]);
+        const Point3& p = rest.points[point];
+        const float position[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+        for (int a = 0; a < 3; ++a) {
+            positions[v * 3 + a] = position[a];
+            low[a] = std::fmin(low[a], position[a]);
+            high[a] = std::fmax(high[a], position[a]);
+            normals[v * 3 + a] = normalOfPoint[point * 3 + a];
+        }
+        texel[v * 2] = layout.u(point);
+        texel[v * 2 + 1] = layout.v(point);
+        if (!uv.empty()) {
+            // OBJ's v runs up from the image's bottom, glTF's down from its top.
+            uv[v * 2] = uvs.uv[vertices.uv[v] * 2];
+            uv[v * 2 + 1] = 1.0f - uvs.uv[vertices.uv[v] * 2 + 1];
+        }
+        if (!colours.empty()) {
+            const Rgb rgb = divergingColour((*weights)[point], range);
+            colours[v * 3] = linearFromSrgb(rgb.red);
+            colours[v * 3 + 1] = linearFromSrgb(rgb.green);
+            colours[v * 3 + 2] = linearFromSrgb(rgb.blue);
+        }
+    }
+    std::vector<uint32_t> triangles;
+    const Polygons& polygons = rest.polygons;
+    for (size_t f = 0; f < polygons.size(); ++f) {
+        const int32_t* corner = vertices.corner.data() + polygons.offsets[f];
+        for (size_t i = 1; i + 1 < polygons.count(f); ++i) {
+            triangles.insert(triangles.end(), {static_cast<uint32_t>(corner[0]), static_cast<uint32_t>(corner[i]),
+                                               static_cast<uint32_t>(corner[i + 1])});
+        }
+    }
+
+    GltfBuilder builder;
+    tinygltf::Primitive primitive;
+    primitive.mode = TINYGLTF_MODE_TRIANGLES;
+    const int position = builder.addFloats(positions, TINYGLTF_TYPE_VEC3, 3);
+    builder.accessor(position).minValues = low;
+    builder.accessor(position).maxValues = high;
+    primitive.attributes["POSITION"] = position;
+    primitive.attributes["NORMAL"] = builder.addFloats(normals, TINYGLTF_TYPE_VEC3, 3);
+    // glTF numbers texture coordinate sets from 0 without gaps: a mesh
+    // without UVs has the texel coordinates in both sets.
+    const int texelSet = builder.addFloats(texel, TINYGLTF_TYPE_VEC2, 2);
+    primitive.attributes["TEXCOORD_0"] = uv.empty() ? texelSet : builder.addFloats(uv, TINYGLTF_TYPE_VEC2, 2);
+    primitive.attributes["TEXCOORD_1"] = texelSet;
+    if (!colours.empty()) primitive.attributes["COLOR_0"] = builder.addFloats(colours, TINYGLTF_TYPE_VEC3, 3);
+    primitive.indices = builder.add(triangles, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
+                                    TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+
+    tinygltf::Model& model = builder.model();
+    tinygltf::Material material;
+    material.name = "kestrin tension";
+    material.pbrMetallicRoughness.metallicFactor = 0.0;
+    material.pbrMetallicRoughness.roughnessFactor = 1.0;
+    material.doubleSided = true;
+    model.materials.push_back(material);
+    primitive.material = 0;
+    tinygltf::Mesh mesh;
+    mesh.name = "rest";
+    mesh.primitives.push_back(primitive);
+    mesh.extras = layoutValue(layout);
+    model.meshes.push_back(mesh);
+    tinygltf::Node node;
+    node.mesh = 0;
+    node.name = "rest";
+    model.nodes.push_back(node);
+    tinygltf::Scene scene;
+    scene.nodes.push_back(0);
+    model.scenes.push_back(scene);
+    model.defaultScene = 0;
+
+    std::ostringstream out;
+    tinygltf::TinyGLTF writer;
+    if (!writer.WriteGltfSceneToStream(&model, out, false, true)) {
+        throw FormatError(rest.path + ": the glTF mesh could not be encoded");
+    }
+    return out.str();
+}
+
+std::unique_ptr<ShotWriter> glbShot(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<GlbShot>(path, layout);
+}
+
+}  // namespace kestrin::formats

@@ -1,0 +1,341 @@
+#include "page/shot_page.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "files/atomic_file.h"
+#include "files/base64.h"
+#include "files/colour_map.h"
+#include "page/page_assets.h"
+#include "files/format_error.h"
+
+namespace kestrin::formats {
+namespace {
+
+constexpr std::string_view dataMarker = "<!--kestrin:data-->";
+constexpr std::string_view scriptsMarker = "<!--kestrin:scripts-->";
+
+// Shortest text that reads back as the same double; JSON has no NaN or
+// infinity, so those become null.
+void appendNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[40];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+void appendTriple(std::string& out, const double (&values)[3]) {
+    out += '[';
+    for (int axis = 0; axis < 3; ++axis) {
+        if (axis > 0) out += ',';
+        appendNumber(out, values[axis]);
+    }
+    out += ']';
+}
+
+double coordinate(const Point3& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
+
+// The points' box; returns whether every coordinate is finite (none are
+// when there are no points).
+bool boundingBox(const std::vector<Point3>& positions, double (&low)[3], double (&high)[3]) {
+    bool finite = !positions.empty();
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = INFINITY;
+        high[axis] = -INFINITY;
+    }
+    for (const Point3& p : positions) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const double value = coordinate(p, axis);
+            finite = finite && std::isfinite(value);
+            low[axis] = std::fmin(low[axis], value);
+            high[axis] = std::fmax(high[axis], value);
+        }
+    }
+    return finite;
+}
+
+// {"min":[x,y,z],"max":[x,y,z]}, without the braces.
+void appendBox(std::string& out, const double (&low)[3], const double (&high)[3]) {
+    out += "\"min\":";
+    appendTriple(out, low);
+    out += ",\"max\":";
+    appendTriple(out, high);
+}
+
+// The page's template split at the data marker: what goes before the frames
+// and what goes after the index.
+std::string_view templateHead() {
+    const std::string_view page = page_assets::pageHtml;
+    return page.substr(0, page.find(dataMarker));
+}
+
+std::string templateTail() {
+    std::string_view tail = page_assets::pageHtml;
+    tail.remove_prefix(tail.find(dataMarker) + dataMarker.size());
+    const size_t scripts = tail.find(scriptsMarker);
+    std::string out(tail.substr(0, scripts));
+    for (std::string_view script :
+         {page_assets::threeScript, page_assets::orbitScript, page_assets::viewerScript}) {
+        out += "<script>\n";
+        out += script;
+        out += "\n</script>\n";
+    }
+    out += tail.substr(scripts + scriptsMarker.size());
+    return out;
+}
+
+}  // namespace
+
+ShotPage::ShotPage(std::string path, const Polygons& polygons,
+                   size_t pointCount, ShotKind kind, double rate)
+    : path_(std::move(path)),
+      pointCount_(pointCount),
+      kind_(kind),
+      rate_(rate > 0.0 && std::isfinite(rate) ? rate : 24.0) {
+    std::vector<uint32_t> triangles;
+    for (size_t p = 0; p < polygons.size(); ++p) {
+        const int32_t* polygon = polygons.begin(p);
+        const size_t corners = polygons.count(p);
+        for (size_t k = 0; k < corners; ++k) {
+            const int32_t point = polygon[k];
+            if (point < 0 || static_cast<size_t>(point) >= pointCount_) {
+                throw FormatError(path_ + ": a face names point " + std::to_string(point) +
+                                " of a mesh with " + std::to_string(pointCount_) + " points");
+            }
+        }
+        for (size_t i = 1; i + 1 < corners; ++i) {
+            triangles.insert(triangles.end(), {static_cast<uint32_t>(polygon[0]),
+                                               static_cast<uint32_t>(polygon[i]),
+                                               static_cast<uint32_t>(polygon[i + 1])});
+        }
+    }
+    triangleCount_ = triangles.size() / 3;
+    const int descriptor = createTemporary(path_, temporary_);
+    file_ = fdopen(descriptor, "wb");
+    if (file_ == nullptr) {
+        const int error = errno;
+        ::close(descriptor);
+        removeTemporary(temporary_);
+        throw FormatError(path_ + ": cannot write: " + std::strerror(error));
+    }
+    try {
+        put(templateHead());
+        writeBlock(triangles.data(), triangles.size() * sizeof(uint32_t));
+    } catch (...) {
+        // No destructor runs for a constructor that throws.
+        std::fclose(file_);
+        file_ = nullptr;
+        removeTemporary(temporary_);
+        throw;
+    }
+}
+
+ShotPage::~ShotPage() {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    removeTemporary(temporary_);
+}
+
+void ShotPage::put(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+        throw FormatError(path_ + ": cannot write: " + std::strerror(errno));
+    }
+}
+
+// Returns the block's id, which the index refers to. A comment rather than
+// an inert script element: the browser's HTML parser scans a comment about
+// twice as fast, which is most of the time a page of a hundred megabytes
+// takes to open; base64 never holds the "--" that would end it early.
+std::string ShotPage::writeBlock(const void* data, size_t size) {
+    const std::string id = "kestrin-block-" + std::to_string(blockCount_++);
+    std::string text = "<!--" + id + " ";
+    appendBase64(text, data, size);
+    text += "-->\n";
+    put(text);
+    return id;
+}
+
+// Quantises to 16 bits a coordinate on the frame's box when that keeps every
+// point within a thousandth of the box's largest side (always, for finite
+// positions: the step is 1/65535 of a side); float32 otherwise.
+std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
+    double low[3], high[3];
+    const bool finite = boundingBox(positions, low, high);
+
+    bool quantised = finite;
+    std::vector<uint16_t> codes;
+    if (finite) {
+        const double largest = std::fmax(high[0] - low[0], std::fmax(high[1] - low[1], high[2] - low[2]));
+        codes.resize(positions.size() * 3);
+        for (size_t i = 0; i < positions.size() && quantised; ++i) {
+            for (int axis = 0; axis < 3; ++axis) {
+                const double extent = high[axis] - low[axis];
+                const double value = coordinate(positions[i], axis);
+                const long code = extent > 0.0 ? std::lround((value - low[axis]) / extent * 65535.0) : 0;
+                codes[i * 3 + axis] = static_cast<uint16_t>(code);
+                // The page decodes exactly so, then draws in float32.
+                const float decoded = static_cast<float>(low[axis] + code * (extent / 65535.0));
+                if (std::fabs(decoded - value) > largest * 1e-3) quantised = false;
+            }
+        }
+    }
+
+    std::string entry = "{\"encoding\":\"";
+    if (quantised) {
+        entry += "u16\",\"block\":\"" + writeBlock(codes.data(), codes.size() * sizeof(uint16_t));
+    } else {
+        std::vector<float> values(positions.size() * 3);
+        for (size_t i = 0; i < positions.size(); ++i) {
+            for (int axis = 0; axis < 3; ++axis) {
+                values[i * 3 + axis] = static_cast<float>(coordinate(positions[i], axis));
+            }
+        }
+        entry += "f32\",\"block\":\"" + writeBlock(values.data(), values.size() * sizeof(float));
+    }
+    entry += "\",";
+    appendBox(entry, low, high);
+    entry += '}';
+    return entry;
+}
+
+// Quantises each point's move from `from` to `to` to 16 signed bits on the
+// frame's largest move along each axis, symmetric about 0 so that a point
+// that did not move gets code 0 and reads back exactly 0: the still part of
+// a mesh draws without colour and shows "moved 0" (two positions quantised
+// each on its own box would give it up to half a step of each box). Every
+// other coordinate is within half a step, 1/65534 of its axis's largest
+// move. float32 when a move is not finite.
+std::string ShotPage::displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to) {
+    std::vector<double> moves(from.size() * 3);
+    double scale[3] = {0.0, 0.0, 0.0};
+    bool finite = true;
+    for (size_t i = 0; i < from.size(); ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const double move = coordinate(to[i], axis) - coordinate(from[i], axis);
+            moves[i * 3 + axis] = move;
+            finite = finite && std::isfinite(move);
+            scale[axis] = std::fmax(scale[axis], std::fabs(move));
+        }
+        const double length = std::hypot(moves[i * 3], moves[i * 3 + 1], moves[i * 3 + 2]);
+        if (std::isfinite(length)) largestMove_ = std::fmax(largestMove_, length);
+    }
+
+    std::string entry = "{\"encoding\":\"";
+    if (finite) {
+        std::vector<int16_t> codes(moves.size());
+        for (size_t i = 0; i < moves.size(); ++i) {
+            const double axisScale = scale[i % 3];
+            codes[i] = static_cast<int16_t>(axisScale > 0.0 ? std::lround(moves[i] / axisScale * 32767.0) : 0);
+        }
+        entry += "s16\",\"block\":\"" + writeBlock(codes.data(), codes.size() * sizeof(int16_t));
+    } else {
+        const std::vector<float> values(moves.begin(), moves.end());
+        entry += "f32\",\"block\":\"" + writeBlock(values.data(), values.size() * sizeof(float));
+    }
+    entry += "\",\"scale\":";
+    appendTriple(entry, scale);
+    entry += '}';
+    return entry;
+}
+
+void ShotPage::addFrame(const std::vector<Point3>& positions, const std::vector<float>& weights,
+                        const std::vector<Point3>* corrected) {
+    if (file_ == nullptr) throw FormatError(path_ + ": frame added to a finished page");
+    const bool wantCorrected = kind_ == ShotKind::morph;
+    if (positions.size() != pointCount_ || (!weights.empty() && weights.size() != pointCount_) ||
+        (corrected != nullptr) != wantCorrected ||
+        (corrected != nullptr && corrected->size() != pointCount_)) {
+        throw FormatError(path_ + ": frame " + std::to_string(frames_.size() + 1) +
+                        " does not match the mesh of " + std::to_string(pointCount_) + " points");
+    }
+    std::string entry = "{\"pose\":" + positionsEntry(positions);
+    if (corrected != nullptr) {
+        entry += ",\"displacement\":" + displacementEntry(positions, *corrected) + ",\"corrected\":{";
+        double low[3], high[3];
+        boundingBox(*corrected, low, high);
+        appendBox(entry, low, high);
+        entry += '}';
+    }
+    entry += ",\"weights\":";
+    if (weights.empty()) {
+        entry += "null";
+    } else if (!lastWeightsEntry_.empty() && lastWeights_.size() == weights.size() &&
+               std::memcmp(lastWeights_.data(), weights.data(), weights.size() * sizeof(float)) == 0) {
+        entry += lastWeightsEntry_;
+    } else {
+        lastWeightsEntry_ = "{\"block\":\"" + writeBlock(weights.data(), weights.size() * sizeof(float)) +
+                            "\",\"range\":";
+        appendNumber(lastWeightsEntry_, colourRange(weights));
+        lastWeightsEntry_ += '}';
+        lastWeights_ = weights;
+        entry += lastWeightsEntry_;
+    }
+    entry += '}';
+    frames_.push_back(std::move(entry));
+}
+
+std::string ShotPage::finishStaged() {
+    if (file_ == nullptr) throw FormatError(path_ + ": page finished twice");
+    std::string index = "<script type=\"application/json\" id=\"kestrin-shot\">{\"format\":\"kestrin-shot\","
+                        "\"version\":1,\"kind\":\"";
+    index += kind_ == ShotKind::morph ? "morph" : "weights";
+    index += "\",\"points\":" + std::to_string(pointCount_) +
+             ",\"triangles\":{\"block\":\"kestrin-block-0\",\"count\":" +
+             std::to_string(triangleCount_) + "},\"rate\":";
+    appendNumber(index, rate_);
+    index += ",\"largestMove\":";
+    appendNumber(index, largestMove_);
+    index += ",\"frames\":[\n";
+    for (size_t i = 0; i < frames_.size(); ++i) index += frames_[i] + (i + 1 < frames_.size() ? ",\n" : "\n");
+    index += "]}</script>\n";
+    put(index);
+    put(templateTail());
+    FILE* file = file_;
+    file_ = nullptr;
+    // Flushed to storage before it may be renamed into place (atomic_file.h).
+    int error = 0;
+    if (std::fflush(file) != 0 || (::fdatasync(fileno(file)) != 0 && errno != EINVAL)) error = errno;
+    if (std::fclose(file) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        removeTemporary(temporary_);
+        throw FormatError(path_ + ": cannot write: " + std::strerror(error));
+    }
+    return temporary_;
+}
+
+void ShotPage::finish() { renameIntoPlace(finishStaged(), path_); }
+
+namespace {
+
+class PageShot : public ShotWriter {
+public:
+    PageShot(const std::string& path, const ShotLayout& layout, ShotKind kind)
+        : page_(path, layout.rest.polygons, layout.rest.points.size(), kind) {}
+    void append(const PoseFrame& frame) override {
+        static const std::vector<float> none;
+        page_.addFrame(frame.pose.points, frame.weights != nullptr ? *frame.weights : none,
+                       frame.corrected != nullptr ? &frame.corrected->points : nullptr);
+    }
+    std::string finishStaged() override { return page_.finishStaged(); }
+
+private:
+    ShotPage page_;
+};
+
+}  // namespace
+
+std::unique_ptr<ShotWriter> weightsPage(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<PageShot>(path, layout, ShotKind::weights);
+}
+
+std::unique_ptr<ShotWriter> morphPage(const std::string& path, const ShotLayout& layout) {
+    return std::make_unique<PageShot>(path, layout, ShotKind::morph);
+}
+
+}  // namespace kestrin::formats
