@@ -13,6 +13,7 @@
 #include "mesh/obj_writer.h"
 #include "cache/pc2.h"
 #include "mesh/ply_writer.h"
+#include "picture/heat_map.h"
 #include "picture/png_writer.h"
 #include "page/shot_page.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "output_formats.h"
-#include "picture/png_writer.h"
+#include "picture/heat_map.h"
 #include "mesh/mesh_data.h"
 #include "output_plan.h"
 #include "pose_source.h"

@@ -1,43 +1,12 @@
-// The posed mesh drawn as a shaded heat map of its weights, from a fixed
-// three-quarter view fitted to where its drawn points lie (a few stray points
-// far off are clipped rather than framed), with a colour legend: a
-// small software rasteriser (z-buffer, Gouraud shading), no graphics stack.
+// Pictures as PNG files.
 #ifndef KESTRIN_FORMATS_PNG_WRITER_H
 #define KESTRIN_FORMATS_PNG_WRITER_H
 
-#include <stdint.h>
-
 #include <string>
-#include <vector>
 
-#include "mesh/mesh_data.h"
+#include "picture/image.h"
 
 namespace kestrin::formats {
-
-// Rows top to bottom, 3 bytes (R, G, B) per pixel.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;  // width * height * 3 bytes
-};
-
-// The part of the view a picture shows, in view space. Pictures of a
-// sequence share one, the union of every pose's, so that they play as a
-// steady flipbook.
-struct HeatMapFrame {
-    double lowX = 0.0, lowY = 0.0, highX = 0.0, highY = 0.0;
-    bool set = false;
-};
-// One pose's frame: where its drawn points lie, a few stray ones left out.
-HeatMapFrame heatMapFrame(const MeshData& mesh);
-// Widens frame to take in other too.
-void widenFrame(HeatMapFrame& frame, const HeatMapFrame& other);
-
-// Renders mesh (polygons fan-split into triangles) coloured by weights (one
-// per point) with the diverging colour map, the legend on the right; framed
-// by `frame` when given, else by the mesh's own.
-Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int width = 800,
-                    int height = 600, const HeatMapFrame* frame = nullptr);
 
 // The image as PNG file bytes.
 std::string encodePng(const Image& image);

@@ -10,6 +10,7 @@
 #include "mesh/obj_reader.h"
 #include "mesh/obj_writer.h"
 #include "output_formats.h"
+#include "picture/heat_map.h"
 #include "picture/png_writer.h"
 #include "output_names.h"
 #include "pose_source.h"

@@ -3,7 +3,7 @@
 // does not shrink into a corner of the picture.
 #include <gtest/gtest.h>
 
-#include "picture/png_writer.h"
+#include "picture/heat_map.h"
 
 namespace kestrin::formats {
 namespace {
