@@ -190,7 +190,7 @@ public:
     void resetInChild();
 
 private:
-    // The test-facing door to the simulator behind a session (host/session_access.h).
+    // The test-facing door to the simulator behind a session (access/session_access.h).
     friend Host& simulatorOf(Session& session);
 
     struct State;

@@ -14,7 +14,7 @@
 
 #include "plugin_check_records.h"
 #include "plugin_check_run.h"
-#include "session/plugin_check.h"
+#include "plugin_check.h"
 
 namespace kestrin::host {
 namespace {

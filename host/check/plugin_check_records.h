@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "session/plugin_check.h"
+#include "plugin_check.h"
 
 namespace kestrin::host::check {
 

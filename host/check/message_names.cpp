@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "messages.h"
-#include "session/plugin_check.h"
+#include "plugin_check.h"
 
 namespace kestrin::host {
 namespace {
