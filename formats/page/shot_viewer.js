@@ -1,5 +1,5 @@
 // The viewer inside a kestrin shot page: decodes the frames the tool wrote
-// into the page (layout in formats/shot_page.h), draws the posed mesh as
+// into the page (layout in formats/page/shot_page.h), draws the posed mesh as
 // a heat map with three.js, and lets the user orbit, scrub, play and point at
 // a point to read its weight. window.kestrinShot offers the decoded data and
 // the current state to scripts (the tool's browser test uses it); its `ready`
