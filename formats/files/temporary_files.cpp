@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +41,49 @@ struct Node {
     Node* next = nullptr;
 };
 std::atomic<Node*> head{nullptr};
+
+// A handler walking the list while another thread creates a file would miss
+// that file, and the process would end leaving it. So every file is created
+// inside a section the handler waits out (removeTemporariesNow), with the
+// creating thread's signals blocked, so that the handler never waits on the
+// thread it interrupted.
+std::atomic<bool> stopping{false};
+std::atomic<int> creating{0};
+
+class CreateSection {
+public:
+    CreateSection() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &saved_);
+        // Sequentially consistent with the handler's store to stopping and
+        // load of creating: either it sees this section, or this sees it.
+        creating.fetch_add(1);
+        if (stopping.load()) {
+            // The process is ending in a handler on another thread: nothing
+            // more is made, and this thread waits for the end.
+            creating.fetch_sub(1);
+            for (;;) pause();
+        }
+    }
+    ~CreateSection() {
+        creating.fetch_sub(1);
+        pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    }
+    CreateSection(const CreateSection&) = delete;
+    CreateSection& operator=(const CreateSection&) = delete;
+
+private:
+    sigset_t saved_;
+};
+
+// Unlinks every file on the list. Only async-signal-safe calls.
+void unlinkListed() {
+    // Newest first: a folder's temporaries go before its lock file.
+    for (Node* node = head.load(std::memory_order_acquire); node != nullptr; node = node->next) {
+        if (node->live.load(std::memory_order_acquire)) ::unlink(node->name);
+    }
+}
 
 // The run's lock in one folder, kept while the process has temporaries
 // there.
@@ -137,7 +182,11 @@ const RunLock& runLock(const std::string& folder) {
         const std::string tag = randomTag();
         const std::string path = joined(folder, lockPrefix + tag);
         Node* node = remember(path);
-        const int file = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int file;
+        {
+            CreateSection section;
+            file = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        }
         if (file < 0) {
             const int error = errno;
             forget(path);
@@ -161,9 +210,10 @@ const RunLock& runLock(const std::string& folder) {
 }
 
 // Removes what the process still has when it ends normally, in case some
-// path failed to; a run's lock files always go here.
+// path failed to; a run's lock files always go here. Its threads are done
+// by then: nothing is being created.
 struct AtExit {
-    ~AtExit() { removeTemporariesNow(); }
+    ~AtExit() { unlinkListed(); }
 } atExit;
 
 }  // namespace
@@ -175,11 +225,13 @@ std::string folderOf(const std::string& path) {
 
 namespace {
 
-// Makes a new temporary name beside `path` and calls make(name), which
-// returns a descriptor (or 0 when it opens none) or -1 with errno set; an
-// existing name is never touched, another is tried.
+// Makes a new temporary name beside `path` and calls make(name, info),
+// which makes the file, sets `info` to its status and returns a descriptor
+// (or 0 when it opens none), or -1 with errno set; an existing name is never
+// touched, another is tried. Whatever is at the name later is compared with
+// that status.
 template <typename Make>
-int makeTemporary(const std::string& path, std::string& temporary, Make make) {
+int makeTemporary(const std::string& path, std::string& temporary, struct stat& info, Make make) {
     const std::string folder = folderOf(path);
     const std::string prefix = "." + std::filesystem::path(path).filename().string() + temporaryMark;
     std::lock_guard<std::mutex> guard(registry().mutex);
@@ -188,7 +240,11 @@ int makeTemporary(const std::string& path, std::string& temporary, Make make) {
         temporary = joined(folder, prefix + tag + "-" + randomTag());
         // Known before it exists: a signal in between must not leave it.
         Node* node = remember(temporary, folder);
-        const int file = make(temporary.c_str());
+        int file;
+        {
+            CreateSection section;
+            file = make(temporary.c_str(), info);
+        }
         if (file < 0) {
             const int error = errno;
             forget(temporary);
@@ -196,27 +252,69 @@ int makeTemporary(const std::string& path, std::string& temporary, Make make) {
             errno = error;
             return -1;
         }
-        struct stat info {};
-        lstat(temporary.c_str(), &info);
         node->device = info.st_dev;
         node->inode = info.st_ino;
         return file;
     }
 }
 
+// Gives the new file open at `file` (its status `now`) the owner, group and
+// permissions of the file it replaces (`old`), as far as the process may
+// (root, or the owner for a group of its own). Set-user and set-group bits
+// go only with the owner or group they were given for. False with errno
+// set when the permissions cannot be given.
+bool takeOwnerAndMode(int file, const struct stat& now, const struct stat& old) {
+    bool ownerKept = now.st_uid == old.st_uid;
+    bool groupKept = now.st_gid == old.st_gid;
+    if (!ownerKept || !groupKept) {
+        if (fchown(file, old.st_uid, old.st_gid) == 0) {
+            ownerKept = groupKept = true;
+        } else if (errno != EPERM && errno != EINVAL) {
+            return false;
+        } else if (!groupKept) {
+            groupKept = fchown(file, static_cast<uid_t>(-1), old.st_gid) == 0;
+        }
+    }
+    const mode_t mode = (old.st_mode & 01777) | (ownerKept ? old.st_mode & S_ISUID : 0) |
+                        (groupKept ? old.st_mode & S_ISGID : 0);
+    // Always set: the file was made with the owner's bits only, and a new
+    // owner takes the set-id bits away.
+    return fchmod(file, mode) == 0;
+}
+
 }  // namespace
 
 int createTemporary(const std::string& path, std::string& temporary) {
-    const int file = makeTemporary(path, temporary, [](const char* name) {
-        return ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    struct stat old {};
+    const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    // A new file takes the umask's permissions (and the folder's default
+    // ACL); one that replaces a file is made with that file's owner bits
+    // only, readable by nobody else until it has that file's owner.
+    const mode_t mode = replacing ? old.st_mode & 0700 : 0666;
+    struct stat now {};
+    const int file = makeTemporary(path, temporary, now, [mode](const char* name, struct stat& info) {
+        const int made = ::open(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        // Through the descriptor: the file made, whatever its name holds now.
+        if (made >= 0) fstat(made, &info);
+        return made;
     });
     if (file < 0) throw FormatError(path + ": cannot write: " + systemReason(errno));
+    if (replacing && !takeOwnerAndMode(file, now, old)) {
+        const int error = errno;
+        ::close(file);
+        removeTemporary(temporary);
+        throw FormatError(path + ": cannot write: " + systemReason(error));
+    }
     return file;
 }
 
 bool linkTemporary(const std::string& existing, std::string& temporary) {
-    const int made = makeTemporary(existing, temporary,
-                                   [&](const char* name) { return ::link(existing.c_str(), name); });
+    struct stat info {};
+    const int made = makeTemporary(existing, temporary, info, [&](const char* name, struct stat& linked) {
+        if (::link(existing.c_str(), name) != 0) return -1;
+        lstat(name, &linked);
+        return 0;
+    });
     if (made == 0) return true;
     temporary.clear();
     return false;
@@ -298,10 +396,9 @@ void syncFolder(const std::string& folder) {
 }
 
 void removeTemporariesNow() {
-    // Newest first: a folder's temporaries go before its lock file.
-    for (Node* node = head.load(std::memory_order_acquire); node != nullptr; node = node->next) {
-        if (node->live.load(std::memory_order_acquire)) ::unlink(node->name);
-    }
+    stopping.store(true);
+    while (creating.load() > 0) sched_yield();
+    unlinkListed();
 }
 
 }  // namespace kestrin::formats

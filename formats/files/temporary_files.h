@@ -23,9 +23,14 @@ namespace kestrin::formats {
 // planner checks NAME + this against the folder's name limit.
 constexpr size_t temporaryNameExtra = 23;
 
-// Creates a new temporary file beside `path` (O_WRONLY, 0644) and sets
+// Creates a new temporary file beside `path` (O_RDWR) and sets
 // `temporary` to its name; returns the open descriptor, the caller's to
-// close. Throws FormatError "PATH: cannot write: reason".
+// close. Everything done to the file from then on goes through that
+// descriptor, never its name, which anyone able to write the folder could
+// swap. It has, from the start, the permissions it will keep: the umask's
+// for a new output; those of the file at `path` when it replaces one, with
+// that file's owner and group where the process may give them (root, or a
+// group of the owner's). Throws FormatError "PATH: cannot write: reason".
 int createTemporary(const std::string& path, std::string& temporary);
 
 // Keeps the file at `existing` aside under a new temporary name beside it
@@ -52,8 +57,10 @@ void syncFolder(const std::string& folder);
 // The folder of `path`, "." for a bare name.
 std::string folderOf(const std::string& path);
 
-// Unlinks every temporary and lock file this process has. Only
-// async-signal-safe calls: for a signal handler that then ends the process.
+// Unlinks every temporary and lock file this process has, those being
+// created at that moment by other threads included; no more are created
+// after it. Only async-signal-safe calls: for a signal handler that then
+// ends the process.
 void removeTemporariesNow();
 
 }  // namespace kestrin::formats
