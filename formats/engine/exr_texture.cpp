@@ -1,12 +1,12 @@
 #include "engine/exr_texture.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 #include "files/atomic_file.h"
 #include "files/temporary_files.h"
@@ -20,6 +20,7 @@
 #include <OpenEXR/ImfFloatAttribute.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfIO.h>
 #include <OpenEXR/ImfIntAttribute.h>
 #include <OpenEXR/ImfOutputFile.h>
 #include <OpenEXR/ImfStringAttribute.h>
@@ -61,14 +62,37 @@ constexpr const char* layoutText =
     "point p of frame f (0-based, the first at startFrame): column p % width, row f * rowsPerFrame + "
     "p / width, rows counted from the top; texels past the last point hold 0";
 
+// OpenEXR's output to the temporary's own descriptor: it never opens the
+// file again by its name, which someone could have swapped for a link.
+class DescriptorStream : public Imf::OStream {
+public:
+    DescriptorStream(const std::string& path, int descriptor) : Imf::OStream(path.c_str()), descriptor_(descriptor) {}
+    void write(const char bytes[], int count) override {
+        size_t left = static_cast<size_t>(count);
+        while (left > 0) {
+            const ssize_t put = ::pwrite(descriptor_, bytes, left, static_cast<off_t>(at_));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) throw std::runtime_error("cannot write: " + systemReason(put < 0 ? errno : EIO));
+            bytes += put;
+            at_ += static_cast<uint64_t>(put);
+            left -= static_cast<size_t>(put);
+        }
+    }
+    uint64_t tellp() override { return at_; }
+    void seekp(uint64_t at) override { at_ = at; }
+
+private:
+    int descriptor_;
+    uint64_t at_ = 0;
+};
+
 // Overwrites the values of the range attributes (8 bytes each, in
 // rangeNames order, `values` holding all three) in the header of the OpenEXR
-// file at `file`: the header is walked attribute by attribute (name, type,
-// size, value) from byte 8 to the empty name that ends it.
-void rewriteHeaderValues(const std::string& file, const std::string& path, const std::vector<unsigned char>& values) {
-    const int descriptor = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+// file open at `descriptor`: the header is walked attribute by attribute
+// (name, type, size, value) from byte 8 to the empty name that ends it.
+void rewriteHeaderValues(int descriptor, const std::string& path, const std::vector<unsigned char>& values) {
     std::vector<char> header(64 * 1024);
-    const ssize_t got = descriptor < 0 ? -1 : ::pread(descriptor, header.data(), header.size(), 0);
+    const ssize_t got = ::pread(descriptor, header.data(), header.size(), 0);
     size_t at = 8;
     int found = 0;
     bool written = got > 0;
@@ -96,10 +120,7 @@ void rewriteHeaderValues(const std::string& file, const std::string& path, const
         }
         at += size;
     }
-    // On storage before it is renamed into place, as every output is.
-    if (found == 3 && written && ::fdatasync(descriptor) != 0) written = false;
     const int error = errno;
-    if (descriptor >= 0) ::close(descriptor);
     if (found != 3 || !written) {
         throw FormatError(path + ": cannot record the value ranges in the header (" +
                         (written ? std::string("attributes not found") : systemReason(error)) + ")");
@@ -110,7 +131,9 @@ void rewriteHeaderValues(const std::string& file, const std::string& path, const
 
 struct ExrTexture::Open {
     Imf::Header header;
-    std::unique_ptr<Imf::OutputFile> file;
+    int descriptor = -1;
+    std::unique_ptr<DescriptorStream> stream;
+    std::unique_ptr<Imf::OutputFile> file;  // before the stream it writes to goes
 };
 
 ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame)
@@ -133,11 +156,12 @@ ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureCon
     // Placeholders of the final size, rewritten by finishStaged().
     for (const char* range : rangeNames) header.insert(range, Imf::V2fAttribute(Imath::V2f(0.0f)));
 
-    // Created here so that an interrupt removes it; OpenEXR then writes it by name.
-    ::close(createTemporary(path_, temporary_));
+    open_->descriptor = createTemporary(path_, temporary_);
     try {
-        open_->file = std::make_unique<Imf::OutputFile>(temporary_.c_str(), header);
+        open_->stream = std::make_unique<DescriptorStream>(path_, open_->descriptor);
+        open_->file = std::make_unique<Imf::OutputFile>(*open_->stream, header);
     } catch (const std::exception& failure) {
+        ::close(open_->descriptor);
         removeTemporary(temporary_);
         throw FormatError(path_ + ": " + failure.what());
     }
@@ -150,6 +174,7 @@ ExrTexture::~ExrTexture() {
     } catch (...) {
         // The file is being thrown away; how its closing went does not matter.
     }
+    ::close(open_->descriptor);
     removeTemporary(temporary_);
 }
 
@@ -238,8 +263,10 @@ std::string ExrTexture::finishStaged() {
         const float range[2] = {low_[c], high_[c]};
         for (int i = 0; i < 2; ++i) storeFloat(values.data() + c * 8 + i * 4, range[i], ByteOrder::little);
     }
-    rewriteHeaderValues(temporary_, path_, values);
+    rewriteHeaderValues(open_->descriptor, path_, values);
+    const int descriptor = open_->descriptor;
     open_.reset();
+    finishTemporary(descriptor, temporary_, path_);
     return temporary_;
 }
 
