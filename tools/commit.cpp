@@ -1,6 +1,5 @@
 #include "commit.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,10 +15,23 @@
 namespace kestrin::tool {
 namespace {
 
+// One output's move into place.
+struct Move {
+    const StagedFile* file;
+    bool replaces = false;  // a file was at its path
+    std::string backup;     // that file, kept aside under a temporary name; empty when it could not be
+};
+
 void removeAll(const std::vector<std::string>& temporaries) {
     for (const std::string& temporary : temporaries) {
         if (!temporary.empty()) formats::removeTemporary(temporary);
     }
+}
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    return list;
 }
 
 // Every temporary is the file this run wrote, still where it wrote it,
@@ -31,21 +43,63 @@ void checkInPlace(const std::vector<StagedFile>& files, const std::vector<std::s
             throw ToolError(file.path + ": its temporary file " + file.temporary +
                             " was removed or replaced by someone else; no output was replaced");
         }
-        if (file.keepMode) chmod(file.temporary.c_str(), file.mode);
     }
 }
 
-// Undoes renames [0, done): each replaced file is put back, each new one
-// removed. Returns the outputs it could not undo.
-std::string rollBack(const std::vector<StagedFile>& files, const std::vector<std::string>& backups, size_t done) {
-    std::string stuck;
-    for (size_t i = done; i-- > 0;) {
-        const bool undone = backups[i].empty() ? ::unlink(files[i].path.c_str()) == 0 || errno == ENOENT
-                                               : std::rename(backups[i].c_str(), files[i].path.c_str()) == 0;
-        if (undone && !backups[i].empty()) formats::forgetTemporary(backups[i]);
-        if (!undone) stuck += (stuck.empty() ? "" : ", ") + files[i].path;
+// Keeps each file an output replaces aside (a hard link) until every rename
+// is done, and orders the moves. A file system without hard links (SMB,
+// FAT: EPERM), or one out of room for the link (ENOSPC), cannot keep it: such
+// outputs are moved last, so that a rename failing before them can still be
+// undone whole, and the run says so first.
+std::vector<Move> keepReplacedFiles(const std::vector<StagedFile>& files) {
+    std::vector<Move> kept;
+    std::vector<Move> unkept;
+    int reason = 0;
+    for (const StagedFile& file : files) {
+        Move move{&file, false, {}};
+        if (formats::linkTemporary(file.path, move.backup)) {
+            move.replaces = true;
+        } else if (errno != ENOENT) {
+            move.replaces = true;
+            if (reason == 0) reason = errno;
+            unkept.push_back(move);
+            continue;
+        }
+        kept.push_back(move);
     }
-    return stuck;
+    if (!unkept.empty()) {
+        const std::string more =
+            unkept.size() > 1 ? " and " + std::to_string(unkept.size() - 1) + " more outputs" : "";
+        std::fprintf(stderr,
+                     "kestrin: note: %s%s replace files that cannot be kept aside here (a hard link: %s); "
+                     "they are put in place last, and if a rename fails, those already put in place stay "
+                     "new\n",
+                     unkept.front().file->path.c_str(), more.c_str(), std::strerror(reason));
+    }
+    kept.insert(kept.end(), unkept.begin(), unkept.end());
+    return kept;
+}
+
+// Undoes moves [0, done): each replaced file kept aside is put back, each
+// new output removed. An output whose replaced file was not kept stays:
+// removing it would destroy the user's file. Sets `unkept` and `stuck` to
+// the outputs left new.
+void rollBack(std::vector<Move>& moves, size_t done, std::vector<std::string>& unkept,
+              std::vector<std::string>& stuck) {
+    for (size_t i = done; i-- > 0;) {
+        Move& move = moves[i];
+        const std::string& path = move.file->path;
+        if (move.replaces && move.backup.empty()) {
+            unkept.insert(unkept.begin(), path);
+        } else if (!move.replaces) {
+            if (::unlink(path.c_str()) != 0 && errno != ENOENT) stuck.insert(stuck.begin(), path);
+        } else if (std::rename(move.backup.c_str(), path.c_str()) == 0) {
+            formats::forgetTemporary(move.backup);
+            move.backup.clear();
+        } else {
+            stuck.insert(stuck.begin(), path);
+        }
+    }
 }
 
 void syncFolders(const std::vector<StagedFile>& files) {
@@ -62,31 +116,34 @@ void commitOutputs(const std::vector<StagedFile>& files) {
     for (const StagedFile& file : files) temporaries.push_back(file.temporary);
     checkInPlace(files, temporaries);
 
-    // The files being replaced stay reachable until every rename is done.
-    std::vector<std::string> backups(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!formats::linkTemporary(files[i].path, backups[i]) && errno != ENOENT) {
-            // No hard links here: that file cannot be put back if a later
-            // rename fails; the renames go ahead as before.
-            backups[i].clear();
+    std::vector<Move> moves = keepReplacedFiles(files);
+    auto removeBackups = [&moves] {
+        for (const Move& move : moves) {
+            if (!move.backup.empty()) formats::removeTemporary(move.backup);
         }
-    }
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (std::rename(files[i].temporary.c_str(), files[i].path.c_str()) == 0) {
-            formats::forgetTemporary(files[i].temporary);
+    };
+    for (size_t i = 0; i < moves.size(); ++i) {
+        const StagedFile& file = *moves[i].file;
+        if (std::rename(file.temporary.c_str(), file.path.c_str()) == 0) {
+            formats::forgetTemporary(file.temporary);
             continue;
         }
         const int error = errno;
-        const std::string stuck = rollBack(files, backups, i);
-        removeAll({temporaries.begin() + static_cast<long>(i), temporaries.end()});
-        removeAll(backups);
-        std::string message = files[i].path + ": cannot rename into place: " + std::strerror(error);
-        if (stuck.empty()) {
+        std::vector<std::string> unkept;
+        std::vector<std::string> stuck;
+        rollBack(moves, i, unkept, stuck);
+        for (size_t j = i; j < moves.size(); ++j) formats::removeTemporary(moves[j].file->temporary);
+        removeBackups();
+        std::string message = file.path + ": cannot rename into place: " + std::strerror(error);
+        if (unkept.empty() && stuck.empty()) {
             message += i == 0 ? "; no output was replaced"
                               : "; the " + std::to_string(i) + " outputs already renamed were put back, "
                                 "no output was replaced";
         } else {
-            message += "; could not put back the earlier outputs " + stuck + ", which are new";
+            message += "; these outputs are new: ";
+            if (!unkept.empty()) message += listed(unkept) + " (the files they replaced could not be kept aside)";
+            if (!stuck.empty()) message += (unkept.empty() ? "" : ", ") + listed(stuck) + " (could not be put back)";
+            message += "; every other output is as it was";
         }
         try {
             syncFolders(files);
@@ -95,7 +152,7 @@ void commitOutputs(const std::vector<StagedFile>& files) {
         }
         throw ToolError(message);
     }
-    removeAll(backups);
+    removeBackups();
     try {
         syncFolders(files);
     } catch (const formats::FormatError& error) {

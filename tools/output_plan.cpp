@@ -61,6 +61,8 @@ const FolderCheck& checkFolder(std::map<std::string, FolderCheck>& checked, cons
     if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
         throw ToolError(name + ": cannot write: no folder " + folder);
     }
+    // Write-protected by its mode, as files are judged below, also for root.
+    if ((folderInfo.st_mode & 0222) == 0) throw ToolError(name + ": the folder " + folder + " is read-only");
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
         throw ToolError(name + ": cannot write into " + folder + ": " + std::strerror(errno));
     }
@@ -129,8 +131,6 @@ std::vector<OutputTarget> planOutputs(const std::vector<std::string>& names,
                 throw ToolError(name + ": is read-only; it is not replaced");
             }
             existingOutputs[id] = name;
-            target.exists = true;
-            target.mode = info.st_mode & 07777;
         } else {
             const std::string identity = folder.realPath + "/" + fileName;
             if (auto other = newOutputs.find(identity); other != newOutputs.end()) {

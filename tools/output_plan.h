@@ -6,8 +6,6 @@
 #ifndef KESTRIN_TOOL_OUTPUT_PLAN_H
 #define KESTRIN_TOOL_OUTPUT_PLAN_H
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
@@ -24,15 +22,14 @@ struct RunInput {
 // that is missing, no regular file or not readable.
 void requireReadable(const std::vector<RunInput>& inputs);
 
-// Where an output is really written, and what it keeps.
+// Where an output is really written.
 struct OutputTarget {
     std::string name;  // as the user named it
     std::string path;  // the file written: a symbolic link's target, not the link
-    bool exists = false;
-    mode_t mode = 0644;  // an existing file's permissions, kept when replaced
 };
 
-// Resolves and checks the outputs: each one's folder exists and is writable;
+// Resolves and checks the outputs: each one's folder exists and is writable
+// (by its permissions, also for root, as files are);
 // an existing output is a regular file the user may write (a read-only one
 // is refused, not replaced); no output is the same file as an input or as
 // another output, judged by device and inode, so relative paths, hard and

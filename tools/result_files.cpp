@@ -148,10 +148,7 @@ void ResultFiles::appendToShot(const PoseResult& result) {
 
 void ResultFiles::commit() {
     std::vector<StagedFile> files;
-    for (const auto& [temporary, target] : staged_) {
-        // A replaced file keeps the permissions the user gave it.
-        files.push_back({temporary, target->path, target->exists, target->mode});
-    }
+    for (const auto& [temporary, target] : staged_) files.push_back({temporary, target->path});
     // Whatever happens, the temporaries are the commit's to remove.
     committed_ = true;
     commitOutputs(files);
