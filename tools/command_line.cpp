@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -151,6 +153,14 @@ int runError(const std::exception& error) {
     return 1;
 }
 
+// What a command printed must have reached its reader: a report lost to a
+// full disk or a closed pipe is a failure, not a success.
+int printedAll(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "kestrin: error: standard output: cannot write: %s\n", std::strerror(errno));
+    return status == 0 ? 1 : status;
+}
+
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -162,7 +172,7 @@ int runCommandLine(int argc, char** argv) {
     const CLI::App* command = nullptr;
     try {
         if (words.empty()) throw UsageError("no command given");
-        if (words[0] == "help") return printHelp(app, words);
+        if (words[0] == "help") return printedAll(printHelp(app, words));
         checkWords(app, words, command);
         std::vector<char*> arguments = {argv[0]};
         for (std::string& word : words) arguments.push_back(word.data());
@@ -189,7 +199,7 @@ int runCommandLine(int argc, char** argv) {
     } catch (...) {
         return runError(std::runtime_error("internal error"));
     }
-    return 0;
+    return printedAll(0);
 }
 
 }  // namespace kestrin::tool

@@ -78,6 +78,7 @@ void runMorph(const MorphOptions& options) {
     for (size_t pose = 0; pose < poses.count(); ++pose) {
         std::printf("%-20s %10.4f %10.4f\n", poses.label(pose).c_str(), moved[pose].mean, moved[pose].largest);
     }
+    finishTable(stdout);
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ void runWeights(const WeightsOptions& options) {
     for (size_t pose = 0; pose < poses.count(); ++pose) {
         printWeightRow(stdout, poses.label(pose), summaries[pose], nullptr);
     }
+    finishTable(stdout);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "statistics.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include "tool_error.h"
 
 namespace kestrin::tool {
 
@@ -54,6 +58,12 @@ void printWeightRow(std::FILE* out, const std::string& label, const WeightSummar
         std::fprintf(out, " %10.4f %10.4f", displacement->mean, displacement->largest);
     }
     std::fprintf(out, "\n");
+}
+
+void finishTable(std::FILE* out) {
+    if (std::fflush(out) == 0 && !std::ferror(out)) return;
+    throw ToolError(std::string("standard output: cannot write the table: ") + std::strerror(errno) +
+                    "; every output was written");
 }
 
 }  // namespace kestrin::tool

@@ -39,6 +39,10 @@ DisplacementSummary summariseDisplacement(const std::vector<Point3>& posed,
 void printWeightHeader(std::FILE* out, bool withDisplacement);
 void printWeightRow(std::FILE* out, const std::string& label, const WeightSummary& weights,
                     const DisplacementSummary* displacement);
+// Flushes a table printed once the outputs are in place. Throws ToolError
+// when it could not be written (a full disk, a closed pipe): the run has
+// failed, and the error says that the outputs were written.
+void finishTable(std::FILE* out);
 
 }  // namespace kestrin::tool
 
