@@ -99,9 +99,10 @@ def corrective(context, obj, path, frames, stretch, squash, group, channels):
     try:
         corrected = _corrected_frames(context, obj, frames, rest, rest_mesh, stretch, squash, influence, channels)
         scene = context.scene
-        with _atomic(path) as temporary:
-            kestrin.write_cache(temporary, corrected, start=float(frames[0]), step=1.0,
-                                fps=scene.render.fps / scene.render.fps_base)
+        # The module writes it whole or not at all, keeping a replaced file's
+        # permissions and owner, and giving a new one the umask's.
+        kestrin.write_cache(path, corrected, start=float(frames[0]), step=1.0,
+                            fps=scene.render.fps / scene.render.fps_base)
     except BaseException:
         if old is not None:
             old.show_viewport, old.show_render = shown
