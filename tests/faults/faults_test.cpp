@@ -6,17 +6,23 @@
 // and breaks the system calls.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -60,10 +66,33 @@ struct Shot {
     ScratchDirectory scratch;
 };
 
-std::vector<std::string> onShot(std::vector<std::string> outputs) {
+std::vector<std::string> onShot(std::vector<std::string> outputs, std::vector<std::string> more = {}) {
     std::vector<std::string> words = {"weights", "--rest", "rest.obj", "--pose", "shot.pc2"};
     for (const std::string& output : outputs) words.insert(words.end(), {"-o", output});
+    words.insert(words.end(), more.begin(), more.end());
     return words;
+}
+
+// The shim's log lines that start with `what`, without it.
+std::vector<std::string> logged(const std::string& log, const std::string& what) {
+    std::vector<std::string> found;
+    std::istringstream lines(fs::exists(log) ? readText(log) : "");
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(what + " ", 0) == 0) found.push_back(line.substr(what.size() + 1));
+    }
+    return found;
+}
+
+// The output a temporary's path stands for: ".../.NAME.tmp-TAG-RANDOM" -> NAME.
+std::string outputOf(const std::string& temporary) {
+    const std::string name = fs::path(temporary).filename().string();
+    return name.substr(1, name.rfind(".tmp-") - 1);
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    stat(path.c_str(), &info);
+    return info.st_mode & 07777;
 }
 
 // Files of the tool's own (temporaries, lock files) left in a folder.
@@ -318,14 +347,14 @@ TEST(Faults, OutputsAreFlushedBeforeTheirRenameAndFoldersAfter) {
     std::vector<std::string> flushed;
     int renamed = 0;
     bool folderFlushedAfter = false;
-    std::string what;
-    std::string from;
-    while (lines >> what >> from) {
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string what;
+        std::string from;
+        fields >> what >> from;
         const std::string name = fs::path(from).filename().string();
         if (what == "fdatasync") flushed.push_back(name);
         if (what == "rename") {
-            std::string to;
-            lines >> to;
             ++renamed;
             folderFlushedAfter = false;
             EXPECT_NE(std::find(flushed.begin(), flushed.end(), name), flushed.end()) << name << " renamed unflushed";
@@ -348,6 +377,258 @@ TEST(Faults, ByteOrderMarkIsReadAsNothing) {
                                 shot.scratch.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(readText(shot.scratch.file("marked.csv")), readText(shot.scratch.file("plain.csv")));
+}
+
+// Every writer's temporary, swapped for a link to someone's file the moment
+// it is created: the run writes, flushes and modes only through its
+// descriptors, never by the name, and fails at the commit.
+TEST(Faults, TemporariesAreReachedOnlyThroughTheirDescriptors) {
+    struct Case {
+        std::vector<std::string> words;
+        std::vector<std::string> extensions;  // one temporary of each is seen made
+    };
+    const std::vector<Case> cases = {
+        {onShot({"w.csv", "w.ply", "w.png", "w.npy", "w.html", "w.exr", "w.glb"}, {"--save-settings", "s.json"}),
+         {".csv", ".ply", ".png", ".npy", ".html", ".exr", ".glb", ".json"}},
+        {{"morph", "--rest", "rest.obj", "--pose", "shot.pc2", "--stretch-target", "pose.obj", "--squash-target",
+          "rest.obj", "-o", "m.obj", "-o", "m.mdd", "-o", "m.pc2", "-o", "m.exr"},
+         {".obj", ".mdd", ".pc2", ".exr"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words[0]);
+        Shot shot(2);
+        const std::string victim = shot.scratch.file("victim.key");
+        writeText(victim, "precious\n");
+        chmod(victim.c_str(), 0600);
+        const std::string log = shot.scratch.file("calls.log");
+        const ToolRun run = runTool(c.words, shot.scratch.path(),
+                                    withShim({{"KESTRIN_SHIM_SWAP_TEMPORARIES", victim},
+                                              {"KESTRIN_SHIM_LOG", log},
+                                              {"KESTRIN_SHIM_NO_SYNC", "1"}}));
+        EXPECT_EQ(run.exitCode, 1);
+        expectOneErrorLine(run);
+        EXPECT_NE(run.err.find("replaced by someone else; no output was replaced"), std::string::npos) << run.err;
+        EXPECT_EQ(readText(victim), "precious\n");
+        EXPECT_EQ(modeOf(victim), 0600u);
+        EXPECT_EQ(logged(log, "by-name"), std::vector<std::string>{});
+        const std::vector<std::string> made = logged(log, "mode");
+        for (const std::string& extension : c.extensions) {
+            EXPECT_TRUE(std::any_of(made.begin(), made.end(), [&](const std::string& line) {
+                return line.find(extension + ".tmp-") != std::string::npos;
+            })) << extension;
+        }
+        EXPECT_EQ(leftovers(shot.scratch), std::vector<std::string>{});
+    }
+}
+
+// A replaced output keeps its permissions, and its owner and group (a root
+// run); a new one gets the umask's. No temporary is ever more open than the
+// output it becomes: a private output's is readable by nobody else.
+TEST(Faults, OutputsKeepOwnerAndModeAndTheirTemporariesAreNoMoreOpen) {
+    Shot shot(2);
+    const bool root = geteuid() == 0;
+    struct Existing {
+        std::string name;
+        mode_t mode;
+    };
+    const std::vector<Existing> existing = {
+        {"w_0001.csv", 0600}, {"w_0002.csv", 0640}, {"w.npy", 0604}, {"w.exr", 0600}, {"s.json", 0660}};
+    std::map<std::string, mode_t> expected = {{"w_0001.ply", 0640}, {"w_0002.ply", 0640}, {"w.html", 0640}};
+    for (const Existing& file : existing) {
+        writeText(shot.scratch.file(file.name), "old\n");
+        chmod(shot.scratch.file(file.name).c_str(), file.mode);
+        // Another user's files, for a run as root to replace.
+        if (root) {
+            ASSERT_EQ(chown(shot.scratch.file(file.name).c_str(), 12345, 23456), 0);
+        }
+        expected[file.name] = file.mode;
+    }
+    const std::string log = shot.scratch.file("calls.log");
+    auto shim = withShim({{"KESTRIN_SHIM_LOG", log}, {"KESTRIN_SHIM_NO_SYNC", "1"}});
+    const ToolRun run = runTool(onShot({"w.csv", "w.ply", "w.npy", "w.exr", "w.html"}, {"--save-settings", "s.json"}),
+                                shot.scratch.path(), [&] {
+                                    umask(027);
+                                    shim();
+                                });
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const auto& [name, mode] : expected) {
+        struct stat info {};
+        ASSERT_EQ(stat(shot.scratch.file(name).c_str(), &info), 0) << name;
+        EXPECT_EQ(info.st_mode & 07777, mode) << name;
+    }
+    for (const Existing& file : existing) {
+        struct stat info {};
+        stat(shot.scratch.file(file.name).c_str(), &info);
+        EXPECT_EQ(info.st_uid, root ? 12345u : geteuid()) << file.name;
+        EXPECT_EQ(info.st_gid, root ? 23456u : getegid()) << file.name;
+    }
+    EXPECT_EQ(logged(log, "by-name"), std::vector<std::string>{});
+    const std::vector<std::string> modes = logged(log, "mode");
+    ASSERT_FALSE(modes.empty());
+    for (const std::string& line : modes) {
+        std::istringstream fields(line);
+        std::string temporary;
+        unsigned mode = 0;
+        fields >> temporary >> std::oct >> mode;
+        const auto output = expected.find(outputOf(temporary));
+        ASSERT_NE(output, expected.end()) << line;
+        EXPECT_EQ(mode & 0777 & ~output->second, 0u) << line << ": more open than " << std::oct << output->second;
+    }
+}
+
+// Where the files being replaced cannot be kept aside (no hard links: SMB,
+// FAT; a file system out of inodes), a failed rename never costs the user
+// an old output: the run says so before the first rename, and the error
+// names exactly the outputs that are new.
+TEST(Faults, RollBackWithoutHardLinksKeepsTheOldOutputs) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> shim;
+        bool tmpfs;  // on a tmpfs whose inodes run out before the links
+    };
+    const std::vector<Case> cases = {
+        {"no hard links", {{"KESTRIN_SHIM_FAIL_LINK", std::to_string(EPERM)}}, false},
+        {"no room for links", {{"KESTRIN_SHIM_FAIL_LINK", std::to_string(ENOSPC)}}, false},
+        {"a tmpfs out of inodes", {{"KESTRIN_SHIM_FILL_BEFORE_LINK", "fill"}}, true},
+    };
+    for (const Case& c : cases) {
+        for (const int failing : {1, 3}) {
+            SCOPED_TRACE(std::string(c.what) + ", rename " + std::to_string(failing) + " failing");
+            Shot shot(5);
+            fs::path folder = shot.scratch.path();
+            if (c.tmpfs) {
+                folder /= "tmpfs";
+                fs::create_directory(folder);
+                if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4m,nr_inodes=200") != 0) {
+                    std::printf("%s: cannot mount a tmpfs here (%s); left to the shim's ENOSPC\n", c.what,
+                                std::strerror(errno));
+                    continue;
+                }
+                for (const char* input : {"rest.obj", "shot.pc2"}) fs::copy(shot.scratch.file(input), folder / input);
+                fs::create_directory(folder / "fill");
+            }
+            struct Unmount {
+                fs::path folder;
+                ~Unmount() {
+                    if (!folder.empty()) umount2(folder.c_str(), MNT_DETACH);
+                }
+            } unmount{c.tmpfs ? folder : fs::path()};
+            auto file = [&](int frame) { return (folder / numbered(frame)).string(); };
+            for (int frame = 1; frame <= 5; ++frame) writeText(file(frame), "old\n");
+            auto settings = c.shim;
+            settings.push_back({"KESTRIN_SHIM_FAIL_RENAME", std::to_string(failing)});
+            settings.push_back({"KESTRIN_SHIM_NO_SYNC", "1"});
+            const ToolRun run = runTool(onShot({"w.csv", "w.npy"}), folder, withShim(settings));
+            EXPECT_EQ(run.exitCode, 1);
+            const std::string err = toolsOwn(run.err);
+            // The note comes before any rename, then the one error line.
+            EXPECT_EQ(err.rfind("kestrin: note: ", 0), 0u) << err;
+            EXPECT_NE(err.find("cannot be kept aside"), std::string::npos) << err;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+            // The new .npy goes first, and is undone; of the replacing .csv
+            // files, those renamed before the failure stay new, and only
+            // those.
+            EXPECT_FALSE(fs::exists(folder / "w.npy"));
+            int renewed = 0;
+            for (int frame = 1; frame <= 5; ++frame) {
+                ASSERT_TRUE(fs::exists(file(frame))) << numbered(frame);
+                if (readText(file(frame)) == "old\n") continue;
+                ++renewed;
+                EXPECT_NE(err.find("these outputs are new: " + numbered(frame)), std::string::npos) << err;
+            }
+            EXPECT_EQ(renewed, failing - 2 > 0 ? failing - 2 : 0);
+            if (failing == 1) {
+                EXPECT_NE(err.find("no output was replaced"), std::string::npos) << err;
+            }
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+            }
+        }
+    }
+}
+
+// The signal handler removes the run's files while another thread is
+// creating one: that file goes too. (The shim holds the creation until the
+// handler has begun.)
+TEST(Faults, InterruptWhileATemporaryIsCreatedLeavesNothing) {
+    Shot shot(10);
+    const std::vector<std::string> before = shot.scratch.entries();
+    const ToolRun run = runTool(onShot({"w.csv"}, {"--jobs", "2"}), shot.scratch.path(),
+                                withShim({{"KESTRIN_SHIM_SIGNAL_CREATE", "3"}, {"KESTRIN_SHIM_NO_SYNC", "1"}}));
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_EQ(shot.scratch.entries(), before);
+}
+
+// Ctrl-C at any moment of a 100-pose run: every output as it was (status
+// 130, or killed by the signal before the run had set anything up) or every
+// one new (status 0, the signal came during the commit), and never a file
+// of the run's own left.
+TEST(Faults, InterruptAtRandomMomentsLeavesNothing) {
+    constexpr int frames = 100;
+    constexpr int interrupts = 50;
+    Shot shot(frames);
+    const std::vector<std::string> words = onShot({"w.csv", "w.npy"});
+    // Flushes skipped: they only make each run longer.
+    const auto noSync = withShim({{"KESTRIN_SHIM_NO_SYNC", "1"}});
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(runTool(words, shot.scratch.path(), noSync).exitCode, 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::vector<std::string> outputs = {"w.npy"};
+    for (int frame = 1; frame <= frames; ++frame) outputs.push_back(numbered(frame));
+    for (const std::string& output : outputs) fs::remove(shot.scratch.file(output));
+    const std::vector<std::string> before = shot.scratch.entries();
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<long> moment(0, whole.count());
+    int stopped = 0;
+    for (int i = 0; i < interrupts; ++i) {
+        const pid_t tool = startTool(words, shot.scratch.path(), noSync);
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        kill(tool, SIGINT);
+        int status = 0;
+        waitpid(tool, &status, 0);
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        ASSERT_TRUE(code == 130 || code == 0) << "interrupt " << i << ": exit " << code;
+        ASSERT_EQ(leftovers(shot.scratch), std::vector<std::string>{}) << "interrupt " << i;
+        if (code == 130) {
+            ++stopped;
+            ASSERT_EQ(shot.scratch.entries(), before) << "interrupt " << i;
+        } else {
+            for (const std::string& output : outputs) {
+                ASSERT_TRUE(fs::exists(shot.scratch.file(output))) << output;
+                fs::remove(shot.scratch.file(output));
+            }
+        }
+    }
+    std::printf("%d of %d runs stopped, the rest interrupted too late\n", stopped, interrupts);
+}
+
+// A run that cannot do what it says is refused or fails: a read-only output
+// folder, also for root; a table lost to a full standard output.
+TEST(Faults, ReadOnlyFolderAndFullStandardOutputAreErrors) {
+    Shot shot(2);
+    fs::create_directory(shot.scratch.file("locked"));
+    chmod(shot.scratch.file("locked").c_str(), 0555);
+    const ToolRun locked = runTool(onShot({"locked/w.csv"}), shot.scratch.path());
+    EXPECT_EQ(locked.exitCode, 1);
+    expectOneErrorLine(locked);
+    EXPECT_NE(locked.err.find("locked"), std::string::npos) << locked.err;
+    EXPECT_TRUE(fs::is_empty(shot.scratch.file("locked")));
+
+    auto toFull = [] {
+        const int full = open("/dev/full", O_WRONLY);
+        if (full < 0 || dup2(full, STDOUT_FILENO) < 0) _exit(125);
+    };
+    const ToolRun table = runTool(onShot({"w.csv"}), shot.scratch.path(), toFull);
+    EXPECT_EQ(table.exitCode, 1);
+    expectOneErrorLine(table);
+    EXPECT_NE(table.err.find("standard output: cannot write the table: No space left on device; every output was "
+                             "written"),
+              std::string::npos)
+        << table.err;
+    EXPECT_TRUE(fs::exists(shot.scratch.file(numbered(2))));
+    const ToolRun help = runTool({"help"}, shot.scratch.path(), toFull);
+    EXPECT_EQ(help.exitCode, 1);
+    EXPECT_NE(help.err.find("standard output: cannot write: No space left on device"), std::string::npos) << help.err;
 }
 
 }  // namespace
