@@ -260,17 +260,16 @@ int makeTemporary(const std::string& path, std::string& temporary, struct stat& 
 
 // Gives the new file open at `file` (its status `now`) the owner, group and
 // permissions of the file it replaces (`old`), as far as the process may
-// (root, or the owner for a group of its own). Set-user and set-group bits
-// go only with the owner or group they were given for. False with errno
-// set when the permissions cannot be given.
-bool takeOwnerAndMode(int file, const struct stat& now, const struct stat& old) {
+// (root, or the owner for a group of its own) and the file system lets it
+// (FAT and some SMB mounts fix permissions themselves and refuse them).
+// Set-user and set-group bits go only with the owner or group they were
+// given for.
+void takeOwnerAndMode(int file, const struct stat& now, const struct stat& old) {
     bool ownerKept = now.st_uid == old.st_uid;
     bool groupKept = now.st_gid == old.st_gid;
     if (!ownerKept || !groupKept) {
         if (fchown(file, old.st_uid, old.st_gid) == 0) {
             ownerKept = groupKept = true;
-        } else if (errno != EPERM && errno != EINVAL) {
-            return false;
         } else if (!groupKept) {
             groupKept = fchown(file, static_cast<uid_t>(-1), old.st_gid) == 0;
         }
@@ -278,8 +277,9 @@ bool takeOwnerAndMode(int file, const struct stat& now, const struct stat& old) 
     const mode_t mode = (old.st_mode & 01777) | (ownerKept ? old.st_mode & S_ISUID : 0) |
                         (groupKept ? old.st_mode & S_ISGID : 0);
     // Always set: the file was made with the owner's bits only, and a new
-    // owner takes the set-id bits away.
-    return fchmod(file, mode) == 0;
+    // owner takes the set-id bits away. Where it is refused, the file stays
+    // as made, no more open than the old one.
+    fchmod(file, mode);
 }
 
 }  // namespace
@@ -299,12 +299,7 @@ int createTemporary(const std::string& path, std::string& temporary) {
         return made;
     });
     if (file < 0) throw FormatError(path + ": cannot write: " + systemReason(errno));
-    if (replacing && !takeOwnerAndMode(file, now, old)) {
-        const int error = errno;
-        ::close(file);
-        removeTemporary(temporary);
-        throw FormatError(path + ": cannot write: " + systemReason(error));
-    }
+    if (replacing) takeOwnerAndMode(file, now, old);
     return file;
 }
 
