@@ -13,6 +13,7 @@ namespace {
 
 std::atomic<int> held{0};
 std::atomic<int> pending{0};
+std::atomic<bool> completedWork{false};
 
 [[noreturn]] void removeTemporariesAndExit(int signal) {
     formats::removeTemporariesNow();
@@ -20,6 +21,15 @@ std::atomic<int> pending{0};
 }
 
 void onSignal(int signal) {
+    if (completedWork.load()) {
+        // Every output is new: status 130 would say they are all old.
+        static constexpr char late[] = "kestrin: interrupted after the outputs were put in place; they are all new\n";
+        formats::removeTemporariesNow();
+        if (write(STDERR_FILENO, late, sizeof late - 1) < 0) {
+            // Nothing more can be said.
+        }
+        _exit(0);
+    }
     if (held.load() > 0) {
         pending.store(signal);
         return;
@@ -49,6 +59,9 @@ InterruptsHeld::~InterruptsHeld() {
     }
 }
 
-bool InterruptsHeld::completed() { return pending.exchange(0) != 0; }
+bool InterruptsHeld::completed() {
+    completedWork.store(true);
+    return pending.exchange(0) != 0;
+}
 
 }  // namespace kestrin::tool

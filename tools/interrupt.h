@@ -27,7 +27,9 @@ public:
 
     // The held work is done and cannot be undone (every output replaced): a
     // signal that arrived meanwhile came too late to stop the run, and is
-    // reported as such instead of ending it. Returns whether one had.
+    // reported as such instead of ending it. Returns whether one had. A
+    // signal from then on ends the process at once with status 0, saying
+    // that every output is new.
     bool completed();
 };
 
