@@ -379,6 +379,13 @@ TEST(Faults, ByteOrderMarkIsReadAsNothing) {
     EXPECT_EQ(readText(shot.scratch.file("marked.csv")), readText(shot.scratch.file("plain.csv")));
 }
 
+// The build writes .exr files (OpenEXR was found for it).
+#ifdef KESTRIN_WITH_OPENEXR
+constexpr bool writesExr = true;
+#else
+constexpr bool writesExr = false;
+#endif
+
 // Every writer's temporary, swapped for a link to someone's file the moment
 // it is created: the run writes, flushes and modes only through its
 // descriptors, never by the name, and fails at the commit.
@@ -387,13 +394,19 @@ TEST(Faults, TemporariesAreReachedOnlyThroughTheirDescriptors) {
         std::vector<std::string> words;
         std::vector<std::string> extensions;  // one temporary of each is seen made
     };
-    const std::vector<Case> cases = {
-        {onShot({"w.csv", "w.ply", "w.png", "w.npy", "w.html", "w.exr", "w.glb"}, {"--save-settings", "s.json"}),
-         {".csv", ".ply", ".png", ".npy", ".html", ".exr", ".glb", ".json"}},
+    std::vector<Case> cases = {
+        {onShot({"w.csv", "w.ply", "w.png", "w.npy", "w.html", "w.glb"}, {"--save-settings", "s.json"}),
+         {".csv", ".ply", ".png", ".npy", ".html", ".glb", ".json"}},
         {{"morph", "--rest", "rest.obj", "--pose", "shot.pc2", "--stretch-target", "pose.obj", "--squash-target",
-          "rest.obj", "-o", "m.obj", "-o", "m.mdd", "-o", "m.pc2", "-o", "m.exr"},
-         {".obj", ".mdd", ".pc2", ".exr"}},
+          "rest.obj", "-o", "m.obj", "-o", "m.mdd", "-o", "m.pc2"},
+         {".obj", ".mdd", ".pc2"}},
     };
+    if (writesExr) {
+        for (Case& c : cases) {
+            c.words.insert(c.words.end(), {"-o", c.words[0] + ".exr"});
+            c.extensions.push_back(".exr");
+        }
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words[0]);
         Shot shot(2);
@@ -431,8 +444,12 @@ TEST(Faults, OutputsKeepOwnerAndModeAndTheirTemporariesAreNoMoreOpen) {
         std::string name;
         mode_t mode;
     };
-    const std::vector<Existing> existing = {
-        {"w_0001.csv", 0600}, {"w_0002.csv", 0640}, {"w.npy", 0604}, {"w.exr", 0600}, {"s.json", 0660}};
+    std::vector<Existing> existing = {{"w_0001.csv", 0600}, {"w_0002.csv", 0640}, {"w.npy", 0604}, {"s.json", 0660}};
+    std::vector<std::string> outputs = {"w.csv", "w.ply", "w.npy", "w.html"};
+    if (writesExr) {
+        existing.push_back({"w.exr", 0600});
+        outputs.push_back("w.exr");
+    }
     std::map<std::string, mode_t> expected = {{"w_0001.ply", 0640}, {"w_0002.ply", 0640}, {"w.html", 0640}};
     for (const Existing& file : existing) {
         writeText(shot.scratch.file(file.name), "old\n");
@@ -445,7 +462,7 @@ TEST(Faults, OutputsKeepOwnerAndModeAndTheirTemporariesAreNoMoreOpen) {
     }
     const std::string log = shot.scratch.file("calls.log");
     auto shim = withShim({{"KESTRIN_SHIM_LOG", log}, {"KESTRIN_SHIM_NO_SYNC", "1"}});
-    const ToolRun run = runTool(onShot({"w.csv", "w.ply", "w.npy", "w.exr", "w.html"}, {"--save-settings", "s.json"}),
+    const ToolRun run = runTool(onShot(outputs, {"--save-settings", "s.json"}),
                                 shot.scratch.path(), [&] {
                                     umask(027);
                                     shim();
@@ -492,57 +509,53 @@ TEST(Faults, RollBackWithoutHardLinksKeepsTheOldOutputs) {
         {"a tmpfs out of inodes", {{"KESTRIN_SHIM_FILL_BEFORE_LINK", "fill"}}, true},
     };
     for (const Case& c : cases) {
-        for (const int failing : {1, 3}) {
-            SCOPED_TRACE(std::string(c.what) + ", rename " + std::to_string(failing) + " failing");
-            Shot shot(5);
-            fs::path folder = shot.scratch.path();
-            if (c.tmpfs) {
-                folder /= "tmpfs";
-                fs::create_directory(folder);
-                if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4m,nr_inodes=200") != 0) {
-                    std::printf("%s: cannot mount a tmpfs here (%s); left to the shim's ENOSPC\n", c.what,
-                                std::strerror(errno));
-                    continue;
-                }
-                for (const char* input : {"rest.obj", "shot.pc2"}) fs::copy(shot.scratch.file(input), folder / input);
-                fs::create_directory(folder / "fill");
+        SCOPED_TRACE(c.what);
+        Shot shot(5);
+        fs::path folder = shot.scratch.path();
+        if (c.tmpfs) {
+            folder /= "tmpfs";
+            fs::create_directory(folder);
+            if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4m,nr_inodes=200") != 0) {
+                std::printf("%s: cannot mount a tmpfs here (%s); left to the shim's ENOSPC\n", c.what,
+                            std::strerror(errno));
+                continue;
             }
-            struct Unmount {
-                fs::path folder;
-                ~Unmount() {
-                    if (!folder.empty()) umount2(folder.c_str(), MNT_DETACH);
-                }
-            } unmount{c.tmpfs ? folder : fs::path()};
-            auto file = [&](int frame) { return (folder / numbered(frame)).string(); };
-            for (int frame = 1; frame <= 5; ++frame) writeText(file(frame), "old\n");
-            auto settings = c.shim;
-            settings.push_back({"KESTRIN_SHIM_FAIL_RENAME", std::to_string(failing)});
-            settings.push_back({"KESTRIN_SHIM_NO_SYNC", "1"});
-            const ToolRun run = runTool(onShot({"w.csv", "w.npy"}), folder, withShim(settings));
-            EXPECT_EQ(run.exitCode, 1);
-            const std::string err = toolsOwn(run.err);
-            // The note comes before any rename, then the one error line.
-            EXPECT_EQ(err.rfind("kestrin: note: ", 0), 0u) << err;
-            EXPECT_NE(err.find("cannot be kept aside"), std::string::npos) << err;
-            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
-            // The new .npy goes first, and is undone; of the replacing .csv
-            // files, those renamed before the failure stay new, and only
-            // those.
-            EXPECT_FALSE(fs::exists(folder / "w.npy"));
-            int renewed = 0;
-            for (int frame = 1; frame <= 5; ++frame) {
-                ASSERT_TRUE(fs::exists(file(frame))) << numbered(frame);
-                if (readText(file(frame)) == "old\n") continue;
-                ++renewed;
-                EXPECT_NE(err.find("these outputs are new: " + numbered(frame)), std::string::npos) << err;
+            for (const char* input : {"rest.obj", "shot.pc2"}) fs::copy(shot.scratch.file(input), folder / input);
+            fs::create_directory(folder / "fill");
+        }
+        struct Unmount {
+            fs::path folder;
+            ~Unmount() {
+                if (!folder.empty()) umount2(folder.c_str(), MNT_DETACH);
             }
-            EXPECT_EQ(renewed, failing - 2 > 0 ? failing - 2 : 0);
-            if (failing == 1) {
-                EXPECT_NE(err.find("no output was replaced"), std::string::npos) << err;
-            }
-            for (const auto& entry : fs::directory_iterator(folder)) {
-                EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
-            }
+        } unmount{c.tmpfs ? folder : fs::path()};
+        auto file = [&](int frame) { return (folder / numbered(frame)).string(); };
+        for (int frame = 1; frame <= 5; ++frame) writeText(file(frame), "old\n");
+        auto settings = c.shim;
+        // The third rename fails: the first put the new .npy in place.
+        settings.push_back({"KESTRIN_SHIM_FAIL_RENAME", "3"});
+        settings.push_back({"KESTRIN_SHIM_NO_SYNC", "1"});
+        const ToolRun run = runTool(onShot({"w.csv", "w.npy"}), folder, withShim(settings));
+        EXPECT_EQ(run.exitCode, 1);
+        const std::string err = toolsOwn(run.err);
+        // The note comes before any rename, then the one error line.
+        EXPECT_EQ(err.rfind("kestrin: note: ", 0), 0u) << err;
+        EXPECT_NE(err.find("cannot be kept aside"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+        // The new .npy goes first, and is undone; of the replacing .csv
+        // files, the one renamed before the failure stays new, and is
+        // named; every other is old.
+        EXPECT_FALSE(fs::exists(folder / "w.npy"));
+        int renewed = 0;
+        for (int frame = 1; frame <= 5; ++frame) {
+            ASSERT_TRUE(fs::exists(file(frame))) << numbered(frame);
+            if (readText(file(frame)) == "old\n") continue;
+            ++renewed;
+            EXPECT_NE(err.find("these outputs are new: " + numbered(frame) + " ("), std::string::npos) << err;
+        }
+        EXPECT_EQ(renewed, 1);
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
         }
     }
 }
@@ -565,7 +578,9 @@ TEST(Faults, InterruptWhileATemporaryIsCreatedLeavesNothing) {
 // of the run's own left.
 TEST(Faults, InterruptAtRandomMomentsLeavesNothing) {
     constexpr int frames = 100;
-    constexpr int interrupts = 50;
+    // Fewer where the 32-bit tool runs under an emulator, each run ten times
+    // as long.
+    const int interrupts = sizeof(void*) < 8 ? 10 : 50;
     Shot shot(frames);
     const std::vector<std::string> words = onShot({"w.csv", "w.npy"});
     // Flushes skipped: they only make each run longer.

@@ -208,13 +208,7 @@ int open(const char* path, int flags, ...) {
     return watchedOpen(path, flags, mode);
 }
 
-int open64(const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = modeArgument(flags, arguments);
-    va_end(arguments);
-    return watchedOpen(path, flags, mode);
-}
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 int openat(int folder, const char* path, int flags, ...) {
     va_list arguments;
@@ -226,15 +220,7 @@ int openat(int folder, const char* path, int flags, ...) {
     return real(folder, path, flags, mode);
 }
 
-int openat64(int folder, const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = modeArgument(flags, arguments);
-    va_end(arguments);
-    byName("openat", path);
-    static auto real = next<int (*)(int, const char*, int, ...)>("openat64");
-    return real(folder, path, flags, mode);
-}
+int openat64(int folder, const char* path, int flags, ...) __attribute__((alias("openat")));
 
 FILE* fopen(const char* path, const char* how) {
     byName("fopen", path);
@@ -242,11 +228,7 @@ FILE* fopen(const char* path, const char* how) {
     return real(path, how);
 }
 
-FILE* fopen64(const char* path, const char* how) {
-    byName("fopen", path);
-    static auto real = next<FILE* (*)(const char*, const char*)>("fopen64");
-    return real(path, how);
-}
+FILE* fopen64(const char* path, const char* how) __attribute__((alias("fopen")));
 
 int truncate(const char* path, off_t length) {
     byName("truncate", path);
