@@ -9,6 +9,7 @@
 
 #include "files/file_bytes.h"
 #include "files/format_error.h"
+#include "setting_lists.h"
 
 namespace kestrin::drive {
 namespace {
@@ -21,26 +22,17 @@ using json = nlohmann::ordered_json;
 
 constexpr int toolFileVersion = 2;
 
-// The channels, and the block key that carries each one's value.
-struct ChannelKey {
-    const char* channel;
-    const char* savedKey;
-};
-constexpr ChannelKey channelKeys[] = {
-#define TENSION_CHANNEL(name, value, savedKey, option, help) {name, savedKey},
-#include "tension_channels.def"
-};
-
+// The block key that carries a channel's value, or null.
 const char* savedKeyOf(const std::string& channel) {
-    for (const ChannelKey& key : channelKeys) {
-        if (channel == key.channel) return key.savedKey;
+    for (const ChannelSetting& setting : channelSettings) {
+        if (channel == setting.name) return setting.savedKey;
     }
     return nullptr;
 }
 
 const char* channelOfKey(const std::string& savedKey) {
-    for (const ChannelKey& key : channelKeys) {
-        if (key.savedKey != nullptr && savedKey == key.savedKey) return key.channel;
+    for (const ChannelSetting& setting : channelSettings) {
+        if (setting.savedKey != nullptr && savedKey == setting.savedKey) return setting.name;
     }
     return nullptr;
 }

@@ -22,6 +22,15 @@ typedef struct ModuleDescriptor {
     int32_t registerFlags;    // fxModuleRegister's flags
 } ModuleDescriptor;
 
+// fxModuleRegister's class codes and flags for each kind of module. What the
+// host makes of them is its own; each kind has always registered with these.
+enum : int32_t {
+    MODULE_CLASS_EFFECT = 1,
+    MODULE_CLASS_WEIGHT_TOOL = 3,
+    REGISTER_FLAGS_EFFECT = 1,
+    REGISTER_FLAGS_WEIGHT_TOOL = 0x1000,
+};
+
 // Defined by each plug-in.
 extern const ModuleDescriptor moduleDescriptor;
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind);

@@ -5,24 +5,28 @@
 namespace {
 
 const char* const channelNames[TENSION_CHANNEL_COUNT] = {
-#define TENSION_CHANNEL(name, value, savedKey, option, help) name,
+#define TENSION_CHANNEL(field, name, ...) name,
 #include "tension_channels.def"
 };
 
 const double channelDefaults[TENSION_CHANNEL_COUNT] = {
-#define TENSION_CHANNEL(name, value, savedKey, option, help) value,
+#define TENSION_CHANNEL(field, name, weightToolLabel, effectLabel, savedKey, value, ...) value,
 #include "tension_channels.def"
 };
 
 // Keys of the plug-ins' saved blocks; null for a channel the block leaves out.
 const char* const savedKeys[TENSION_CHANNEL_COUNT] = {
-#define TENSION_CHANNEL(name, value, savedKey, option, help) savedKey,
+#define TENSION_CHANNEL(field, name, weightToolLabel, effectLabel, savedKey, ...) savedKey,
 #include "tension_channels.def"
 };
 
 // The channel type and the link kind the host knows these channels by.
 const int32_t CHANNEL_TYPE = 4;
 const int32_t LINK_KIND = 2;
+
+// Where the first channel control of a panel goes.
+const int32_t FIRST_CONTROL_X = 75;
+const int32_t FIRST_CONTROL_Y = 4;
 
 }  // namespace
 
@@ -45,5 +49,12 @@ void saveTensionChannels(FormatBlock block, double* const fields[TENSION_CHANNEL
 void loadTensionChannels(FormatBlock block, double* const fields[TENSION_CHANNEL_COUNT]) {
     for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) {
         if (savedKeys[i] != nullptr) fxArgLoadDouble(block, savedKeys[i], fields[i]);
+    }
+}
+
+void buildChannelControls(const char* const labels[TENSION_CHANNEL_COUNT]) {
+    for (int32_t i = 0; i < TENSION_CHANNEL_COUNT; ++i) {
+        const HostHandle control = fxCC_ChannelFloat(labels[i], nullptr, 0, i, 0);
+        if (i == 0) fxConSetPos(control, FIRST_CONTROL_X, FIRST_CONTROL_Y);
     }
 }

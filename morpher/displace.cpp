@@ -7,10 +7,11 @@
 #include "host_api.h"
 #include "instance.h"
 #include "tangent_api.h"
+#include "tension_channels.h"
+#include "tension_curve.h"
 
 namespace {
 
-const double PI_APPROX = 3.1415926535898;
 const int32_t WEIGHT_KIND = 4;
 
 bool providerPresent(void) {
@@ -29,22 +30,10 @@ bool neighboursPresent(const int32_t* neighbours, int32_t count, int32_t n) {
     return true;
 }
 
-// The S-curve: [-1, 1] onto itself through (0, 0) with zero slope at both
-// ends; everything above 1 is 1, everything else below -1 (not a number too)
-// is -1.
-double shapeTension(double t) {
-    if (t > 1.0) return 1.0;
-    if (t > -1.0) {
-        const double x = (((t - (-1.0)) * 0.5) - 0.5) * PI_APPROX;
-        return ((sin(x) * 0.5) + 0.5) * 2.0 - 1.0;
-    }
-    return -1.0;
-}
-
 // Shaped tension of each of the first `covered` points into tensions; not a
 // number for a point whose tension cannot be measured.
 void measureTensions(MorpherInstance* record, HostHandle mesh, int32_t n, int32_t covered) {
-    const double L2 = log(2.0);
+    const TensionSettings settings = tensionSettingsOf(record);
     for (int32_t i = 0; i < covered; ++i) {
         const int32_t count = record->rest.neighbourCounts[i];
         const int32_t* neighbours = record->rest.neighbourLists[i];
@@ -61,10 +50,7 @@ void measureTensions(MorpherInstance* record, HostHandle mesh, int32_t n, int32_
             record->tensions[i] = NAN;
             continue;
         }
-        double t = log(ratio) / L2;
-        t = t * record->preMultiplier * 2.0;
-        t = shapeTension(t);
-        record->tensions[i] = t * record->postMultiplier * 2.0;
+        record->tensions[i] = shapedTension<double>(logBase2(ratio), settings);
     }
 }
 
@@ -82,18 +68,11 @@ void displacePoint(MorpherInstance* record, HostHandle mesh, int32_t i) {
     clearFrame(m);
     useful_TangentGetMatrix(record->tangentSpace, i, m);
 
-    double s;
-    Point3 d;
-    if (v > 0.0) {
-        s = record->stretchMultiplier * v * 2.0;
-        s = pow(s, record->exponent * 10.0);
-        d = record->stretchDeltas[i];
-    } else {
-        s = record->squashMultiplier * v * 2.0;
-        s = s * (-1.0);
-        s = pow(s, record->exponent * 10.0);
-        d = record->squashDeltas[i];
-    }
+    // Zero tension takes the squash side, as it always has.
+    const TensionSettings settings = tensionSettingsOf(record);
+    const bool stretched = v > 0.0;
+    const double s = stretched ? stretchPower<double>(v, settings) : squashPower<double>(v, settings);
+    const Point3 d = stretched ? record->stretchDeltas[i] : record->squashDeltas[i];
     record->tensions[i] = s;
     // A negative multiplier under a fractional power has no real factor.
     if (isnan(s)) return;

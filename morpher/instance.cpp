@@ -13,14 +13,6 @@ void resetInstance(MorpherInstance* record) {
     record->captured = 0;
 }
 
-void channelFields(MorpherInstance* record, double* r_fields[TENSION_CHANNEL_COUNT]) {
-    r_fields[0] = &record->exponent;
-    r_fields[1] = &record->preMultiplier;
-    r_fields[2] = &record->postMultiplier;
-    r_fields[3] = &record->stretchMultiplier;
-    r_fields[4] = &record->squashMultiplier;
-}
-
 void createInstance(HostHandle item) {
     MorpherInstance* record = static_cast<MorpherInstance*>(calloc(1, sizeof(MorpherInstance)));
     if (record == nullptr) return;
@@ -28,7 +20,7 @@ void createInstance(HostHandle item) {
     fxObjectSetTypeData(item, record, 0);
 
     double* fields[TENSION_CHANNEL_COUNT];
-    channelFields(record, fields);
+    tensionChannelFields(record, fields);
     setupTensionChannels(item, fields);
 }
 

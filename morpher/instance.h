@@ -12,11 +12,11 @@
 // The field order is part of the record's identity: the host writes the five
 // channel values straight into the first five fields.
 typedef struct MorpherInstance {
-    double exponent;           // power of the multiplied tension is exponent x 10
-    double preMultiplier;      // applied doubled to the log2 length ratio
-    double postMultiplier;     // applied doubled to the shaped tension
-    double stretchMultiplier;  // applied doubled to positive tension
-    double squashMultiplier;   // applied doubled to zero or negative tension
+    // exponent, preMultiplier, postMultiplier, stretchMultiplier,
+    // squashMultiplier: channels 0 to 4 (tension_channels.def), read by the
+    // tension curve (measure/tension_curve.h).
+#define TENSION_CHANNEL(field, ...) double field;
+#include "tension_channels.def"
     HostHandle weightMap;      // 0 = none
     HostHandle stretchObject;  // 0 = none
     HostHandle squashObject;   // 0 = none
@@ -36,9 +36,6 @@ MorpherInstance* findInstance(HostHandle item);
 
 // Sets exponent to 0.0 and captured to 0; nothing else.
 void resetInstance(MorpherInstance* record);
-
-// The record's five channel-bound fields, in channel order, into r_fields.
-void channelFields(MorpherInstance* record, double* r_fields[TENSION_CHANNEL_COUNT]);
 
 // Attaches a new record with the default settings to item and creates and
 // binds its five channels. Without memory the item gets no record.

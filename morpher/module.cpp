@@ -54,8 +54,8 @@ const ModuleDescriptor moduleDescriptor = {
     "Points lag behind the motion of the object based on their distance from the pivot",
     strainshaperAccess,
     sizeof strainshaperAccess / sizeof strainshaperAccess[0],
-    1,
-    1,
+    MODULE_CLASS_EFFECT,
+    REGISTER_FLAGS_EFFECT,
 };
 
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {

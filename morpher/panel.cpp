@@ -12,6 +12,11 @@ const int32_t POPUP_WIDTH = 175;
 // Every object may be chosen: no filter.
 const int32_t OBJECT_POPUP_FLAGS = 256;
 
+const char* const channelLabels[TENSION_CHANNEL_COUNT] = {
+#define TENSION_CHANNEL(field, name, weightToolLabel, effectLabel, ...) effectLabel,
+#include "tension_channels.def"
+};
+
 // Moves a choice between a control and the record field it edits. A choice
 // never touches the rest state: a new target reaches it only through a capture.
 void exchangeChoice(HostHandle control, uint64_t event, HostHandle* field) {
@@ -28,17 +33,12 @@ void buildPanel(void) {
     morpherBlock = fxCC_Block("Strainshaper", 0, 0, 0);
     // The channel controls edit channels, which the host carries into the
     // record's fields: they need no callback.
-    const HostHandle first = fxCC_ChannelFloat("Exponent", nullptr, 0, 0, 0);
-    fxConSetPos(first, 75, 4);
-    fxCC_ChannelFloat("Pre Multiplier", nullptr, 0, 1, 0);
-    fxCC_ChannelFloat("Post Multiplier", nullptr, 0, 2, 0);
-    fxCC_ChannelFloat("Stretch Multiplier", nullptr, 0, 3, 0);
-    fxCC_ChannelFloat("Squash Multiplier", nullptr, 0, 4, 0);
+    buildChannelControls(channelLabels);
     fxCC_WeightPopup("Weight", onWeightControl, 1, POPUP_WIDTH);
-    fxCC_ObjectPopup("Squash object", onSquashObjectControl, 1, POPUP_WIDTH, nullptr, nullptr,
-                     nullptr, OBJECT_POPUP_FLAGS);
-    fxCC_ObjectPopup("Stretch object", onStretchObjectControl, 1, POPUP_WIDTH, nullptr, nullptr,
-                     nullptr, OBJECT_POPUP_FLAGS);
+    fxCC_ObjectPopup("Squash object", onSquashObjectControl, 1, POPUP_WIDTH, nullptr,
+                     nullptr, nullptr, OBJECT_POPUP_FLAGS);
+    fxCC_ObjectPopup("Stretch object", onStretchObjectControl, 1, POPUP_WIDTH, nullptr,
+                     nullptr, nullptr, OBJECT_POPUP_FLAGS);
     fxInterfaceBlockSet("Animate", nullptr, nullptr, morpherBlock, 0);
     fxInterfaceBlockSet("Animate", "Animate", "Spline", 0, 0);
     fxInterfaceBlockSet("Setup", nullptr, nullptr, morpherBlock, 0);

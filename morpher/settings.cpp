@@ -34,7 +34,7 @@ void saveSettings(void* data, HostHandle item) {
     }
     fxArgSaveInt(block, SCAN_KEY, record->scanFlag, 0);
     double* fields[TENSION_CHANNEL_COUNT];
-    channelFields(record, fields);
+    tensionChannelFields(record, fields);
     saveTensionChannels(block, fields);
 }
 
@@ -49,7 +49,7 @@ void loadSettings(void* data, HostHandle item) {
     }
     fxArgLoadInt(block, SCAN_KEY, &record->scanFlag);
     double* fields[TENSION_CHANNEL_COUNT];
-    channelFields(record, fields);
+    tensionChannelFields(record, fields);
     loadTensionChannels(block, fields);
     record->captured = 0;
 }

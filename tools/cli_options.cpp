@@ -47,8 +47,8 @@ void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggle
         const drive::ChannelSetting& channel = drive::channelSettings[i];
         options.channelValues[i] = channel.defaultValue;
         char help[320];
-        std::snprintf(help, sizeof help, "%s channel: %s (default %g)", channel.name, channel.help,
-                      channel.defaultValue);
+        std::snprintf(help, sizeof help, "%s channel: %s (default %g, usually %g to %g)", channel.name,
+                      channel.help, channel.defaultValue, channel.low, channel.high);
         options.channelOptions[i] =
             command.add_option(std::string("--") + channel.option, options.channelValues[i], help)
                 ->check(finiteNumber)

@@ -43,7 +43,7 @@ void runWeights(const WeightsOptions& options) {
              [&] {
                  // The settings file is saved with the outputs, once the run succeeded.
                  tool.emplace(session, rest.points, rest.polygons, options.settings.pluginSettings());
-                 results.requireWeightBound(weightBound(*tool));
+                 results.requireWeightBound(strainmarkWeightBound(*tool));
                  if (!options.settings.saveTo.empty()) {
                      results.writeExtra(options.settings.saveTo, tool->settingsText());
                  }

@@ -1,24 +1,17 @@
 #include "weight_bound.h"
 
-#include <algorithm>
-#include <cmath>
-
-#include "setting_lists.h"
+#include "tension_bound.h"
 
 namespace kestrin::tool {
 
-double weightBound(const drive::Strainmark& tool) {
-    const auto ticked = [&](const char* option) { return tool.toggle(drive::toggleSetting(option).label); };
-    const auto doubled = [&](const char* option) {
-        return std::fabs(2.0 * tool.channel(drive::channelSetting(option).name));
-    };
-    if (ticked("clamp") || ticked("only-positive")) return 1.0;
-    const double power = 10.0 * tool.channel(drive::channelSetting("exponent").name);
-    if (power == 0.0) return 1.0;
-    if (!(power > 0.0)) return INFINITY;
-    const double scale =
-        doubled("post-multiplier") * std::max(doubled("stretch-multiplier"), doubled("squash-multiplier"));
-    return std::pow(scale, power);
+double strainmarkWeightBound(const drive::Strainmark& tool) {
+    TensionSettings settings;
+#define TENSION_CHANNEL(field, name, ...) settings.field = tool.channel(name);
+#include "tension_channels.def"
+    WeightSwitches switches;
+#define WEIGHT_TOGGLE(field, callback, label, ...) switches.field = tool.toggle(label) ? 1 : 0;
+#include "weight_toggles.def"
+    return weightBound(settings, switches);
 }
 
 }  // namespace kestrin::tool

@@ -9,12 +9,9 @@
 namespace kestrin::tool {
 
 // The bound of |weight| for the instance's channels and check boxes as they
-// stand. The weight is the sine ramp (at most 1 in size) times 2 x post
-// times 2 x the stretch or squash multiplier, raised to 10 x exponent, then
-// clamped to -1..1 by Clamp or to 0..1 by Only Positive: with either on the
-// bound is 1; a power of 0 gives 1; a negative power has none (a point at
-// rest weighs infinity), and the result is infinity.
-double weightBound(const drive::Strainmark& tool);
+// stand: the weight curve's own bound (measure/tension_bound.h), reached by
+// the weights of a saturated stretch or squash; infinity when there is none.
+double strainmarkWeightBound(const drive::Strainmark& tool);
 
 }  // namespace kestrin::tool
 

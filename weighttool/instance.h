@@ -12,13 +12,12 @@
 // One per item carrying the weight tool, attached to the item as its type
 // data. The five doubles are channel-linked: the host writes the channels'
 // current values into them before every message and scan. The toggles are
-// 0 or 1 and count as on only when equal to 1.
+// 0 or 1 and count as on only when equal to 1 (weight_toggles.def).
 typedef struct WeightToolInstance {
-    double exponent;           // channel 0 "Exponent"; the weight is raised to 10 x this
-    double preMultiplier;      // channel 1 "Pre Multiplier"; doubled, before the ramp
-    double postMultiplier;     // channel 2 "Post Multiplier"; doubled, after the ramp
-    double stretchMultiplier;  // channel 3 "Stretch Multi"; doubled, positive values
-    double squashMultiplier;   // channel 4 "Squash Multi"; doubled, negative values
+    // exponent, preMultiplier, postMultiplier, stretchMultiplier,
+    // squashMultiplier: channels 0 to 4 (tension_channels.def).
+#define TENSION_CHANNEL(field, ...) double field;
+#include "tension_channels.def"
     int32_t onlyPositive;      // "Only Positive": weights limited to 0..1
     int32_t switchMode;        // "Squash/Stretch switch": sign inverted
     int32_t clampValues;       // "Clamp": weights limited to -1..1
@@ -33,20 +32,18 @@ typedef struct WeightToolInstance {
     int32_t captureFailed;
 } WeightToolInstance;
 
-// Sets exponent 0.0, captured 0 and clampValues 1; touches nothing else.
+// Sets exponent 0.0 and captured 0, and ticks again the check boxes that
+// are ticked by default (Clamp); touches nothing else.
 void resetWeightTool(WeightToolInstance* tool);
-
-// The record's five channel-linked fields, in channel order, into r_fields.
-void weightToolChannelFields(WeightToolInstance* tool, double* r_fields[TENSION_CHANNEL_COUNT]);
 
 // OBJ_CREATE: attaches a new record with its defaults to the item and makes
 // and links its five channels. Without memory the item gets no record.
-void createWeightTool(HostHandle item);
+void createInstance(HostHandle item);
 
 // OBJ_DESTROY: releases the item's record and all it owns, then detaches it.
-void destroyWeightTool(HostHandle item);
+void destroyInstance(HostHandle item);
 
 // The item's record, or null.
-WeightToolInstance* findWeightTool(HostHandle item);
+WeightToolInstance* findInstance(HostHandle item);
 
 #endif

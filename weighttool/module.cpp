@@ -20,21 +20,21 @@ const ModuleAccess strainmarkAccess[] = {
 // WEIGHT_COMPUTE: the host calls computePointWeight for every point of the
 // item's mesh, with the record as its instance.
 void computeWeights(HostHandle item) {
-    WeightToolInstance* tool = findWeightTool(item);
+    WeightToolInstance* tool = findInstance(item);
     if (tool == nullptr) return;
     tool->captureFailed = 0;
     fxWeightToolScan(item, tool, computePointWeight, 0);
 }
 
-void dispatchObject(void* data, HostHandle item, uint64_t subKind) {
+void onObject(void* data, HostHandle item, uint64_t subKind) {
     if (subKind == OBJ_CREATE) {
-        createWeightTool(item);
+        createInstance(item);
     } else if (subKind == OBJ_DESTROY) {
-        destroyWeightTool(item);
+        destroyInstance(item);
     } else if (subKind == OBJ_LOAD) {
-        loadWeightTool(data, item);
+        loadSettings(data, item);
     } else if (subKind == OBJ_SAVE) {
-        saveWeightTool(data, item);
+        saveSettings(data, item);
     }
 }
 }  // namespace
@@ -44,20 +44,20 @@ const ModuleDescriptor moduleDescriptor = {
     "WeightTool to show the tension of a vertex based on edge length",
     strainmarkAccess,
     sizeof strainmarkAccess / sizeof strainmarkAccess[0],
-    3,
-    0x1000,
+    MODULE_CLASS_WEIGHT_TOOL,
+    REGISTER_FLAGS_WEIGHT_TOOL,
 };
 
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {
     switch (messageClass) {
         case MSG_OBJECT:
-            dispatchObject(data, item, subKind);
+            onObject(data, item, subKind);
             break;
         case MSG_WEIGHT_TOOL:
             if (subKind == WEIGHT_COMPUTE) computeWeights(item);
             break;
         case MSG_INTERFACE:
-            if (subKind == INTERFACE_BUILD) buildWeightToolPanel();
+            if (subKind == INTERFACE_BUILD) buildPanel();
             break;
         case MSG_DISPLAY:
             if (subKind == DISPLAY_SETUP) setupModuleDisplay();

@@ -11,13 +11,15 @@ extern HostHandle weightToolBlock;
 
 // INTERFACE_BUILD: makes the block with the five channel controls and the
 // three toggles, and places it in the host's "Animate" and "Setup" panels.
-void buildWeightToolPanel(void);
+void buildPanel(void);
 
-// Toggle callbacks: CONTROL_CHANGED copies the control into the item's
-// record (and refreshes the interface), CONTROL_REFRESH shows the record's
-// value; anything else, or an item without a record, does nothing. Return 0.
-int32_t onClampControl(HostHandle control, HostHandle item, void* unused, uint64_t event);
-int32_t onOnlyPositiveControl(HostHandle control, HostHandle item, void* unused, uint64_t event);
-int32_t onSwitchControl(HostHandle control, HostHandle item, void* unused, uint64_t event);
+// Toggle callbacks, one per check box of weight_toggles.def (onClampControl,
+// onOnlyPositiveControl, onSwitchControl): CONTROL_CHANGED copies the control
+// into the box's field of the item's record (and refreshes the interface),
+// CONTROL_REFRESH shows the field's value; anything else, or an item without
+// a record, does nothing. Return 0.
+#define WEIGHT_TOGGLE(field, callback, ...) \
+    int32_t callback(HostHandle control, HostHandle item, void* unused, uint64_t event);
+#include "weight_toggles.def"
 
 #endif

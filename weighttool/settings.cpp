@@ -3,6 +3,7 @@
 #include "host_api.h"
 #include "instance.h"
 #include "tension_channels.h"
+#include "weight_toggles.h"
 
 namespace {
 
@@ -10,42 +11,52 @@ namespace {
 // stays as it is, although nothing in Strainmark lags.
 const char* const SAVED_BLOCK = "LagData";
 
-// The toggles the block carries, written and read in this order before the
-// channel values.
 struct SavedToggle {
     const char* key;
+    int32_t position;
     int32_t WeightToolInstance::*field;
 };
 const SavedToggle savedToggles[] = {
-    {"positive", &WeightToolInstance::onlyPositive},
-    {"switch_mode", &WeightToolInstance::switchMode},
-    {"clamp_values", &WeightToolInstance::clampValues},
+#define WEIGHT_TOGGLE(field, callback, label, savedKey, savedPosition, ...) \
+    {savedKey, savedPosition, &WeightToolInstance::field},
+#include "weight_toggles.def"
 };
+
+// The toggle the block carries at position (1 to WEIGHT_TOGGLE_COUNT, each
+// taken once, as weight_toggles.h checks).
+const SavedToggle& savedToggleAt(int32_t position) {
+    for (const SavedToggle& toggle : savedToggles) {
+        if (toggle.position == position) return toggle;
+    }
+    return savedToggles[0];
+}
 
 }  // namespace
 
-void saveWeightTool(void* data, HostHandle item) {
-    WeightToolInstance* tool = findWeightTool(item);
+void saveSettings(void* data, HostHandle item) {
+    WeightToolInstance* tool = findInstance(item);
     if (tool == nullptr) return;
     FormatBlock block = fxFormatNew(data, SAVED_BLOCK, 0);
-    for (const SavedToggle& toggle : savedToggles) {
+    for (int32_t position = 1; position <= WEIGHT_TOGGLE_COUNT; ++position) {
+        const SavedToggle& toggle = savedToggleAt(position);
         fxArgSaveInt(block, toggle.key, tool->*toggle.field, 0);
     }
     double* fields[TENSION_CHANNEL_COUNT];
-    weightToolChannelFields(tool, fields);
+    tensionChannelFields(tool, fields);
     saveTensionChannels(block, fields);
 }
 
-void loadWeightTool(void* data, HostHandle item) {
-    WeightToolInstance* tool = findWeightTool(item);
+void loadSettings(void* data, HostHandle item) {
+    WeightToolInstance* tool = findInstance(item);
     if (tool == nullptr) return;
     resetWeightTool(tool);
     FormatBlock block = fxFormatGet(data, SAVED_BLOCK);
-    for (const SavedToggle& toggle : savedToggles) {
+    for (int32_t position = 1; position <= WEIGHT_TOGGLE_COUNT; ++position) {
+        const SavedToggle& toggle = savedToggleAt(position);
         fxArgLoadInt(block, toggle.key, &(tool->*toggle.field));
     }
     double* fields[TENSION_CHANNEL_COUNT];
-    weightToolChannelFields(tool, fields);
+    tensionChannelFields(tool, fields);
     loadTensionChannels(block, fields);
     tool->captured = 0;
 }

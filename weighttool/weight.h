@@ -1,5 +1,6 @@
 // The tension weight: how much the edges around a point are stretched
-// (positive) or squashed (negative) against the rest shape.
+// (positive) or squashed (negative) against the rest shape, through the
+// weight curve of measure/.
 #ifndef STRAINMARK_WEIGHT_H
 #define STRAINMARK_WEIGHT_H
 
@@ -7,18 +8,6 @@
 
 #include "instance.h"
 #include "kestrin_types.h"
-
-// Half a period of a sine from lo (x <= lo) to hi (x > hi), flat at both
-// ends; a not-a-number x gives lo.
-double sineRamp(double x, double lo, double hi);
-
-// Base-2 logarithm, as log(x) / log(2).
-double logBase2(double x);
-
-// Shapes the ratio of a point's current to rest mean edge length into its
-// weight with the tool's settings, rounding to a 32-bit float after every
-// step. An undefined ratio (not a number) counts as unchanged, 1.
-float tensionWeight(const WeightToolInstance* tool, double ratio);
 
 // The routine handed to fxWeightToolScan: builds the rest state when it is
 // missing, then writes the weight of point index pointNumber - 1 through

@@ -65,13 +65,16 @@ struct ToggleField {
     int32_t initial;
 };
 
+// Each check box of the list with its own field and default, line by line:
+// a box whose callback were wired by position would move another box's
+// field here as soon as the list is reordered.
 const ToggleField toggles[] = {
-    {"Clamp", &WeightToolInstance::clampValues, 1},
-    {"Only Positive", &WeightToolInstance::onlyPositive, 0},
-    {"Squash/Stretch switch", &WeightToolInstance::switchMode, 0},
+#define WEIGHT_TOGGLE(field, callback, label, savedKey, savedPosition, value, ...) \
+    {label, &WeightToolInstance::field, value},
+#include "weight_toggles.def"
 };
 
-TEST_F(PanelTest, EachToggleReadsAndShowsItsOwnField) {
+TEST_F(PanelTest, EachToggleReadsAndShowsItsOwnFieldWhateverTheListsOrder) {
     addInstance(gridMesh(1, 1));
     host.send(module, 0, MSG_INTERFACE, INTERFACE_BUILD);
     for (const ToggleField& toggle : toggles) {
