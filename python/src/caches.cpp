@@ -81,7 +81,7 @@ void write(const std::string& path, const std::string& kind, const py::array& fr
     const PoseInput input = poseInput(frames, "frames");
     const bool interrupts = onMainThread();
     py::gil_scoped_release unlocked;
-    const PoseSource& source = input.source;
+    const PoseArray& source = input.source;
     const size_t count = source.poseCount();
     if (isMdd(kind)) {
         std::vector<float> times(count);

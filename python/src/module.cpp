@@ -98,7 +98,7 @@ py::list toggleTable() {
 // (P, N, 3) for positions; ValueError otherwise. Its memory, to write into
 // without the GIL.
 template <typename Object>
-void* outputFor(const py::array& out, const PoseSource& poses, Object& self, const py::dtype& dtype, int ndim) {
+void* outputFor(const py::array& out, const PoseArray& poses, Object& self, const py::dtype& dtype, int ndim) {
     const bool shaped = out.ndim() == ndim && static_cast<size_t>(out.shape(0)) == poses.poseCount() &&
                         static_cast<size_t>(out.shape(1)) == self.pointCount() && (ndim == 2 || out.shape(2) == 3);
     require(shaped && poses.pointCount() == self.pointCount(),
@@ -112,7 +112,7 @@ void* outputFor(const py::array& out, const PoseSource& poses, Object& self, con
 // A call over a whole sequence: counted on the object (close() waits for
 // it), without the GIL, Ctrl-C looked for between poses.
 template <typename Object, typename Use>
-void run(Object& self, const PoseSource& poses, Use&& use) {
+void run(Object& self, const PoseArray& poses, Use&& use) {
     const bool interrupts = onMainThread();
     py::gil_scoped_release unlocked;
     Call call(self.calls);

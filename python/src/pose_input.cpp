@@ -19,7 +19,7 @@ PoseInput poseInput(const py::array& array, const std::string& name) {
         throw std::invalid_argument(name + ": an array of " + py::str(static_cast<py::handle>(dtype)).cast<std::string>() + " is not read as coordinates");
     }
     const int64_t strides[3] = {array.strides(0), array.strides(1), array.strides(2)};
-    PoseSource source(static_cast<const char*>(array.data()), layout, static_cast<size_t>(array.shape(0)),
+    PoseArray source(static_cast<const char*>(array.data()), layout, static_cast<size_t>(array.shape(0)),
                       static_cast<size_t>(array.shape(1)), strides, name);
     return {array, source};
 }

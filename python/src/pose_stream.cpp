@@ -31,7 +31,7 @@ struct Ring {
     bool stop = false;
 };
 
-void convertAhead(const PoseSource& source, Ring& ring) {
+void convertAhead(const PoseArray& source, Ring& ring) {
     for (size_t pose = 0; pose < source.poseCount(); ++pose) {
         {
             std::unique_lock<std::mutex> lock(ring.mutex);
@@ -54,7 +54,7 @@ void convertAhead(const PoseSource& source, Ring& ring) {
 
 }  // namespace
 
-void streamPoses(const PoseSource& source, bool interrupts,
+void streamPoses(const PoseArray& source, bool interrupts,
                  const std::function<void(size_t, const Point3*)>& use) {
     if (source.poseCount() == 1) {
         std::vector<Point3> pose(source.pointCount());

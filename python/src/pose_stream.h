@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "pose_source.h"
+#include "pose_array.h"
 
 namespace kestrin::python {
 
@@ -18,7 +18,7 @@ namespace kestrin::python {
 // handlers (the main thread's job), so that Ctrl-C raises KeyboardInterrupt
 // (as pybind11::error_already_set) after the pose in hand. A conversion
 // error is thrown when its pose's turn comes, after the poses before it.
-void streamPoses(const PoseSource& source, bool checkInterrupts,
+void streamPoses(const PoseArray& source, bool checkInterrupts,
                  const std::function<void(size_t, const Point3*)>& use);
 
 }  // namespace kestrin::python

@@ -2,8 +2,8 @@
 // order and strides (a memory-mapped cache included), read in place and
 // converted one pose at a time into the points a plug-in takes. No copy of
 // the whole array is ever made.
-#ifndef KESTRIN_PYTHON_POSE_SOURCE_H
-#define KESTRIN_PYTHON_POSE_SOURCE_H
+#ifndef KESTRIN_PYTHON_POSE_ARRAY_H
+#define KESTRIN_PYTHON_POSE_ARRAY_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -25,12 +25,12 @@ struct NumberLayout {
 // converted pose by pose by NumPy in the package layer.
 bool convertible(const NumberLayout& layout);
 
-class PoseSource {
+class PoseArray {
 public:
     // data: the first number; strides in bytes for pose, point, coordinate.
     // The caller keeps the array alive (and holds no lock on it) while any
     // pose is read; reading needs no GIL.
-    PoseSource(const char* data, NumberLayout layout, size_t poseCount, size_t pointCount,
+    PoseArray(const char* data, NumberLayout layout, size_t poseCount, size_t pointCount,
                const int64_t strides[3], std::string name);
 
     size_t poseCount() const { return poseCount_; }

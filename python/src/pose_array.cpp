@@ -1,4 +1,4 @@
-#include "pose_source.h"
+#include "pose_array.h"
 
 #include <cmath>
 #include <cstring>
@@ -54,12 +54,12 @@ bool convertible(const NumberLayout& layout) {
     return false;
 }
 
-PoseSource::PoseSource(const char* data, NumberLayout layout, size_t poseCount, size_t pointCount,
+PoseArray::PoseArray(const char* data, NumberLayout layout, size_t poseCount, size_t pointCount,
                        const int64_t strides[3], std::string name)
     : data_(data), layout_(layout), poseCount_(poseCount), pointCount_(pointCount),
       strides_{strides[0], strides[1], strides[2]}, name_(std::move(name)) {}
 
-void PoseSource::read(size_t pose, Point3* out) const {
+void PoseArray::read(size_t pose, Point3* out) const {
     const char* base = data_ + static_cast<int64_t>(pose) * strides_[0];
     for (size_t i = 0; i < pointCount_; ++i) {
         const char* at = base + static_cast<int64_t>(i) * strides_[1];
