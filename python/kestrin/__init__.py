@@ -21,12 +21,15 @@ Meshes
 
 Settings
     Both plug-ins take the five tension channels as keywords, with their
-    defaults: exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
-    stretch_multiplier=0.5, squash_multiplier=0.5. Strainmark adds its check
-    boxes: clamp=True, only_positive=False, switch=False. Each is a property
-    too, to change between poses. save_settings(path) and load_settings(path)
-    write and read the JSON settings files of `kestrin --save-settings` and
-    `kestrin --settings`.
+    defaults:
+{channels}
+    Strainmark adds its check boxes:
+{toggles}
+    Each is a property too, to change between poses; help(kestrin.Strainmark)
+    says what each does. CHANNELS and TOGGLES list them with their labels,
+    saved keys, defaults, ranges and help. save_settings(path) and
+    load_settings(path) write and read the JSON settings files of
+    `kestrin --save-settings` and `kestrin --settings`.
 
 Instances
     Every object is one plug-in instance on its own object of one host scene
@@ -42,10 +45,15 @@ Point caches
 from ._cache import read_cache, write_cache
 from ._kestrin import SessionError
 from ._mesh import read_mesh
-from ._plugins import CHANNELS, TOGGLES, Strainmark, Strainshaper, attached_records, weights
+from . import _plugins
+from ._plugins import CHANNELS, TOGGLES, Channel, Strainmark, Strainshaper, Toggle, attached_records, weights
+
+if __doc__:
+    __doc__ = __doc__.format(**{name: _plugins.defaults_doc(settings)
+                                for name, settings in (("channels", CHANNELS), ("toggles", TOGGLES))})
 
 # The tests' view of the scene: records still attached.
 _attached_records = attached_records
 
 __all__ = ["Strainmark", "Strainshaper", "weights", "read_mesh", "read_cache", "write_cache",
-           "SessionError", "CHANNELS", "TOGGLES", "attached_records"]
+           "SessionError", "CHANNELS", "TOGGLES", "Channel", "Toggle", "attached_records"]

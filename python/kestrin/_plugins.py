@@ -1,6 +1,10 @@
 """The two plug-ins as Python objects, and the one-call weights of a sequence."""
 
+import functools
+import inspect
 import os
+import textwrap
+from collections import namedtuple
 
 import numpy as np
 
@@ -8,33 +12,98 @@ from . import _checks
 from . import _kestrin
 from ._paths import checked_path as _path
 
-# (channel name, default, keyword) for each tension channel, in channel order,
-# and Strainmark's check boxes as keyword -> (panel label, default): declared
-# once for the plug-ins, the tool and this module, with their help texts.
-CHANNELS = tuple((name, default, keyword) for name, default, keyword, _ in _kestrin.CHANNELS)
-_CHANNEL_DOCS = {keyword: help for _, _, keyword, help in _kestrin.CHANNELS}
-TOGGLES = {keyword: (label, default) for label, default, keyword, _ in _kestrin.TOGGLES}
-_TOGGLE_DOCS = {keyword: help for _, _, keyword, help in _kestrin.TOGGLES}
+Channel = namedtuple("Channel", "keyword name weight_tool_label effect_label saved_key default low high option help")
+Channel.__doc__ = """A tension channel: its keyword and name, its labels in Strainmark's and
+Strainshaper's panels, its saved key (None: carried by the channel only), its
+default, the range a slider offers (low, high; values beyond are taken too),
+the tool's option and its help."""
+Toggle = namedtuple("Toggle", "keyword label saved_key default option help")
+Toggle.__doc__ = """One of Strainmark's check boxes: its keyword, panel label, saved key,
+default, the tool's option and its help."""
+
+# The five tension channels in channel order and Strainmark's check boxes in
+# panel order, from the plug-ins' own lists: every signature, docstring and
+# property below is made from these, as the tool's options and the Blender
+# add-on's properties are.
+CHANNELS = tuple(Channel(**channel) for channel in _kestrin.CHANNELS)
+TOGGLES = tuple(Toggle(**toggle) for toggle in _kestrin.TOGGLES)
 
 
-def _channel_property(name, keyword, default):
+def _channel_property(channel):
     def get(self):
-        return self._core().channel(name)
+        return self._core().channel(channel.name)
 
     def set(self, value):
-        self._core().set_channel(name, _finite(value, keyword))
+        self._core().set_channel(channel.name, _finite(value, channel.keyword))
 
-    return property(get, set, doc=f"The {name!r} channel (default {default}): {_CHANNEL_DOCS[keyword]}.")
+    return property(get, set, doc=f"The {channel.name!r} channel (default {channel.default!r}, usually "
+                                  f"{channel.low:g} to {channel.high:g}): {channel.help}.")
 
 
-def _toggle_property(keyword, label, default):
+def _toggle_property(toggle):
     def get(self):
-        return self._core().toggle(label)
+        return self._core().toggle(toggle.label)
 
     def set(self, value):
-        self._core().set_toggle(label, bool(value))
+        self._core().set_toggle(toggle.label, bool(value))
 
-    return property(get, set, doc=f"The {label!r} check box (default {default}): {_TOGGLE_DOCS[keyword]}.")
+    return property(get, set, doc=f"The {toggle.label!r} check box (default {toggle.default!r}): {toggle.help}.")
+
+
+def _with_settings(settings):
+    """Gives a function taking **settings the signature of its own parameters
+    followed by the settings as keyword-only parameters with their defaults.
+
+    A call binds as a function written with that signature would (an unknown
+    or missing argument is a TypeError naming it); the function gets every
+    setting, the defaults filled in.
+    """
+    keywords = [setting.keyword for setting in settings]
+
+    def decorate(function):
+        own = inspect.signature(function)
+        parameters = [p for p in own.parameters.values() if p.kind is not p.VAR_KEYWORD]
+        parameters += [inspect.Parameter(s.keyword, inspect.Parameter.KEYWORD_ONLY, default=s.default)
+                       for s in settings]
+        signature = own.replace(parameters=parameters)
+
+        @functools.wraps(function)
+        def call(*args, **kwargs):
+            bound = signature.bind(*args, **kwargs)
+            bound.apply_defaults()
+            given = {keyword: bound.arguments.pop(keyword) for keyword in keywords}
+            return function(*bound.args, **dict(bound.kwargs, **given))
+
+        call.__signature__ = signature
+        return call
+
+    return decorate
+
+
+def _settings_doc(settings):
+    """The settings' part of a docstring: keyword=default, then what it does."""
+    lines = []
+    for s in settings:
+        if isinstance(s, Channel):
+            text = f"{s.keyword}={s.default!r}: the {s.name!r} channel, usually {s.low:g} to {s.high:g}; {s.help}."
+        else:
+            text = f"{s.keyword}={s.default!r}: the {s.label!r} check box; {s.help}."
+        lines.append(textwrap.fill(text, 79, initial_indent="    ", subsequent_indent="        "))
+    return "\n".join(lines)
+
+
+def defaults_doc(settings):
+    """keyword=default of each setting, as an indented paragraph."""
+    return textwrap.fill(", ".join(f"{s.keyword}={s.default!r}" for s in settings), 79,
+                         initial_indent="        ", subsequent_indent="        ")
+
+
+def _document(target, signature_of, settings):
+    """Fills target's docstring: {call} with how it is called, {settings} with the settings' part."""
+    if target.__doc__:
+        call = target.__name__ + str(inspect.signature(signature_of)).replace("(self, ", "(")
+        call = textwrap.fill(call, 75, subsequent_indent=" " * (5 + len(target.__name__)))
+        target.__doc__ = target.__doc__.format(call=call, settings=_settings_doc(settings))
 
 
 def _finite(value, keyword):
@@ -49,7 +118,7 @@ def _finite(value, keyword):
 
 def _channel_values(values):
     """The channel values given as keywords, in channel order, checked."""
-    return [(name, _finite(values[keyword], keyword)) for name, _, keyword in CHANNELS]
+    return [(c.name, _finite(values[c.keyword], c.keyword)) for c in CHANNELS]
 
 
 def _run(call, value, count, out, dtype, tail):
@@ -160,27 +229,25 @@ class _PluginObject:
 class Strainmark(_PluginObject):
     """The Strainmark weight tool on a mesh: how stretched or squashed each point is.
 
-    Strainmark(rest, faces, exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
-               stretch_multiplier=0.5, squash_multiplier=0.5,
-               clamp=True, only_positive=False, switch=False)
+    {call}
 
     rest:  (N, 3) point positions at rest (any real dtype; float64 inside).
     faces: an (F, k) integer array, or a sequence of polygons, each a
            sequence of at least 3 point indices in boundary order.
 
+    Settings, each also a property that may change between poses:
+{settings}
+
     weights(pose) gives one weight per point: positive where the edges around
     the point are longer than at rest, negative where shorter, 0 at rest.
-    Every setting is also a property that may change between poses.
     """
 
-    def __init__(self, rest, faces, *, exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
-                 stretch_multiplier=0.5, squash_multiplier=0.5, clamp=True, only_positive=False,
-                 switch=False):
-        given = dict(locals())
+    @_with_settings(CHANNELS + TOGGLES)
+    def __init__(self, rest, faces, **settings):
         rest = _checks.points(rest, "rest")
         offsets, corners = _checks.faces(faces, rest.shape[0])
-        toggles = [(label, bool(given[keyword])) for keyword, (label, _) in TOGGLES.items()]
-        self._object = _kestrin.Strainmark(rest, offsets, corners, _channel_values(given), toggles)
+        toggles = [(t.label, bool(settings[t.keyword])) for t in TOGGLES]
+        self._object = _kestrin.Strainmark(rest, offsets, corners, _channel_values(settings), toggles)
 
     def weights(self, pose, out=None):
         """Weights of the mesh posed at pose.
@@ -196,30 +263,29 @@ class Strainmark(_PluginObject):
 
     @staticmethod
     def _settings():
-        return [keyword for _, _, keyword in CHANNELS] + list(TOGGLES)
+        return [s.keyword for s in CHANNELS + TOGGLES]
 
 
 class Strainshaper(_PluginObject):
     """The Strainshaper effect on a mesh: posed points move toward sculpted targets by tension.
 
-    Strainshaper(rest, faces, stretch_target, squash_target, weight_map=None,
-                 exponent=0.2, pre_multiplier=0.5, post_multiplier=0.5,
-                 stretch_multiplier=0.5, squash_multiplier=0.5)
+    {call}
 
     rest, faces:    as for Strainmark.
     stretch_target: (N, 3) the rest mesh sculpted as it should look stretched.
     squash_target:  (N, 3) the same for squashed.
     weight_map:     None, or (N,) per-point weights that scale each point's move.
 
+    Settings, each also a property that may change between poses:
+{settings}
+
     The targets' offsets from rest are captured in each point's surface frame
     when the object is made; displace(pose) turns them with the posed surface
-    and scales them by the point's tension. The channel values are properties
-    that may change between poses.
+    and scales them by the point's tension.
     """
 
-    def __init__(self, rest, faces, stretch_target, squash_target, weight_map=None, *, exponent=0.2,
-                 pre_multiplier=0.5, post_multiplier=0.5, stretch_multiplier=0.5, squash_multiplier=0.5):
-        given = dict(locals())
+    @_with_settings(CHANNELS)
+    def __init__(self, rest, faces, stretch_target, squash_target, weight_map=None, **settings):
         rest = _checks.points(rest, "rest")
         count = rest.shape[0]
         offsets, corners = _checks.faces(faces, count)
@@ -227,7 +293,7 @@ class Strainshaper(_PluginObject):
         squash = _checks.points(squash_target, "squash_target", count)
         weights = _checks.weight_map(weight_map, count)
         self._object = _kestrin.Strainshaper(rest, offsets, corners, stretch, squash, weights,
-                                       _channel_values(given))
+                                             _channel_values(settings))
 
     def displace(self, pose, out=None):
         """Corrected positions of the mesh posed at pose.
@@ -249,27 +315,35 @@ class Strainshaper(_PluginObject):
 
     @staticmethod
     def _settings():
-        return [keyword for _, _, keyword in CHANNELS]
+        return [c.keyword for c in CHANNELS]
 
 
-for _name, _default, _keyword in CHANNELS:
-    setattr(Strainmark, _keyword, _channel_property(_name, _keyword, _default))
-    setattr(Strainshaper, _keyword, _channel_property(_name, _keyword, _default))
-for _keyword, (_label, _default) in TOGGLES.items():
-    setattr(Strainmark, _keyword, _toggle_property(_keyword, _label, _default))
-del _name, _default, _keyword, _label
+for _channel in CHANNELS:
+    setattr(Strainmark, _channel.keyword, _channel_property(_channel))
+    setattr(Strainshaper, _channel.keyword, _channel_property(_channel))
+for _toggle in TOGGLES:
+    setattr(Strainmark, _toggle.keyword, _toggle_property(_toggle))
+del _channel, _toggle
 
 
+@_with_settings(CHANNELS + TOGGLES)
 def weights(rest, faces, poses, out=None, **settings):
     """Strainmark's weights of a whole sequence: (P, N) float32 for (P, N, 3) poses.
 
+    {call}
+
     poses and out as for Strainmark.weights (read_cache(path, mmap=True)
-    streams a cache of any length). settings are Strainmark's keywords
-    (exponent=..., clamp=..., ...). The instance, and everything it added to
-    the scene, lives for this call only.
+    streams a cache of any length). The instance, and everything it added to
+    the scene, lives for this call only. Settings, as for Strainmark:
+{settings}
     """
     with Strainmark(rest, faces, **settings) as tool:
         return tool.weights(poses, out)
+
+
+_document(Strainmark, Strainmark.__init__, CHANNELS + TOGGLES)
+_document(Strainshaper, Strainshaper.__init__, CHANNELS)
+_document(weights, weights, CHANNELS + TOGGLES)
 
 
 def attached_records():

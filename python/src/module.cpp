@@ -76,20 +76,33 @@ py::tuple readObj(const std::string& path) {
     return py::make_tuple(points, offsets, vertices);
 }
 
-// (channel name, default, keyword, help) per channel, in channel order.
+// A saved key as Python has it: None for a value the block leaves out.
+py::object keyOrNone(const char* key) { return key != nullptr ? py::object(py::str(key)) : py::none(); }
+
+// Every column of the channels' list, one dict per channel in channel order:
+// the package builds its signatures, docstrings and properties from these.
 py::list channelTable() {
     py::list table;
     for (const drive::ChannelSetting& channel : drive::channelSettings) {
-        table.append(py::make_tuple(channel.name, channel.defaultValue, drive::keywordOf(channel.option), channel.help));
+        table.append(py::dict(py::arg("keyword") = drive::keywordOf(channel.option),
+                              py::arg("name") = channel.name,
+                              py::arg("weight_tool_label") = channel.weightToolLabel,
+                              py::arg("effect_label") = channel.effectLabel,
+                              py::arg("saved_key") = keyOrNone(channel.savedKey),
+                              py::arg("default") = channel.defaultValue, py::arg("low") = channel.low,
+                              py::arg("high") = channel.high, py::arg("option") = channel.option,
+                              py::arg("help") = channel.help));
     }
     return table;
 }
 
-// (check box label, default, keyword, help) per check box, in panel order.
+// The same for the check boxes, in panel order.
 py::list toggleTable() {
     py::list table;
     for (const drive::ToggleSetting& toggle : drive::toggleSettings) {
-        table.append(py::make_tuple(toggle.label, toggle.defaultOn, drive::keywordOf(toggle.option), toggle.help));
+        table.append(py::dict(py::arg("keyword") = drive::keywordOf(toggle.option), py::arg("label") = toggle.label,
+                              py::arg("saved_key") = toggle.savedKey, py::arg("default") = toggle.defaultOn,
+                              py::arg("option") = toggle.option, py::arg("help") = toggle.help));
     }
     return table;
 }

@@ -104,3 +104,16 @@ def test_what_cannot_be_measured_is_reported_once_and_left_alone(scene, capsys):
     scene.frame_set(3)
     assert kestrin_tension.problem(growing) is None
     assert not (attribute(evaluated(growing)) == 7.0).all()
+
+
+def test_the_panels_settings_are_the_plugins_lists(scene):
+    """Name, default, slider range and help of each setting as kestrin.CHANNELS and TOGGLES give them."""
+    properties = grid().kestrin_strainmark.bl_rna.properties
+    for c in kestrin.CHANNELS:
+        p = properties[c.keyword]
+        assert (p.name, p.soft_min, p.soft_max) == (c.name, c.low, c.high)
+        assert p.default == pytest.approx(c.default, rel=1e-7)  # held as a float32
+        assert p.description == c.help[:1].upper() + c.help[1:]
+    for t in kestrin.TOGGLES:
+        p = properties[t.keyword]
+        assert (p.name, p.default, p.description) == (t.label, t.default, t.help[:1].upper() + t.help[1:])

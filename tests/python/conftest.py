@@ -85,15 +85,18 @@ def run_tool(tool_binary):
 
 
 def tool_options(settings):
-    """The tool's options for a dict of the module's keywords."""
+    """The tool's options for a dict of the module's keywords: a check box ticked
+    by default takes on|off, the others are flags (the lists' option column)."""
+    channels = {c.keyword: c for c in kestrin.CHANNELS}
+    toggles = {t.keyword: t for t in kestrin.TOGGLES}
     options = []
     for keyword, value in settings.items():
-        if keyword == "clamp":
-            options += ["--clamp", "on" if value else "off"]
-        elif keyword in ("only_positive", "switch"):
-            options += [f"--{keyword.replace('_', '-')}"] if value else []
-        else:
-            options += [f"--{keyword.replace('_', '-')}", repr(float(value))]
+        if keyword in channels:
+            options += [f"--{channels[keyword].option}", repr(float(value))]
+        elif toggles[keyword].default:
+            options += [f"--{toggles[keyword].option}", "on" if value else "off"]
+        elif value:
+            options += [f"--{toggles[keyword].option}"]
     return options
 
 

@@ -116,7 +116,8 @@ def _corrective_annotations():
     fields["vertex_group"] = StringProperty(name="Influence", description="Vertex group scaling each point's move (empty: all 1)")
     for s in CHANNELS:
         fields[s.keyword] = FloatProperty(name=s.label, description=s.help + " (default: the object's panel value)",
-                                          default=s.default, options={"SKIP_SAVE"})
+                                          default=s.default, soft_min=s.low, soft_max=s.high,
+                                          options={"SKIP_SAVE"})
     return fields
 
 

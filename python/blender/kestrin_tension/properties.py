@@ -57,7 +57,8 @@ def _annotations():
     }
     for s in CHANNELS:
         fields[s.keyword] = FloatProperty(name=s.label, description=s.help, default=s.default,
-                                          precision=3, step=1, update=_changed)
+                                          soft_min=s.low, soft_max=s.high, precision=3, step=1,
+                                          update=_changed)
     for s in TOGGLES:
         fields[s.keyword] = BoolProperty(name=s.label, description=s.help, default=s.default,
                                          update=_changed)

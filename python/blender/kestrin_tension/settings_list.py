@@ -1,8 +1,8 @@
-"""The plug-in's settings as the panel shows them: keyword, label, default and help.
+"""The plug-in's settings as the panel shows them: keyword, label, default, range and help.
 
-All of it comes from the kestrin module (the channels' and check boxes' lists
-and the help of its properties), so the panel shows what the plug-in and the
-command-line tool say, written in one place.
+All of it comes from the kestrin module's lists of channels and check boxes
+(the plug-ins' own), so the panel shows what the plug-in and the command-line
+tool say, written in one place.
 """
 
 from collections import namedtuple
@@ -11,19 +11,18 @@ import numpy as np
 
 from ._module import kestrin
 
-Setting = namedtuple("Setting", "keyword label default help")
+# low and high: a slider's range (None for a check box).
+Setting = namedtuple("Setting", "keyword label default low high help")
 
 
-def _help(keyword):
-    # A property's doc reads "The 'Exponent' channel (default 0.2): what it does."
-    text = (getattr(kestrin.Strainmark, keyword).__doc__ or "").split("): ", 1)[-1].strip()
+def _sentence(text):
     return text[:1].upper() + text[1:]
 
 
-CHANNELS = tuple(Setting(keyword, label, default, _help(keyword))
-                 for label, default, keyword in kestrin.CHANNELS)
-TOGGLES = tuple(Setting(keyword, label, default, _help(keyword))
-                for keyword, (label, default) in kestrin.TOGGLES.items())
+CHANNELS = tuple(Setting(c.keyword, c.name, c.default, c.low, c.high, _sentence(c.help))
+                 for c in kestrin.CHANNELS)
+TOGGLES = tuple(Setting(t.keyword, t.label, t.default, None, None, _sentence(t.help))
+                for t in kestrin.TOGGLES)
 
 
 def plugin_value(value):
