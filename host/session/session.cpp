@@ -14,6 +14,7 @@
 
 #include "host.h"
 #include "messages.h"
+#include "turn_lock.h"
 
 namespace kestrin::host {
 
@@ -38,7 +39,7 @@ std::string canonical(const std::string& path) {
 }  // namespace
 
 struct Session::State {
-    std::recursive_mutex mutex;
+    TurnLock mutex;
     Host host;
     // Canonical path -> module index: a library is entered once per host.
     std::map<std::string, int> loaded;
@@ -53,7 +54,7 @@ Session::Session(std::string pluginDirectory)
       state_(std::make_unique<State>()) {}
 
 Session::~Session() {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     // Newest first, as a scene closes.
     while (!state_->live.empty()) destroy(state_->live.back());
 }
@@ -64,10 +65,9 @@ void Session::releaseInParent() { state_->mutex.unlock(); }
 
 void Session::resetInChild() {
     // The lock belongs to the thread that forked, under the parent's thread
-    // id; a recursive lock will not be unlocked by another id, so the child's
-    // is made anew. Nobody else runs in the child to hold it.
-    state_->mutex.~recursive_mutex();
-    new (&state_->mutex) std::recursive_mutex();
+    // id, and other threads' turns were taken in the parent. Nobody else
+    // runs in the child to hold it.
+    state_->mutex.resetInChild();
 }
 
 std::string Session::defaultPluginDirectory() {
@@ -101,7 +101,7 @@ std::string resolve(const std::string& directory, const std::string& file) {
 }  // namespace
 
 Plugin Session::loadPlugin(const std::string& file) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     const std::string path = resolve(pluginDirectory_, file);
     const std::string key = canonical(path);
@@ -125,7 +125,7 @@ Plugin Session::loadPlugin(const std::string& file) {
 }
 
 void Session::loadProvider(const std::string& file) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     const std::string path = resolve(pluginDirectory_, file);
     std::string error;
     if (!state_->host.provider.load(path, &error)) {
@@ -136,13 +136,13 @@ void Session::loadProvider(const std::string& file) {
 }
 
 std::string Session::pluginName(Plugin plugin) const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     if (plugin.index < 0 || plugin.index >= state_->host.moduleCount()) return "";
     return state_->host.module(plugin.index).name;
 }
 
 PluginInfo Session::pluginInfo(Plugin plugin) const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     PluginInfo info;
     if (plugin.index < 0 || plugin.index >= state_->host.moduleCount()) return info;
     const LoadedModule& module = state_->host.module(plugin.index);
@@ -158,12 +158,12 @@ PluginInfo Session::pluginInfo(Plugin plugin) const {
 
 HostHandle Session::addObject(const std::string& name, std::vector<Point3> points,
                               const Polygons& polygons) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     return state_->host.scene.addObject(name, Mesh::packed(std::move(points), polygons));
 }
 
 HostHandle Session::addWeightMap(HostHandle object, const std::string& name, std::vector<float> values) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Scene& scene = state_->host.scene;
     if (scene.object(object) == nullptr) throw SessionError("no object " + std::to_string(object) + " in the scene");
     const HostHandle map = scene.addWeightMap(object, name);
@@ -172,13 +172,13 @@ HostHandle Session::addWeightMap(HostHandle object, const std::string& name, std
 }
 
 size_t Session::pointCount(HostHandle object) const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     const SceneObject* found = state_->host.scene.object(object);
     return found != nullptr ? static_cast<size_t>(found->mesh.pointCount()) : 0;
 }
 
 void Session::removeObject(HostHandle object) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     for (const Instance& instance : state_->live) {
         if (instance.item == object) {
             throw SessionError("object " + std::to_string(object) + " still has a plug-in instance on it");
@@ -206,7 +206,7 @@ void Session::removeObject(HostHandle object) {
 }
 
 Instance Session::create(Plugin plugin, HostHandle object) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     if (plugin.index < 0 || plugin.index >= host.moduleCount()) throw SessionError("no such plug-in");
     if (host.scene.object(object) == nullptr) throw SessionError("no object " + std::to_string(object) + " in the scene");
@@ -226,7 +226,7 @@ Instance Session::create(Plugin plugin, HostHandle object) {
 }
 
 void Session::destroy(Instance& instance) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     auto& live = state_->live;
     auto found = std::find_if(live.begin(), live.end(), [&](const Instance& other) {
         return other.plugin.index == instance.plugin.index && other.item == instance.item;
@@ -239,7 +239,7 @@ void Session::destroy(Instance& instance) {
 }
 
 size_t Session::attachedRecords() const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     return state_->host.attachedRecords();
 }
 
@@ -260,7 +260,7 @@ Control& findControl(Host& host, const Instance& instance, const std::string& la
 }  // namespace
 
 void Session::setChannel(const Instance& instance, const std::string& channel, double value) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     if (!host.channels.set(instance.plugin.index, instance.item, channel, value)) {
         throw SessionError(pluginName(instance.plugin) + " has no channel \"" + channel + "\"");
@@ -268,20 +268,20 @@ void Session::setChannel(const Instance& instance, const std::string& channel, d
 }
 
 double Session::channel(const Instance& instance, const std::string& channel) const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     const Channel* found = findChannel(state_->host, instance, channel);
     if (found == nullptr) throw SessionError(pluginName(instance.plugin) + " has no channel \"" + channel + "\"");
     return found->value;
 }
 
 void Session::setToggle(const Instance& instance, const std::string& label, bool on) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     host.changeControl(findControl(host, instance, label).id, instance.item, on ? 1 : 0);
 }
 
 bool Session::toggle(const Instance& instance, const std::string& label) const {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     Control& control = findControl(host, instance, label);
     // The panel shows one item at a time: the plug-in sets the box to this
@@ -291,7 +291,7 @@ bool Session::toggle(const Instance& instance, const std::string& label) const {
 }
 
 void Session::choose(const Instance& instance, const std::string& label, HostHandle object) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     host.changeControlObject(findControl(host, instance, label).id, instance.item, object);
 }
@@ -307,7 +307,7 @@ SceneObject& objectOf(Host& host, const Instance& instance) {
 }  // namespace
 
 void Session::computeWeights(const Instance& instance, const Point3* pose, float* out) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     SceneObject& object = objectOf(host, instance);
     const size_t count = static_cast<size_t>(object.mesh.pointCount());
@@ -321,7 +321,7 @@ void Session::computeWeights(const Instance& instance, const Point3* pose, float
 }
 
 std::vector<float> Session::computeWeights(const Instance& instance, const std::vector<Point3>& pose) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     const size_t count = pointCount(instance.item);
     if (pose.size() != count) {
         throw SessionError("a pose of " + std::to_string(pose.size()) + " points for a mesh of " +
@@ -333,12 +333,12 @@ std::vector<float> Session::computeWeights(const Instance& instance, const std::
 }
 
 void Session::setupEffect(const Instance& instance) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     state_->host.setupEffect(instance.plugin.index, instance.item);
 }
 
 void Session::displace(const Instance& instance, const Point3* pose, Point3* out) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     SceneObject& object = objectOf(host, instance);
     const size_t count = static_cast<size_t>(object.mesh.pointCount());
@@ -353,7 +353,7 @@ void Session::displace(const Instance& instance, const Point3* pose, Point3* out
 }
 
 std::vector<Point3> Session::displace(const Instance& instance, const std::vector<Point3>& pose) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     const size_t count = pointCount(instance.item);
     if (pose.size() != count) {
         throw SessionError("a pose of " + std::to_string(pose.size()) + " points for a mesh of " +
@@ -365,12 +365,12 @@ std::vector<Point3> Session::displace(const Instance& instance, const std::vecto
 }
 
 Instance Session::addStrainmark(HostHandle object) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     return create(loadPlugin(strainmarkFile), object);
 }
 
 Instance Session::addStrainshaper(HostHandle object) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     // The effect keeps its target offsets in tangent frames; without the
     // provider it could not correct anything, so its absence is an error.
     if (!state_->host.provider.loaded()) loadProvider(providerFile);
@@ -398,7 +398,7 @@ HostHandle findReference(const Scene& scene, const std::string& name) {
 }  // namespace
 
 SavedSettings Session::save(const Instance& instance) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     SettingsContext context;
     host.saveInstance(instance.plugin.index, instance.item, context);
@@ -431,7 +431,7 @@ SavedSettings Session::save(const Instance& instance) {
 }
 
 void Session::load(const Instance& instance, const SavedSettings& settings) {
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    std::lock_guard<TurnLock> lock(state_->mutex);
     Host& host = state_->host;
     const std::string name = pluginName(instance.plugin);
     if (!settings.module.empty() && settings.module != name) {

@@ -7,9 +7,10 @@
 // the effect passes, and saves and loads an instance's settings.
 //
 // Nothing of the simulator's stores shows through: drivers hold plain
-// handles and values. Every call is serialised (one mutex per session), so a
-// session may be used from several threads, one call at a time; calls into
-// plug-ins run on the calling thread. Several sessions may live at once and
+// handles and values. Every call is serialised (one lock per session, taken
+// in the order the calls asked for it: turn_lock.h), so a session may be used
+// from several threads, one call at a time; calls into plug-ins run on the
+// calling thread. Several sessions may live at once and
 // be destroyed in any order.
 #ifndef KESTRIN_SESSION_H
 #define KESTRIN_SESSION_H
