@@ -28,6 +28,8 @@ packages=(
   blender             # the Blender add-on (python/blender) and its tests (tests/blender); reads the engine outputs in tests/engines
   libopenexr-dev      # vertex-animation textures (.exr)
   libtinygltf-dev     # the mesh for engines (.glb)
+  dpkg-dev            # the Debian package's dependencies, read from what it links (dpkg-shlibdeps)
+  file                # which of the package's files are programs and libraries, for dpkg-shlibdeps (cpack)
 )
 
 missing=()

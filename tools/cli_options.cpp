@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "plugin_folder.h"
+
 namespace kestrin::tool {
 namespace {
 
@@ -35,10 +37,11 @@ drive::PluginSettings SettingsOptions::pluginSettings() const {
 }
 
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options) {
-    options.pluginDirectory = host::Session::defaultPluginDirectory();
+    options.pluginDirectory = pluginFolder();
     command.add_option("--plugin-dir", options.pluginDirectory,
                        "Directory holding Strainmark.so, Rimshaper.so and the tangent-space "
-                       "provider (default: the kestrin binary's own directory)")
+                       "provider (default: ../lib/kestrin from the kestrin binary when it exists, else the "
+                       "binary's own directory)")
         ->type_name("DIR");
 }
 

@@ -28,7 +28,7 @@ struct SettingsOptions {
     drive::PluginSettings pluginSettings() const;
 };
 
-// --plugin-dir, defaulting to the directory of the kestrin binary.
+// --plugin-dir, defaulting to pluginFolder().
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options);
 // The five channel options, --settings and --save-settings; with toggles
 // also one per check box of Strainmark's panel: --clamp on|off,

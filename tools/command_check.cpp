@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "session.h"
 #include "plugin_check.h"
+#include "plugin_folder.h"
 #include "tool_error.h"
 
 namespace kestrin::tool {
@@ -25,21 +26,21 @@ bool isFile(const std::filesystem::path& path) {
 }
 
 // A bare file name is a file of the current folder, else one of the plug-ins
-// beside kestrin.
+// kestrin uses.
 std::string pluginPath(const std::string& plugin) {
-    const std::filesystem::path beside = std::filesystem::path(host::Session::defaultPluginDirectory()) / plugin;
-    if (plugin.find('/') == std::string::npos && !isFile(plugin) && isFile(beside)) {
-        return beside.string();
+    const std::filesystem::path ours = std::filesystem::path(pluginFolder()) / plugin;
+    if (plugin.find('/') == std::string::npos && !isFile(plugin) && isFile(ours)) {
+        return ours.string();
     }
     return plugin;
 }
 
-// The provider beside the plug-in, else the one beside kestrin; none when
+// The provider beside the plug-in, else the one kestrin uses; none when
 // the file checked is the provider itself.
 std::string providerPath(const std::string& plugin) {
     if (std::filesystem::path(plugin).filename() == host::Session::providerFile) return "";
     for (const std::filesystem::path& folder :
-         {std::filesystem::path(plugin).parent_path(), std::filesystem::path(host::Session::defaultPluginDirectory())}) {
+         {std::filesystem::path(plugin).parent_path(), std::filesystem::path(pluginFolder())}) {
         if (isFile(folder / host::Session::providerFile)) return (folder / host::Session::providerFile).string();
     }
     return "";
@@ -112,8 +113,8 @@ void addCheckCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "check", "Load a plug-in in the host simulator, report what it registered and check "
                  "that it answers every message class with 0 without crashing or hanging; an "
-                 "effect's passes run with the tangent-space provider found beside it or beside "
-                 "kestrin");
+                 "effect's passes run with the tangent-space provider found beside it or in "
+                 "kestrin's plug-in folder");
     command->add_option("plugin", options->plugin, "Plug-in library (.so)")->required()->type_name("PLUGIN.so");
     command->add_option("--timeout", options->timeoutSeconds,
                         "Seconds the whole check may take before the plug-in is reported as hanging")
