@@ -11,13 +11,13 @@ import os
 import numpy as np
 
 from . import _kestrin
-from ._paths import checked_path
+from ._paths import checked_path, shown
 
 
 def _format(path):
-    extension = os.path.splitext(path)[1].lower()
+    extension = shown(os.path.splitext(path)[1]).lower()
     if extension not in (".mdd", ".pc2"):
-        raise ValueError(f"{path}: a point cache is .mdd or .pc2, not {extension or 'no extension'}")
+        raise ValueError(f"{shown(path)}: a point cache is .mdd or .pc2, not {extension or 'no extension'}")
     return extension[1:]
 
 
@@ -36,7 +36,7 @@ def read_cache(path, mmap=False):
     path = checked_path(path)
     kind = _format(path)
     if not os.path.isfile(path):
-        raise FileNotFoundError(f"{path}: no such file")
+        raise FileNotFoundError(f"{shown(path)}: no such file")
     if not mmap:
         return _kestrin.read_cache(path, kind)
     frames, points, offset, big_endian = _kestrin.read_cache_header(path, kind)

@@ -5,7 +5,7 @@ import os
 import numpy as np
 
 from . import _kestrin
-from ._paths import checked_path
+from ._paths import checked_path, shown
 
 
 def read_mesh(path):
@@ -21,7 +21,7 @@ def read_mesh(path):
     """
     path = checked_path(path)
     if not os.path.isfile(path):
-        raise FileNotFoundError(f"{path}: no such file")
+        raise FileNotFoundError(f"{shown(path)}: no such file")
     points, offsets, corners = _kestrin.read_obj(path)
     sizes = np.diff(offsets)
     if sizes.size and (sizes == sizes[0]).all():

@@ -2,6 +2,7 @@
 
 import functools
 import inspect
+import numbers
 import os
 import textwrap
 from collections import namedtuple
@@ -10,7 +11,7 @@ import numpy as np
 
 from . import _checks
 from . import _kestrin
-from ._paths import checked_path as _path
+from ._paths import checked_path as _path, shown as _shown
 
 Channel = namedtuple("Channel", "keyword name weight_tool_label effect_label saved_key default low high option help")
 Channel.__doc__ = """A tension channel: its keyword and name, its labels in Strainmark's and
@@ -45,7 +46,7 @@ def _toggle_property(toggle):
         return self._core().toggle(toggle.label)
 
     def set(self, value):
-        self._core().set_toggle(toggle.label, bool(value))
+        self._core().set_toggle(toggle.label, _check_box(value, toggle.keyword))
 
     return property(get, set, doc=f"The {toggle.label!r} check box (default {toggle.default!r}): {toggle.help}.")
 
@@ -106,11 +107,20 @@ def _document(target, signature_of, settings):
         target.__doc__ = target.__doc__.format(call=call, settings=_settings_doc(settings))
 
 
+def _check_box(value, keyword):
+    """value as a bool when it is one (NumPy's too): a string such as "False" would tick the box."""
+    if not isinstance(value, (bool, np.bool_)):
+        raise ValueError(f"{keyword}: {value!r} is not True or False")
+    return bool(value)
+
+
 def _finite(value, keyword):
-    try:
-        number = float(value)
-    except (TypeError, ValueError):
-        raise ValueError(f"{keyword}: {value!r} is not a number") from None
+    """value as a float when it is a real number (NumPy's, and 0-d arrays, too), finite; not a bool or a string."""
+    real = isinstance(value, numbers.Real) or (isinstance(value, np.ndarray) and value.ndim == 0
+                                               and value.dtype.kind in "fiu")
+    if not real or isinstance(value, (bool, np.bool_)):
+        raise ValueError(f"{keyword}: {value!r} is not a number")
+    number = float(value)
     if not np.isfinite(number):
         raise ValueError(f"{keyword}: {value!r} is not a finite number")
     return number
@@ -216,7 +226,7 @@ class _PluginObject:
         """
         path = _path(path)
         if not os.path.isfile(path):
-            raise FileNotFoundError(f"{path}: no such settings file")
+            raise FileNotFoundError(f"{_shown(path)}: no such settings file")
         self._core().load_settings(path)
 
     def __repr__(self):
@@ -246,7 +256,7 @@ class Strainmark(_PluginObject):
     def __init__(self, rest, faces, **settings):
         rest = _checks.points(rest, "rest")
         offsets, corners = _checks.faces(faces, rest.shape[0])
-        toggles = [(t.label, bool(settings[t.keyword])) for t in TOGGLES]
+        toggles = [(t.label, _check_box(settings[t.keyword], t.keyword)) for t in TOGGLES]
         self._object = _kestrin.Strainmark(rest, offsets, corners, _channel_values(settings), toggles)
 
     def weights(self, pose, out=None):

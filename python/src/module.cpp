@@ -32,6 +32,15 @@ using Doubles = py::array_t<double, py::array::c_style>;
 using Ints = py::array_t<int32_t, py::array::c_style>;
 using Floats = py::array_t<float, py::array::c_style>;
 
+// Sets a Python exception whose message may name a file by bytes that are
+// not UTF-8 (as os.listdir(b".") gives them): those show as \x escapes, as
+// the package shows such names, instead of the message being lost.
+void raise(PyObject* type, const char* message) {
+    py::object text = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeUTF8(message, static_cast<py::ssize_t>(std::strlen(message)), "backslashreplace"));
+    PyErr_SetObject(type, text.ptr());
+}
+
 void require(bool condition, const std::string& message) {
     if (!condition) throw std::invalid_argument(message);
 }
@@ -190,15 +199,22 @@ PYBIND11_MODULE(_kestrin, m) {
     using namespace kestrin::python;
     m.doc() = "The compiled core of the kestrin package; use the kestrin package itself.";
 
-    py::register_exception<host::SessionError>(m, "SessionError", PyExc_RuntimeError)
-        .attr("__doc__") = "A plug-in or the tangent-space provider could not be loaded or entered, or "
-                           "an instance lacks a channel or control: the message names the file and reason.";
+    static py::exception<host::SessionError>& sessionError =
+        py::register_exception<host::SessionError>(m, "SessionError", PyExc_RuntimeError);
+    sessionError.attr("__doc__") = "A plug-in or the tangent-space provider could not be loaded or entered, or "
+                                   "an instance lacks a channel or control: the message names the file and reason.";
     // The tool's readers name the file and line at fault: the input's error.
+    // Messages that name a file carry its name as given, in bytes that need
+    // not be UTF-8.
     py::register_exception_translator([](std::exception_ptr error) {
         try {
             if (error) std::rethrow_exception(error);
         } catch (const formats::FormatError& e) {
-            PyErr_SetString(PyExc_ValueError, e.what());
+            raise(PyExc_ValueError, e.what());
+        } catch (const std::invalid_argument& e) {
+            raise(PyExc_ValueError, e.what());
+        } catch (const host::SessionError& e) {
+            raise(sessionError.ptr(), e.what());
         }
     });
 

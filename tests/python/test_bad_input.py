@@ -33,6 +33,11 @@ def displaced(pose):
         fx.displace(pose)
 
 
+def set_on_new_tool(setting, value):
+    with kestrin.Strainmark(REST, FACES) as tool:
+        setattr(tool, setting, value)
+
+
 CASES = [
     ("rest of 2 columns", lambda: kestrin.Strainmark(REST[:, :2], FACES), "shape"),
     ("rest of 1 dimension", lambda: kestrin.Strainmark(REST.ravel(), FACES), "shape"),
@@ -55,6 +60,13 @@ CASES = [
     ("channel not finite", lambda: kestrin.Strainmark(REST, FACES, exponent=float("nan")), "exponent"),
     ("channel not a number", lambda: kestrin.Strainshaper(REST, FACES, STRETCH, SQUASH, squash_multiplier="x"),
      "squash_multiplier"),
+    # A string or a number would tick the box whatever it says.
+    ("check box given as a string", lambda: kestrin.Strainmark(REST, FACES, clamp="False"),
+     "clamp: 'False' is not True or False"),
+    ("check box given as a number", lambda: kestrin.weights(REST, FACES, REST, switch=0), "switch"),
+    ("check box set to None", lambda: set_on_new_tool("only_positive", None), "only_positive"),
+    ("channel given as text", lambda: kestrin.Strainmark(REST, FACES, exponent="0.3"), "exponent"),
+    ("channel set to a bool", lambda: set_on_new_tool("pre_multiplier", True), "pre_multiplier"),
     ("pose with fewer points", lambda: weights_of(REST[:-1]), f"{N - 1} points, but the rest mesh has {N}"),
     ("poses with more points", lambda: weights_of(np.stack([REST, REST])[:, :N - 2]), "points"),
     ("pose of 1 dimension", lambda: weights_of(REST.ravel()), "shape"),
@@ -93,3 +105,12 @@ def test_float32_and_non_contiguous_arrays_are_accepted():
         np.testing.assert_array_equal(tool.weights(pose), expected)
         np.testing.assert_array_equal(tool.weights(strided), expected)
         np.testing.assert_array_equal(tool.weights(pose.tolist()), expected)
+
+
+def test_numpy_scalars_are_taken_as_settings():
+    with kestrin.Strainmark(REST, FACES, clamp=np.bool_(False), exponent=np.float32(0.25)) as tool:
+        tool.switch = np.True_
+        tool.post_multiplier = np.array(0.75)
+        tool.squash_multiplier = np.int64(1)
+        assert (tool.clamp, tool.switch, tool.exponent, tool.post_multiplier, tool.squash_multiplier) == \
+            (False, True, 0.25, 0.75, 1.0)

@@ -3,6 +3,7 @@ that give back what they hold, and calls that behave under threads, signals and 
 
 import gc
 import os
+import pathlib
 import signal
 import subprocess
 import sys
@@ -197,6 +198,83 @@ def test_ctrl_c_between_poses_leaves_the_object_usable():
         assert time.perf_counter() - start < 2.0
         timer.join()
         np.testing.assert_array_equal(tool.weights(poses[0]), kestrin.weights(rest, faces, poses[0]))
+
+
+def test_a_property_read_is_answered_while_another_call_waits_between_poses():
+    rest, faces = grid()
+    reached, go = threading.Event(), threading.Event()
+
+    def poses():
+        for i in range(4):
+            if i == 2:
+                reached.set()
+                go.wait(60)
+            yield rest * (1.0 + 0.1 * i)
+
+    with kestrin.Strainmark(rest, faces) as tool, kestrin.Strainmark(rest, faces, exponent=0.3) as other:
+        worker = threading.Thread(target=tool.weights, args=(poses(),))
+        worker.start()
+        assert reached.wait(60)
+        read = {}
+        reader = threading.Thread(target=lambda: read.update(exponent=other.exponent, clamp=other.clamp))
+        reader.start()
+        reader.join(60)  # a guard against a hang, not a time limit: the call stays held until go
+        answered = not reader.is_alive()
+        go.set()
+        worker.join()
+        reader.join()
+    assert answered and read == {"exponent": 0.3, "clamp": True}
+
+
+def test_ctrl_c_while_a_pose_is_made_stops_the_call_within_one_pose():
+    rest, faces = grid()
+
+    poses = np.stack([rest * (1.0 + 0.1 * i) for i in range(10)])
+
+    class Shot:
+        def __len__(self):
+            return len(poses)
+
+        def __iter__(self):
+            for i, pose in enumerate(poses):
+                if i == 4:
+                    signal.raise_signal(signal.SIGINT)
+                yield pose
+
+    out = np.full(poses.shape[:2], np.nan, dtype=np.float32)
+    with kestrin.Strainmark(rest, faces) as tool:
+        with pytest.raises(KeyboardInterrupt):
+            tool.weights(Shot(), out=out)
+        computed = int(np.isfinite(out[:, 0]).sum())
+        assert computed <= 5
+        np.testing.assert_array_equal(out[:computed], tool.weights(poses[:computed]))
+
+
+def test_paths_as_str_bytes_and_path_objects_reach_the_files(tmp_path):
+    """As open() takes them, names that are not UTF-8 included (as os.listdir(b".") gives them)."""
+    rest, faces = grid()
+    folder = os.fsencode(tmp_path) + b"/sc\xe8ne"  # Latin-1, not UTF-8
+    os.mkdir(folder)
+    obj = folder + b"/rest\xff.obj"
+    write_obj(obj, rest, faces)
+    for path in (obj, os.fsdecode(obj), pathlib.Path(os.fsdecode(obj))):
+        np.testing.assert_array_equal(kestrin.read_mesh(path)[0], rest)
+    frames = bent_poses(rest).astype(np.float32)
+    cache = folder + b"/shot\xff.pc2"
+    kestrin.write_cache(cache, frames)
+    np.testing.assert_array_equal(kestrin.read_cache(cache), frames)
+    np.testing.assert_array_equal(kestrin.read_cache(pathlib.Path(os.fsdecode(cache)), mmap=True), frames)
+    settings = folder + b"/settings\xff.json"
+    with kestrin.Strainmark(rest, faces, exponent=0.3) as tool, kestrin.Strainmark(rest, faces) as other:
+        tool.save_settings(settings)
+        other.load_settings(os.fsdecode(settings))
+        assert other.exponent == 0.3
+    # Such names show escaped, in the package's messages and the readers' alike.
+    with open(obj, "a") as broken:
+        broken.write("v 1 x 0\n")
+    for path, error in ((folder + b"/missing\xff.obj", FileNotFoundError), (obj, ValueError)):
+        with pytest.raises(error, match=r"sc\\xe8ne/.*\\xff"):
+            kestrin.read_mesh(path)
 
 
 def test_a_child_forked_while_another_thread_computes_can_compute():
