@@ -55,7 +55,8 @@ fuzz: deps
 	bash scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 # Release build of the benchmarks (64-bit), then the run and its table, the
-# shot through the tool, and how long the shot's pages take to open in
+# shot through the tool, the Python module beside the tool and how soon it
+# answers while computing, and how long the shot's pages take to open in
 # headless Chromium; last, the Blender add-on's frame step (on the x64
 # build, where the module is built). BENCH_ARGS passes Google Benchmark
 # options, e.g. BENCH_ARGS=--benchmark_filter=grid/1M
@@ -68,6 +69,7 @@ bench: deps
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
 	./$(BENCH_DIR)/bench/kestrin_plan_bench
 	/usr/bin/python3 bench/python/module_shot.py $(BENCH_DIR)
+	/usr/bin/python3 bench/python/module_responsiveness.py $(BENCH_DIR)
 	node bench/page/page_load.js $(BENCH_DIR)
 	cmake --preset x64 $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset x64 -j $(JOBS) --target kestrin_tension
