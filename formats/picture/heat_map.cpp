@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "files/colour_map.h"
+#include "mesh/triangulation.h"
 #include "picture/canvas.h"
 
 namespace kestrin::formats {
@@ -204,10 +205,14 @@ Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int
                      view[i].z,
                      colour.red * shade, colour.green * shade, colour.blue * shade};
     }
+    std::vector<uint32_t> triangles;
     for (size_t face = 0; face < mesh.polygons.size(); ++face) {
         const int32_t* polygon = mesh.polygons.begin(face);
-        for (size_t i = 1; i + 1 < mesh.polygons.count(face); ++i) {
-            canvas.triangle(screen[polygon[0]], screen[polygon[i]], screen[polygon[i + 1]]);
+        triangles.clear();
+        triangulatePolygon(mesh.points.data(), polygon, mesh.polygons.count(face), triangles);
+        for (size_t t = 0; t < triangles.size(); t += 3) {
+            canvas.triangle(screen[polygon[triangles[t]]], screen[polygon[triangles[t + 1]]],
+                            screen[polygon[triangles[t + 2]]]);
         }
     }
     drawLegend(canvas, image, range);

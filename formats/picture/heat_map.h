@@ -23,9 +23,9 @@ HeatMapFrame heatMapFrame(const MeshData& mesh);
 // Widens frame to take in other too.
 void widenFrame(HeatMapFrame& frame, const HeatMapFrame& other);
 
-// Renders mesh (polygons fan-split into triangles) coloured by weights (one
-// per point) with the diverging colour map, the legend on the right; framed
-// by `frame` when given, else by the mesh's own.
+// Renders mesh (polygons split into triangles, mesh/triangulation.h)
+// coloured by weights (one per point) with the diverging colour map, the
+// legend on the right; framed by `frame` when given, else by the mesh's own.
 Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int width = 800,
                     int height = 600, const HeatMapFrame* frame = nullptr);
 
