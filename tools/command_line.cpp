@@ -15,6 +15,7 @@
 #include "kestrin_version.h"
 #include "nearest_name.h"
 #include "files/format_error.h"
+#include "files/message_text.h"
 #include "session.h"
 #include "tool_error.h"
 
@@ -135,9 +136,15 @@ int printHelp(const CLI::App& app, const std::vector<std::string>& words) {
     return 0;
 }
 
-int usageError(const std::string& message, const CLI::App* command) {
+// Every error is one line: a newline, a control character or a byte that is
+// not UTF-8 in a name or a file shows as an escape (message_text.h).
+void printErrorLine(const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "kestrin: error: %s\n", message.c_str());
+    std::fprintf(stderr, "kestrin: error: %s\n", formats::printableText(message).c_str());
+}
+
+int usageError(const std::string& message, const CLI::App* command) {
+    printErrorLine(message);
     if (command != nullptr) {
         std::fprintf(stderr, "Run 'kestrin help %s' for its options.\n", command->get_name().c_str());
     } else {
@@ -148,8 +155,7 @@ int usageError(const std::string& message, const CLI::App* command) {
 
 // A failure of the run itself: one line naming what is at fault, status 1.
 int runError(const std::exception& error) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "kestrin: error: %s\n", error.what());
+    printErrorLine(error.what());
     return 1;
 }
 

@@ -8,11 +8,12 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "files/atomic_file.h"
-#include "files/temporary_files.h"
 #include "cache/cache_file.h"
+#include "files/atomic_file.h"
 #include "files/file_bytes.h"
 #include "files/format_error.h"
+#include "files/number_text.h"
+#include "files/temporary_files.h"
 
 #ifdef KESTRIN_WITH_OPENEXR
 #include <Imath/half.h>
@@ -184,7 +185,7 @@ void ExrTexture::put(size_t point, float r, float g, float b) {
     for (int c = 0; c < 3; ++c) {
         if (!(std::fabs(values[c]) <= halfLargest)) {
             throw FormatError(path_ + ": frame " + std::to_string(frame_ + 1) + ", point " + std::to_string(point) +
-                            ": " + std::to_string(values[c]) +
+                            ": " + shortestText(values[c]) +
                             " does not fit a half float (largest 65504); nothing written");
         }
         const half bits(values[c]);
@@ -286,14 +287,14 @@ std::string ExrTexture::finishStaged() { return temporary_; }
 
 std::unique_ptr<ShotWriter> exrWeightsShot(const std::string& path, const ShotLayout& layout) {
     return std::make_unique<ExrTexture>(path, textureLayout(layout.rest.points.size(), layout.poseCount, path),
-                                        TextureContent::tension, layout.startFrame);
+                                        TextureContent::tension, static_cast<float>(layout.frames.front()));
 }
 
 std::unique_ptr<ShotWriter> exrMeshShot(const std::string& path, const ShotLayout& layout) {
     return std::make_unique<ExrTexture>(path, textureLayout(layout.rest.points.size(), layout.poseCount, path),
                                         layout.texturePositions ? TextureContent::position
                                                                 : TextureContent::displacement,
-                                        layout.startFrame);
+                                        static_cast<float>(layout.frames.front()));
 }
 
 }  // namespace kestrin::formats

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/format_error.h"
+#include "files/number_text.h"
 
 namespace kestrin::formats {
 
@@ -15,7 +16,7 @@ void requireFinitePoints(const Point3* points, size_t count, bool asFloat) {
         for (double c : coordinates) {
             // Written so that a NaN fails it too.
             if (!(std::fabs(c) <= limit)) {
-                throw FormatError("point " + std::to_string(i) + ": coordinate " + std::to_string(c) +
+                throw FormatError("point " + std::to_string(i) + ": coordinate " + shortestText(c) +
                                 (std::isfinite(c) ? " does not fit a float" : " is not a finite number") +
                                 "; nothing written");
             }
@@ -26,7 +27,7 @@ void requireFinitePoints(const Point3* points, size_t count, bool asFloat) {
 void requireFiniteWeights(const std::vector<float>& weights) {
     for (size_t i = 0; i < weights.size(); ++i) {
         if (!std::isfinite(weights[i])) {
-            throw FormatError("point " + std::to_string(i) + ": weight " + std::to_string(weights[i]) +
+            throw FormatError("point " + std::to_string(i) + ": weight " + shortestText(weights[i]) +
                             " is not a finite number; nothing written");
         }
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <fast_float/fast_float.h>
+
 // Header-only, so that every build (the 32-bit one included) has it without
 // a library of its architecture.
 #define FMT_HEADER_ONLY
@@ -86,6 +88,17 @@ void writeDigits(uint64_t value, int count, char* text) {
 }
 
 }  // namespace
+
+bool readDecimal(std::string_view word, double* value) {
+    const char* first = word.data();
+    const char* last = first + word.size();
+    if (first < last && *first == '+') {
+        ++first;
+        if (first < last && (*first == '+' || *first == '-')) return false;
+    }
+    const fast_float::from_chars_result result = fast_float::from_chars(first, last, *value);
+    return result.ec == std::errc() && result.ptr == last && first < last;
+}
 
 size_t shortestDouble(double value, char* text) {
     const double size = std::fabs(value);

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace kestrin::formats {
@@ -32,6 +33,21 @@ void appendShortest(std::string& out, Number value) {
         out.append(text, static_cast<size_t>(result.ptr - text));
     }
 }
+
+// The shortest text that reads back as the same value, for a message: what
+// it shows is the value itself ("-9.65e-12", not "-0.000000").
+template <typename Number>
+std::string shortestText(Number value) {
+    std::string text;
+    appendShortest(text, value);
+    return text;
+}
+
+// The whole word as a number, as strtod reads decimal text in the "C"
+// locale (an optional sign, digits, a point, an exponent, "nan", "inf"), but
+// no hex floats and no space around it. False for anything else, the empty
+// word included.
+bool readDecimal(std::string_view word, double* value);
 
 // printf's "%.9g": enough digits to give a float back exactly.
 inline void appendNineDigits(std::string& out, float value) {

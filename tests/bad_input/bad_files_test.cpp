@@ -87,6 +87,7 @@ TEST(BadFiles, EachIsRefusedByNameWithNoOutputLeft) {
             EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
         }
         EXPECT_EQ(run.err.find("terminate"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one error line:\n" << run.err;
         EXPECT_EQ(scratch.entries(), before) << run.err;
     }
     recordCount("malformed files tried", files);
