@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-
-#include "weights/csv_writer.h"
-#include "engine/exr_texture.h"
-#include "files/format_error.h"
-#include "engine/glb_mesh.h"
 #include "cache/mdd.h"
 #include "cache/npy_writer.h"
-#include "mesh/obj_writer.h"
 #include "cache/pc2.h"
+#include "engine/exr_texture.h"
+#include "engine/glb_mesh.h"
+#include "files/extension.h"
+#include "files/format_error.h"
+#include "mesh/obj_writer.h"
 #include "mesh/ply_writer.h"
+#include "page/shot_page.h"
 #include "picture/heat_map.h"
 #include "picture/png_writer.h"
-#include "page/shot_page.h"
+#include "weights/csv_writer.h"
 
 namespace kestrin::formats {
 namespace {
@@ -37,7 +37,7 @@ std::string objMesh(const MeshData& corrected, std::string_view poseText, const 
 }
 
 // extension, per-pose weights, per-pose mesh, rewrites the pose file,
-// whole-shot weights, whole-shot mesh[, largest weight held]
+// whole-shot weights, whole-shot mesh[, largest weight held[, rest UVs]]
 const OutputFormat formats[] = {
     {".csv", csvWeights, nullptr, false, nullptr, nullptr},
     {".ply", plyWeights, plyMesh, false, nullptr, nullptr},
@@ -48,7 +48,7 @@ const OutputFormat formats[] = {
     {".pc2", nullptr, nullptr, false, nullptr, pc2Shot},
     {".html", nullptr, nullptr, false, weightsPage, morphPage},
     {".exr", nullptr, nullptr, false, exrWeightsShot, exrMeshShot, halfLargest},
-    {".glb", nullptr, nullptr, false, glbShot, glbShot},
+    {".glb", nullptr, nullptr, false, glbShot, glbShot, INFINITY, true},
 };
 
 bool writes(const OutputFormat& format, OutputRole role) {
@@ -58,10 +58,18 @@ bool writes(const OutputFormat& format, OutputRole role) {
 
 }  // namespace
 
+bool outputsTakeRestUvs(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        const std::string extension = lowerExtension(path);
+        for (const OutputFormat& format : formats) {
+            if (format.restUvs && extension == format.extension) return true;
+        }
+    }
+    return false;
+}
+
 const OutputFormat& outputFormat(const std::string& path, OutputRole role) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = lowerExtension(path);
     std::string list;
     for (const OutputFormat& format : formats) {
         if (!writes(format, role)) continue;

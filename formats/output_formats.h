@@ -46,6 +46,9 @@ struct OutputFormat {
     // The largest weight magnitude the format holds: a run whose settings
     // allow larger weights is refused before its work.
     float largestWeight = INFINITY;
+    // Whether the format carries the rest mesh's texture coordinates, which
+    // are then read with the rest mesh (readObj with its UVs).
+    bool restUvs = false;
 
     // Whether the format is written once for the whole shot in this role.
     bool wholeShot(OutputRole role) const {
@@ -57,6 +60,10 @@ struct OutputFormat {
 // throws FormatError for any other extension, listing every extension that
 // role can write.
 const OutputFormat& outputFormat(const std::string& path, OutputRole role);
+
+// Whether any of these outputs carries the rest mesh's texture coordinates;
+// an extension no format has counts as none.
+bool outputsTakeRestUvs(const std::vector<std::string>& paths);
 
 }  // namespace kestrin::formats
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "plugin_folder.h"
+#include "tool_error.h"
 
 namespace kestrin::tool {
 namespace {
@@ -80,6 +81,22 @@ void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggle
                        "Save the plug-in's settings, after the options above, to a file")
         ->type_name("FILE.json")
         ->group("Settings");
+}
+
+void addFramesOption(CLI::App& command, FrameRange& range) {
+    command
+        .add_option_function<std::string>(
+            "--frames",
+            [&range](const std::string& text) {
+                try {
+                    range = parseFrameRange(text);
+                } catch (const ToolError& error) {
+                    throw CLI::ValidationError(error.what());
+                }
+            },
+            "Only the poses of these frames (1-100, 101-, 7): a cache's frames count from 1, OBJ files "
+            "named with numbers go by those; numbered outputs keep each pose's frame number")
+        ->type_name("A-B");
 }
 
 void addPlyFormatOption(CLI::App& command, SettingsOptions& options) {

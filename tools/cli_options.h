@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plugin_instances.h"
+#include "pose_source.h"
 #include "setting_lists.h"
 
 namespace kestrin::tool {
@@ -36,6 +37,10 @@ void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options);
 void addSettingsOptions(CLI::App& command, SettingsOptions& options, bool toggles);
 // --ply-format ascii|binary.
 void addPlyFormatOption(CLI::App& command, SettingsOptions& options);
+// --frames A-B into `range`, read as it is given: an empty or reversed range
+// is a bad command line (a farm's template with an empty variable never runs
+// the whole shot).
+void addFramesOption(CLI::App& command, FrameRange& range);
 
 }  // namespace kestrin::tool
 

@@ -108,8 +108,8 @@ void runDemo(const DemoOptions& options) {
     printWeightHeader(stdout, effect != nullptr);
     for (int frame = 0; frame < frameCount; ++frame) {
         char label[32];
-        std::snprintf(label, sizeof label, "%d (%g deg)", frame + 1, frameAngles[frame]);
-        printWeightRow(stdout, label, weighed[frame], effect ? &moved[frame] : nullptr);
+        std::snprintf(label, sizeof label, "(%g deg)", frameAngles[frame]);
+        printWeightRow(stdout, frame + 1, label, weighed[frame], effect ? &moved[frame] : nullptr);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "mesh/obj_reader.h"
+#include "output_formats.h"
 #include "output_plan.h"
 #include "plugin_instances.h"
 #include "shot_run.h"
@@ -22,7 +23,7 @@ struct MorphOptions {
     std::string stretchTarget;
     std::string squashTarget;
     std::string weightMap;
-    std::string frames;
+    FrameRange frames;
     std::vector<std::string> outputs;
     unsigned jobs = 0;
     std::string exrValues = "displacement";
@@ -39,16 +40,16 @@ void runMorph(const MorphOptions& options) {
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
     // The three meshes side by side; faults are still reported rest first.
-    auto stretchRead = std::async(std::launch::async, formats::readObj, options.stretchTarget);
-    auto squashRead = std::async(std::launch::async, formats::readObj, options.squashTarget);
-    const formats::ObjMesh rest = formats::readObj(options.rest);
+    auto stretchRead = std::async(std::launch::async, [&] { return formats::readObj(options.stretchTarget); });
+    auto squashRead = std::async(std::launch::async, [&] { return formats::readObj(options.squashTarget); });
+    const formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
     const formats::MeshData stretch = stretchRead.get();
     formats::requireSameShape(rest, stretch, "stretch target", false);
     const formats::MeshData squash = squashRead.get();
     formats::requireSameShape(rest, squash, "squash target", false);
     std::optional<std::vector<float>> weights;
     if (!options.weightMap.empty()) weights = formats::readInfluenceMap(options.weightMap, rest.points.size());
-    const PoseSource poses(options.poses, rest, options.frames.empty() ? FrameRange{} : parseFrameRange(options.frames));
+    const PoseSource poses(options.poses, rest, options.frames);
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
     ResultFiles results(options.outputs, formats::OutputRole::mesh, poses, rest,
@@ -74,9 +75,10 @@ void runMorph(const MorphOptions& options) {
              },
              weights ? &*weights : nullptr});
     results.commit();
-    std::printf("%-20s %10s %10s\n", "pose", "mean move", "max move");
+    std::printf("%6s %-20s %10s %10s\n", "frame", "pose", "mean move", "max move");
     for (size_t pose = 0; pose < poses.count(); ++pose) {
-        std::printf("%-20s %10.4f %10.4f\n", poses.label(pose).c_str(), moved[pose].mean, moved[pose].largest);
+        std::printf("%6d %-20s %10.4f %10.4f\n", poses.number(pose), poses.label(pose).c_str(), moved[pose].mean,
+                    moved[pose].largest);
     }
     finishTable(stdout);
 }
@@ -107,10 +109,7 @@ void addMorphCommand(CLI::App& app) {
                         "scales how far each point moves; not the tension weights, which the "
                         "effect works out itself")
         ->type_name("CSV");
-    command->add_option("--frames", options->frames,
-                        "Only these frames of the poses, 1-based (1-100, 101-, 7); numbered "
-                        "outputs keep each pose's frame number")
-        ->type_name("A-B");
+    addFramesOption(*command, options->frames);
     command->add_option("-o,--output", options->outputs,
                         "Corrected meshes: per pose .obj (the pose file with the new points) or "
                         ".ply, numbered out_0001.obj... unless the name holds a %04d field; for "

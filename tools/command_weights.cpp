@@ -5,6 +5,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "mesh/obj_reader.h"
+#include "output_formats.h"
 #include "output_plan.h"
 #include "result_files.h"
 #include "shot_run.h"
@@ -17,7 +18,7 @@ namespace {
 struct WeightsOptions {
     std::string rest;
     std::vector<std::string> poses;
-    std::string frames;
+    FrameRange frames;
     std::vector<std::string> outputs;
     unsigned jobs = 0;
     SettingsOptions settings;
@@ -29,8 +30,8 @@ void runWeights(const WeightsOptions& options) {
     for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
-    const formats::ObjMesh rest = formats::readObj(options.rest);
-    const PoseSource poses(options.poses, rest, options.frames.empty() ? FrameRange{} : parseFrameRange(options.frames));
+    const formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
+    const PoseSource poses(options.poses, rest, options.frames);
     std::vector<std::string> extra;
     if (!options.settings.saveTo.empty()) extra.push_back(options.settings.saveTo);
     ResultFiles results(options.outputs, formats::OutputRole::weights, poses, rest,
@@ -56,7 +57,7 @@ void runWeights(const WeightsOptions& options) {
     results.commit();
     printWeightHeader(stdout, false);
     for (size_t pose = 0; pose < poses.count(); ++pose) {
-        printWeightRow(stdout, poses.label(pose), summaries[pose], nullptr);
+        printWeightRow(stdout, poses.number(pose), poses.label(pose), summaries[pose], nullptr);
     }
     finishTable(stdout);
 }
@@ -74,10 +75,7 @@ void addWeightsCommand(CLI::App& app) {
                         "none), or one point cache (.mdd, .pc2) holding every pose")
         ->required()
         ->type_name("POSE");
-    command->add_option("--frames", options->frames,
-                        "Only these frames of the poses, 1-based (1-100, 101-, 7); numbered "
-                        "outputs keep each pose's frame number")
-        ->type_name("A-B");
+    addFramesOption(*command, options->frames);
     command->add_option("-o,--output", options->outputs,
                         "Outputs by extension: per pose .csv (point,weight), .ply (posed mesh with "
                         "weights and colours), .png (heat map), numbered out_0001.csv... unless the "

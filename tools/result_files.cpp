@@ -8,7 +8,6 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
-#include <set>
 
 #include "files/atomic_file.h"
 #include "commit.h"
@@ -21,18 +20,21 @@
 namespace kestrin::tool {
 
 ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
-                         const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
+                         const formats::ObjMesh& rest, bool binaryPly, const std::vector<RunInput>& inputs,
                          const std::vector<std::string>& extra, bool texturePositions)
-    : role_(role), poseCount_(poses.count()), sequence_(poses.isSequence()) {
+    : role_(role), poseCount_(poses.count()), sequence_(poses.isSequence()), firstNumber_(poses.number(0)) {
     // From here on an interrupt removes what the run has written.
     installInterruptHandlers();
     options_.binaryPly = binaryPly;
     std::vector<std::string> names;
-    std::set<std::string> seen;
-    auto add = [&](const std::string& name) {
-        if (!seen.insert(name).second) {
-            throw ToolError(name + ": more than one output would be written to this file "
-                                   "(put %04d in the name for one file per pose)");
+    std::map<std::string, std::string> writer;  // each name, and the option that writes it
+    auto add = [&](const std::string& name, const std::string& option) {
+        const auto [first, added] = writer.emplace(name, option);
+        if (!added) {
+            throw ToolError(name + ": more than one output would be written to this file (" +
+                            (first->second == option ? option + " is given twice"
+                                                     : "by " + first->second + " and by " + option) +
+                            ")");
         }
         names.push_back(name);
     };
@@ -42,13 +44,15 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
         output.format = &formats::outputFormat(pattern, role);
         output.wholeShot = output.format->wholeShot(role);
         if (output.wholeShot) {
-            add(numberedOutput(pattern, 1, false));
+            add(numberedOutput(pattern, firstNumber_, false), "-o " + pattern);
         } else {
-            for (size_t i = 0; i < poseCount_; ++i) add(numberedOutput(pattern, poses.number(i), poses.isSequence()));
+            for (size_t i = 0; i < poseCount_; ++i) {
+                add(numberedOutput(pattern, poses.number(i), poses.isSequence()), "-o " + pattern);
+            }
         }
         outputs_.push_back(std::move(output));
     }
-    for (const std::string& name : extra) add(name);
+    for (const std::string& name : extra) add(name, "--save-settings " + name);
     targets_ = planOutputs(names, inputs);
     for (size_t i = 0; i < targets_.size(); ++i) targetIndex_[targets_[i].name] = i;
 
@@ -71,11 +75,10 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
     }
 
     // The whole-shot files start now: their headers need only the counts.
-    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.startFrame(), poses.sampleRate(),
-                                     texturePositions};
+    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.frames(), texturePositions, &rest.uvs};
     for (Output& output : outputs_) {
         if (!output.wholeShot) continue;
-        const std::string name = numberedOutput(output.pattern, 1, false);
+        const std::string name = numberedOutput(output.pattern, firstNumber_, false);
         const formats::ShotWriterFactory open =
             role == formats::OutputRole::weights ? output.format->weightsShot : output.format->meshShot;
         output.shot = open(target(name).path, layout);
@@ -122,7 +125,7 @@ void ResultFiles::requireWeightBound(double bound) const {
         if (bound <= output.format->largestWeight) continue;
         char figure[32];
         std::snprintf(figure, sizeof figure, "%g", bound);
-        throw ToolError(numberedOutput(output.pattern, 1, false) +
+        throw ToolError(numberedOutput(output.pattern, firstNumber_, false) +
                         (std::isinf(bound) ? std::string(": weights have no bound")
                                            : ": weights may reach " + std::string(figure)) +
                         " with these settings (clamp off), beyond the " +
@@ -139,9 +142,9 @@ void ResultFiles::writeExtra(const std::string& name, const std::string& bytes) 
 void ResultFiles::appendToShot(const PoseResult& result) {
     for (Output& output : outputs_) {
         if (!output.shot) continue;
-        output.shot->append({result.pose, result.weights, result.corrected});
+        output.shot->append({result.number, result.pose, result.weights, result.corrected});
         if (result.index + 1 == poseCount_) {
-            stage(output.shot->finishStaged(), numberedOutput(output.pattern, 1, false));
+            stage(output.shot->finishStaged(), numberedOutput(output.pattern, firstNumber_, false));
         }
     }
 }

@@ -12,9 +12,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "output_formats.h"
-#include "picture/heat_map.h"
 #include "mesh/mesh_data.h"
+#include "mesh/obj_reader.h"
+#include "output_formats.h"
+#include "mesh/mesh_data.h"
+#include "picture/heat_map.h"
+#include "picture/png_writer.h"
 #include "output_plan.h"
 #include "pose_source.h"
 
@@ -36,10 +39,12 @@ class ResultFiles {
 public:
     // Works out every file the run will write and checks them all before any
     // work (output_plan.h): known extensions, sound name patterns, writable
-    // places, no output landing on an input or on another output. `extra`
-    // are further files the run writes itself (a settings file).
+    // places, no output landing on an input or on another output. A
+    // whole-shot output with a frame field is named by the run's first
+    // frame, so that the chunks of a shot never share a name. `extra` are
+    // further files the run writes itself (a settings file).
     ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
-                const formats::MeshData& rest, bool binaryPly, const std::vector<RunInput>& inputs,
+                const formats::ObjMesh& rest, bool binaryPly, const std::vector<RunInput>& inputs,
                 const std::vector<std::string>& extra = {}, bool texturePositions = false);
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
@@ -81,7 +86,8 @@ private:
     formats::OutputOptions options_;
     std::unique_ptr<formats::HeatMapFrame> pictureFrame_;  // shared by the run's pictures
     size_t poseCount_;
-    bool sequence_;  // per-pose names numbered
+    bool sequence_;    // per-pose names numbered
+    int firstNumber_;  // the first pose's frame, which names whole-shot files
     std::vector<Output> outputs_;
     std::vector<OutputTarget> targets_;  // every file, by the name the user gave
     std::unordered_map<std::string, size_t> targetIndex_;  // name -> its place in targets_

@@ -45,14 +45,14 @@ void printWeightHeader(std::FILE* out, bool withDisplacement) {
     char stretched[32], squashed[32];
     std::snprintf(stretched, sizeof stretched, "stretched >%g", countedWeight);
     std::snprintf(squashed, sizeof squashed, "squashed <-%g", countedWeight);
-    std::fprintf(out, "%-14s %16s %16s %9s %9s %9s", "pose", stretched, squashed, "min", "max", "mean");
+    std::fprintf(out, "%6s %-14s %16s %16s %9s %9s %9s", "frame", "pose", stretched, squashed, "min", "max", "mean");
     if (withDisplacement) std::fprintf(out, " %10s %10s", "mean move", "max move");
     std::fprintf(out, "\n");
 }
 
-void printWeightRow(std::FILE* out, const std::string& label, const WeightSummary& weights,
+void printWeightRow(std::FILE* out, int frame, const std::string& label, const WeightSummary& weights,
                     const DisplacementSummary* displacement) {
-    std::fprintf(out, "%-14s %16zu %16zu %9.4f %9.4f %9.4f", label.c_str(), weights.stretched,
+    std::fprintf(out, "%6d %-14s %16zu %16zu %9.4f %9.4f %9.4f", frame, label.c_str(), weights.stretched,
                  weights.squashed, weights.minimum, weights.maximum, weights.mean);
     if (displacement != nullptr) {
         std::fprintf(out, " %10.4f %10.4f", displacement->mean, displacement->largest);

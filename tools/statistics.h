@@ -35,9 +35,10 @@ DisplacementSummary summariseDisplacement(const std::vector<Point3>& posed,
                                           const std::vector<Point3>& corrected);
 
 // A fixed-width table: header once (it states the counting threshold), then
-// one row per pose.
+// one row per pose: its frame number in the shot, what it is (its file),
+// the summaries.
 void printWeightHeader(std::FILE* out, bool withDisplacement);
-void printWeightRow(std::FILE* out, const std::string& label, const WeightSummary& weights,
+void printWeightRow(std::FILE* out, int frame, const std::string& label, const WeightSummary& weights,
                     const DisplacementSummary* displacement);
 // Flushes a table printed once the outputs are in place. Throws ToolError
 // when it could not be written (a full disk, a closed pipe): the run has

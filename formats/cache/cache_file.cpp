@@ -14,8 +14,9 @@
 #include "files/atomic_file.h"
 #include "files/file_bytes.h"
 #include "files/finite_values.h"
-#include "mesh/obj_reader.h"
 #include "files/format_error.h"
+#include "files/number_text.h"
+#include "mesh/obj_reader.h"
 
 namespace kestrin::formats {
 
@@ -48,13 +49,30 @@ void storeFloat(unsigned char* bytes, float value, ByteOrder order) {
     storeWord(bytes, word, order);
 }
 
-CacheInput::CacheInput(const std::string& path) : path_(path) {
-    file_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+CacheInput::CacheInput(const std::string& path, int file) : path_(path) {
+    file_ = file >= 0 ? ::fcntl(file, F_DUPFD_CLOEXEC, 0) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file_ < 0) throw FormatError(path + ": cannot open: " + systemReason(errno));
     struct stat status {};
-    if (::fstat(file_, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(file_, &status) == 0 && S_ISDIR(status.st_mode)) {
         ::close(file_);
-        throw FormatError(path + ": not a regular file");
+        throw FormatError(path + ": is a directory, not a point cache");
+    }
+    if (!isRegularFile(file_)) {
+        // A pipe (a cache made on the fly, <(...)) is read at offsets, from
+        // several threads: from a copy of it.
+        const int pipe = file_;
+        try {
+            file_ = copyToUnnamedFile(pipe, path);
+        } catch (...) {
+            ::close(pipe);
+            throw;
+        }
+        ::close(pipe);
+    }
+    if (::fstat(file_, &status) != 0) {
+        const int error = errno;
+        ::close(file_);
+        throw FormatError(path + ": cannot read: " + systemReason(error));
     }
     size_ = static_cast<uint64_t>(status.st_size);
 }
@@ -92,7 +110,7 @@ void CacheInput::readPoints(uint64_t offset, size_t pointCount, ByteOrder order,
             const double value = loadFloat(bytes + 4 * axis, order);
             if (!(std::fabs(value) <= largestCoordinate)) {
                 throw FormatError(path_ + ": " + what + ", point " + std::to_string(i) +
-                                ": coordinate " + std::to_string(value) +
+                                ": coordinate " + shortestText(static_cast<float>(value)) +
                                 (std::isfinite(value) ? " is too large (beyond 1e18)"
                                                       : " is not a finite number"));
             }

@@ -32,8 +32,11 @@ void storeFloat(unsigned char* bytes, float value, ByteOrder order);
 // threads at once (pread, no shared position).
 class CacheInput {
 public:
-    // Throws FormatError "PATH: ..." when it cannot be opened or is not a file.
-    explicit CacheInput(const std::string& path);
+    // Opens `path`, or takes `file` when given (a descriptor of the cache
+    // already open, which it duplicates); one that cannot be read at offsets
+    // (a pipe) is copied to an unnamed file first. Throws FormatError
+    // "PATH: ..." when it cannot be opened or read, or is a folder.
+    explicit CacheInput(const std::string& path, int file = -1);
     ~CacheInput();
     CacheInput(const CacheInput&) = delete;
     CacheInput& operator=(const CacheInput&) = delete;

@@ -1,5 +1,8 @@
 #include "cache/mdd.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 
 #include "files/atomic_file.h"
@@ -14,7 +17,7 @@ constexpr uint64_t pointBytes = 12;
 
 }  // namespace
 
-MddReader::MddReader(const std::string& path, size_t expectedPoints) : file_(path) {
+MddReader::MddReader(const std::string& path, size_t expectedPoints, int file) : file_(path, file) {
     unsigned char header[headerBytes];
     file_.read(0, header, sizeof header, "the header");
     const int32_t frames = static_cast<int32_t>(loadWord(header, order));
@@ -47,6 +50,19 @@ MddReader::MddReader(const std::string& path, size_t expectedPoints) : file_(pat
             throw FormatError(path + ": the time of frame " + std::to_string(i) + " is not a finite number");
         }
     }
+}
+
+bool holdsMdd(int file, size_t pointCount) {
+    unsigned char header[headerBytes];
+    struct stat status {};
+    if (::pread(file, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) || ::fstat(file, &status) != 0) {
+        return false;
+    }
+    const int32_t frames = static_cast<int32_t>(loadWord(header, order));
+    const int32_t points = static_cast<int32_t>(loadWord(header + 4, order));
+    return frames >= 0 && points >= 0 && static_cast<size_t>(points) == pointCount &&
+           static_cast<uint64_t>(status.st_size) ==
+               headerBytes + static_cast<uint64_t>(frames) * (4 + pointBytes * static_cast<uint64_t>(points));
 }
 
 void MddReader::readFrame(size_t frame, Point3* out) const {

@@ -19,7 +19,8 @@ public:
     // allocating anything. Throws FormatError "PATH: ..." for a file shorter
     // or longer than its counts say, a negative count, or a point count
     // other than expectedPoints (the rest mesh's).
-    MddReader(const std::string& path, size_t expectedPoints);
+    // `file`: the cache already open, as CacheInput takes it.
+    MddReader(const std::string& path, size_t expectedPoints, int file = -1);
 
     size_t frameCount() const { return times_.size(); }
     size_t pointCount() const { return points_; }
@@ -35,6 +36,10 @@ private:
     size_t points_ = 0;
     std::vector<float> times_;
 };
+
+// Whether the open file (a pipe's copy, with no name to go by) is an MDD
+// cache of pointCount points: its header's counts fill it exactly.
+bool holdsMdd(int file, size_t pointCount);
 
 class MddWriter : public FrameCacheWriter {
 public:

@@ -1,10 +1,13 @@
 #include "cache/pc2.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 
 #include "files/atomic_file.h"
 #include "files/format_error.h"
+#include "files/number_text.h"
 
 namespace kestrin::formats {
 namespace {
@@ -14,10 +17,13 @@ constexpr char signature[12] = {'P', 'O', 'I', 'N', 'T', 'C', 'A', 'C', 'H', 'E'
 constexpr uint64_t headerBytes = 32;
 constexpr uint64_t pointBytes = 12;
 constexpr int32_t version = 1;
+// How far from even a pose's frame may be, as MDD times in float seconds
+// put a long shot's frames a thousandth of a frame off.
+constexpr double evenFramesTolerance = 0.01;
 
 }  // namespace
 
-Pc2Reader::Pc2Reader(const std::string& path, size_t expectedPoints) : file_(path) {
+Pc2Reader::Pc2Reader(const std::string& path, size_t expectedPoints, int file) : file_(path, file) {
     unsigned char header[headerBytes];
     file_.read(0, header, sizeof header, "the header");
     if (std::memcmp(header, signature, sizeof signature) != 0) {
@@ -58,6 +64,12 @@ Pc2Reader::Pc2Reader(const std::string& path, size_t expectedPoints) : file_(pat
     samples_ = static_cast<size_t>(samples);
 }
 
+bool holdsPc2(int file) {
+    char start[sizeof signature];
+    return ::pread(file, start, sizeof start, 0) == static_cast<ssize_t>(sizeof start) &&
+           std::memcmp(start, signature, sizeof signature) == 0;
+}
+
 void Pc2Reader::readFrame(size_t frame, Point3* out) const {
     if (frame >= frameCount()) {
         throw FormatError(file_.path() + ": no sample " + std::to_string(frame) + " (the cache has " +
@@ -91,7 +103,20 @@ Pc2Writer::Pc2Writer(const std::string& path, size_t pointCount, size_t frameCou
 }
 
 std::unique_ptr<ShotWriter> pc2Shot(const std::string& path, const ShotLayout& layout) {
-    return std::make_unique<CorrectedCacheShot<Pc2Writer>>(path, layout.rest.points.size(), layout.poseCount, layout.startFrame, layout.sampleRate);
+    const std::vector<double>& frames = layout.frames;
+    const double start = frames.empty() ? 0.0 : frames[0];
+    const double rate = frames.size() > 1 ? frames[1] - frames[0] : 1.0;
+    // A PC2 cache has a start and a step, no time per sample: poses at
+    // other frames would play at the wrong ones.
+    for (size_t i = 2; i < frames.size(); ++i) {
+        if (std::fabs(frames[i] - (start + static_cast<double>(i) * rate)) > evenFramesTolerance) {
+            throw FormatError(path + ": a PC2 cache holds evenly spaced frames, and these poses are not (frames " +
+                              shortestText(frames[0]) + ", " + shortestText(frames[1]) + ", then " +
+                              shortestText(frames[i]) + "); write a .mdd cache, which keeps each frame's time");
+        }
+    }
+    return std::make_unique<CorrectedCacheShot<Pc2Writer>>(path, layout.rest.points.size(), layout.poseCount,
+                                                           static_cast<float>(start), static_cast<float>(rate));
 }
 
 }  // namespace kestrin::formats

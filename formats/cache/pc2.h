@@ -20,7 +20,8 @@ public:
     // FormatError "PATH: ..." for another signature or version, a file
     // shorter or longer than its counts say, a negative count, a start or
     // rate that is not finite, or a point count other than expectedPoints.
-    Pc2Reader(const std::string& path, size_t expectedPoints);
+    // `file`: the cache already open, as CacheInput takes it.
+    Pc2Reader(const std::string& path, size_t expectedPoints, int file = -1);
 
     size_t frameCount() const { return samples_; }
     size_t pointCount() const { return points_; }
@@ -40,6 +41,10 @@ private:
     float start_ = 0.0f;
     float rate_ = 1.0f;
 };
+
+// Whether the open file (a pipe's copy, with no name to go by) starts as a
+// PC2 cache does.
+bool holdsPc2(int file);
 
 class Pc2Writer : public FrameCacheWriter {
 public:

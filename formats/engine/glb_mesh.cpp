@@ -8,6 +8,7 @@
 #include "files/atomic_file.h"
 #include "files/colour_map.h"
 #include "files/format_error.h"
+#include "mesh/triangulation.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -35,7 +36,7 @@ struct Vertices {
 Vertices splitVertices(const MeshData& rest, const ObjUvs& uvs) {
     Vertices vertices;
     const std::vector<int32_t>& corners = rest.polygons.vertices;
-    if (uvs.empty()) {
+    if (uvs.empty() || uvs.corners.size() != corners.size()) {
         vertices.point.resize(rest.points.size());
         for (size_t i = 0; i < vertices.point.size(); ++i) vertices.point[i] = static_cast<int32_t>(i);
         vertices.corner = corners;
@@ -132,12 +133,17 @@ private:
     tinygltf::Model model_;
 };
 
+const ObjUvs& noUvs() {
+    static const ObjUvs none;
+    return none;
+}
+
 class GlbShot : public ShotWriter {
 public:
     GlbShot(const std::string& path, const ShotLayout& layout)
         : path_(path), rest_(layout.rest),
           texture_(textureLayout(layout.rest.points.size(), layout.poseCount, path)),
-          uvs_(layout.rest.path.empty() ? ObjUvs{} : readObjUvs(layout.rest.path)) {}
+          uvs_(layout.restUvs != nullptr ? *layout.restUvs : noUvs()) {}
     void append(const PoseFrame& frame) override {
         if (first_ || frame.weights == nullptr) return;
         weights_ = *frame.weights;
@@ -151,7 +157,7 @@ private:
     std::string path_;
     const MeshData& rest_;
     TextureLayout texture_;
-    ObjUvs uvs_;
+    const ObjUvs& uvs_;
     bool first_ = false;
     std::vector<float> weights_;
 };
@@ -203,19 +209,14 @@ std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout
             colours[v * 3 + 2] = linearFromSrgb(rgb.blue);
         }
     }
-    std::vector<uint32_t> triangles;
-    const Polygons& polygons = rest.polygons;
-    for (size_t f = 0; f < polygons.size(); ++f) {
-        const int32_t* corner = vertices.corner.data() + polygons.offsets[f];
-        for (size_t i = 1; i + 1 < polygons.count(f); ++i) {
-            triangles.insert(triangles.end(), {static_cast<uint32_t>(corner[0]), static_cast<uint32_t>(corner[i]),
-                                               static_cast<uint32_t>(corner[i + 1])});
-        }
-    }
+    std::vector<uint32_t> triangles = triangulate(rest.points.data(), rest.polygons);
+    for (uint32_t& corner : triangles) corner = static_cast<uint32_t>(vertices.corner[corner]);
 
     GltfBuilder builder;
     tinygltf::Primitive primitive;
-    primitive.mode = TINYGLTF_MODE_TRIANGLES;
+    // A mesh without faces (a point cloud) is its points: glTF has no empty
+    // list of triangles.
+    primitive.mode = triangles.empty() ? TINYGLTF_MODE_POINTS : TINYGLTF_MODE_TRIANGLES;
     const int position = builder.addFloats(positions, TINYGLTF_TYPE_VEC3, 3);
     builder.accessor(position).minValues = low;
     builder.accessor(position).maxValues = high;
@@ -227,8 +228,10 @@ std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout
     primitive.attributes["TEXCOORD_0"] = uv.empty() ? texelSet : builder.addFloats(uv, TINYGLTF_TYPE_VEC2, 2);
     primitive.attributes["TEXCOORD_1"] = texelSet;
     if (!colours.empty()) primitive.attributes["COLOR_0"] = builder.addFloats(colours, TINYGLTF_TYPE_VEC3, 3);
-    primitive.indices = builder.add(triangles, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
-                                    TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+    if (!triangles.empty()) {
+        primitive.indices = builder.add(triangles, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
+                                        TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+    }
 
     tinygltf::Model& model = builder.model();
     tinygltf::Material material;

@@ -10,8 +10,11 @@
 #include <stdint.h>
 
 #include "files/file_bytes.h"
-#include "mesh/obj_text.h"
+#include "files/foreign_formats.h"
 #include "files/format_error.h"
+#include "files/message_text.h"
+#include "files/number_text.h"
+#include "mesh/obj_text.h"
 
 namespace kestrin::formats {
 namespace {
@@ -25,18 +28,6 @@ constexpr size_t maxPointValues = 7;
     throw FormatError(path + ":" + std::to_string(line) + ": " + what);
 }
 
-// The whole word as a number, as strtod reads decimal text; no hex floats.
-bool parseNumber(std::string_view word, double* value) {
-    const char* first = word.data();
-    const char* last = first + word.size();
-    if (first < last && *first == '+') {
-        ++first;
-        if (first < last && (*first == '+' || *first == '-')) return false;
-    }
-    const fast_float::from_chars_result result = fast_float::from_chars(first, last, *value);
-    return result.ec == std::errc() && result.ptr == last && first < last;
-}
-
 // The whole word as a decimal integer, an optional sign before it.
 bool parseWholeNumber(std::string_view word, int64_t* value) {
     const char* first = word.data();
@@ -48,8 +39,6 @@ bool parseWholeNumber(std::string_view word, int64_t* value) {
     const std::from_chars_result result = std::from_chars(first, last, *value);
     return result.ec == std::errc() && result.ptr == last && first < last;
 }
-
-std::string quoted(std::string_view word) { return "'" + std::string(word) + "'"; }
 
 // Where the faces of a file go: built into a list, compared with a rest
 // mesh's, or both.
@@ -168,12 +157,12 @@ private:
         for (size_t i = 0; i < count; ++i) {
             double value = 0.0;
             const std::string_view text = words[i];
-            if (!parseNumber(text, &value)) failAt(path_, lineNumber_, quoted(text) + " is not a number");
+            if (!readDecimal(text, &value)) failAt(path_, lineNumber_, quotedBytes(text) + " is not a number");
             if (!std::isfinite(value)) {
-                failAt(path_, lineNumber_, "coordinate " + quoted(text) + " is not a finite number");
+                failAt(path_, lineNumber_, "coordinate " + quotedBytes(text) + " is not a finite number");
             }
             if (i < 3 && std::fabs(value) > largestCoordinate) {
-                failAt(path_, lineNumber_, "coordinate " + quoted(text) + " is too large (beyond 1e18)");
+                failAt(path_, lineNumber_, "coordinate " + quotedBytes(text) + " is too large (beyond 1e18)");
             }
             if (i < 3) coordinates[i] = value;
         }
@@ -182,7 +171,7 @@ private:
 
     [[noreturn]] void badCorner(std::string_view corner) {
         failAt(path_, lineNumber_,
-               quoted(corner) + " is not a face corner (v, v/vt, v//vn or v/vt/vn)");
+               quotedBytes(corner) + " is not a face corner (v, v/vt, v//vn or v/vt/vn)");
     }
 
     // A corner "v", "v/vt", "v//vn" or "v/vt/vn": its point index as written
@@ -250,22 +239,28 @@ private:
         ++faceCount_;
     }
 
+    // The first face that is not the rest mesh's is reported once the
+    // whole file is read, and only when its point count is the rest
+    // mesh's: a pose of another mesh differs in every face, and its point
+    // count is what to tell.
     void compareFace() {
+        if (!faceMismatch_.empty()) return;
         const MeshData& rest = *faces_.rest;
+        const std::string face = std::to_string(faceCount_ + 1);
         if (faceCount_ >= rest.polygons.size()) {
-            failAt(path_, lineNumber_, "face " + std::to_string(faceCount_ + 1) + " of the " + *faces_.role +
-                                           " is beyond the last face of the rest mesh " + rest.path +
-                                           " (" + std::to_string(rest.polygons.size()) + " faces)");
+            faceMismatch_ = "face " + face + " of the " + *faces_.role + " is beyond the last face of the rest mesh " +
+                            rest.path + " (" + std::to_string(rest.polygons.size()) + " faces)";
+            faceMismatchLine_ = lineNumber_;
+            return;
         }
         const int32_t* restCorners = rest.polygons.begin(faceCount_);
         const size_t restCount = rest.polygons.count(faceCount_);
         bool same = restCount == corners_.size();
         for (size_t i = 0; same && i < restCount; ++i) same = restCorners[i] == corners_[i];
         if (!same) {
-            const std::string face = std::to_string(faceCount_ + 1);
-            failAt(path_, lineNumber_, "face " + face + " of the " + *faces_.role +
-                                           " differs from face " + face + " of the rest mesh " +
-                                           rest.path);
+            faceMismatch_ = "face " + face + " of the " + *faces_.role + " differs from face " + face +
+                            " of the rest mesh " + rest.path;
+            faceMismatchLine_ = lineNumber_;
         }
     }
 
@@ -287,6 +282,7 @@ private:
                             std::to_string(rest.points.size()) +
                             "; point i of each file must be the same point");
         }
+        if (!faceMismatch_.empty()) failAt(path_, faceMismatchLine_, faceMismatch_);
         if (faceCount_ != 0 && faceCount_ != rest.polygons.size()) {
             throw FormatError(path_ + ": the " + *faces_.role + " has " + std::to_string(faceCount_) +
                             " faces but the rest mesh " + rest.path + " has " +
@@ -306,25 +302,48 @@ private:
     size_t faceCount_ = 0;
     std::vector<int32_t> corners_;
     std::vector<ForwardFace> forwardFaces_;
+    std::string faceMismatch_;
+    size_t faceMismatchLine_ = 0;
     const char* afterLastPoint_ = nullptr;
     size_t facesAtLastPoint_ = 0;
     ObjMesh::Tail* tail_ = nullptr;
 };
 
+// Enough of a file's first bytes to tell every other format by.
+constexpr size_t foreignHeadBytes = 32;
+
+// The file's bytes, once it is known to be no other format by name or by
+// its first bytes.
+void readObjBytes(const std::string& path, FileBytes& bytes) {
+    refuseForeignFormat(path);
+    bytes.read(path, "an OBJ file");
+    refuseForeignFormat(path, bytes.text().substr(0, foreignHeadBytes));
+}
+
+void parsePositions(const std::string& path, std::string_view text, const ObjMesh& rest, std::vector<Point3>& out,
+                    const std::string& role) {
+    FaceSink faces;
+    faces.rest = &rest;
+    faces.role = &role;
+    out.reserve(rest.points.size());
+    ObjParser(path, out, faces).parse(text);
+}
+
 }  // namespace
 
-ObjMesh readObj(const std::string& path) {
+ObjMesh readObj(const std::string& path, bool withUvs) {
     ObjMesh mesh;
     mesh.path = path;
     FaceSink faces;
     faces.built = &mesh.polygons;
     FileBytes bytes;
-    bytes.read(path, "an OBJ file");
+    readObjBytes(path, bytes);
     auto tail = std::make_shared<ObjMesh::Tail>();
     ObjParser parser(path, mesh.points, faces);
     parser.keepTail(tail.get());
     parser.parse(bytes.text());
     mesh.tail = std::move(tail);
+    if (withUvs) mesh.uvs = readObjUvs(bytes.text(), mesh.polygons, path);
     return mesh;
 }
 
@@ -340,12 +359,14 @@ MeshData readPose(const std::string& path, const ObjMesh& rest, const std::strin
 
 void readObjPositions(const std::string& path, const ObjMesh& rest, std::vector<Point3>& out,
                       FileBytes& bytes, const std::string& role) {
-    FaceSink faces;
-    faces.rest = &rest;
-    faces.role = &role;
-    out.reserve(rest.points.size());
-    bytes.read(path, "an OBJ file");
-    ObjParser(path, out, faces).parse(bytes.text());
+    readObjBytes(path, bytes);
+    parsePositions(path, bytes.text(), rest, out, role);
+}
+
+void readObjPositions(const std::string& path, std::string_view text, const ObjMesh& rest,
+                      std::vector<Point3>& out, const std::string& role) {
+    refuseForeignFormat(path, text.substr(0, foreignHeadBytes));
+    parsePositions(path, text, rest, out, role);
 }
 
 }  // namespace kestrin::formats

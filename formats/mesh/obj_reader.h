@@ -5,19 +5,23 @@
 // Every fault is refused with a FormatError "PATH:LINE: what" (a malformed `v`
 // or `f` line, a coordinate that is not finite or beyond +-1e18, a face
 // index out of range, a pose face that differs from the rest mesh's) or
-// "PATH: what" (a file that cannot be read, has no points, or has another
-// point count than its rest mesh). The readers keep no state between calls:
+// "PATH: what" (a file that cannot be read, is of another format by name or
+// by its first bytes (foreign_formats.h), has no points, or has another
+// point count than its rest mesh, which is told before any face that
+// differs). The readers keep no state between calls:
 // several threads may read different files at once.
 #ifndef KESTRIN_FORMATS_OBJ_READER_H
 #define KESTRIN_FORMATS_OBJ_READER_H
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "files/file_bytes.h"
 #include "mesh/mesh_data.h"
+#include "mesh/obj_uvs.h"
 
 namespace kestrin::formats {
 
@@ -36,13 +40,16 @@ struct ObjMesh : MeshData {
         size_t facesBefore = 0;  // faces listed before it
     };
     std::shared_ptr<const Tail> tail;
+    // Its texture coordinates, when asked for, from the same bytes.
+    ObjUvs uvs;
 
     ObjMesh() = default;
     explicit ObjMesh(MeshData mesh) : MeshData(std::move(mesh)) {}
 };
 
-// A mesh on its own (a rest mesh, a target shape).
-ObjMesh readObj(const std::string& path);
+// A mesh on its own (a rest mesh, a target shape); withUvs, its texture
+// coordinates too (obj_uvs.h), from the one read of the file.
+ObjMesh readObj(const std::string& path, bool withUvs = false);
 
 // A pose of `rest`: the same number of points, and either no faces (it takes
 // the rest mesh's) or the rest mesh's faces exactly, the first that differs
@@ -56,6 +63,10 @@ MeshData readPose(const std::string& path, const ObjMesh& rest, const std::strin
 // For reading many poses, on several threads, a buffer each.
 void readObjPositions(const std::string& path, const ObjMesh& rest, std::vector<Point3>& out,
                       FileBytes& bytes, const std::string& role = "pose");
+// The same on bytes read already (a copy of a pipe's): `text` is what
+// `path` held.
+void readObjPositions(const std::string& path, std::string_view text, const ObjMesh& rest,
+                      std::vector<Point3>& out, const std::string& role = "pose");
 
 }  // namespace kestrin::formats
 

@@ -14,8 +14,11 @@
 
 namespace kestrin::formats {
 
+struct ObjUvs;
+
 // One pose's results.
 struct PoseFrame {
+    int number;                         // its frame number in the shot, which files show
     const MeshData& pose;               // the posed mesh
     const std::vector<float>* weights;  // the weight run's, one per point, or null
     const MeshData* corrected;          // the morph run's corrected mesh, or null
@@ -25,12 +28,14 @@ struct PoseFrame {
 struct ShotLayout {
     const MeshData& rest;  // points and polygons of every pose
     size_t poseCount;
-    std::vector<float> times;  // each pose's time in seconds
-    float startFrame;          // the first pose's frame, and frames per second,
-    float sampleRate;          // as a point cache counts them
+    std::vector<float> times;    // each pose's time in seconds (as an MDD cache counts them)
+    std::vector<double> frames;  // each pose's frame (as a PC2 cache counts them)
     // A morph run's .exr texture: corrected positions instead of each
     // point's displacement from its pose (kestrin morph --exr-values).
     bool texturePositions = false;
+    // The rest mesh's texture coordinates, from the read of its file; null
+    // or empty when it has none.
+    const ObjUvs* restUvs = nullptr;
 };
 
 class ShotWriter {

@@ -9,8 +9,9 @@
 #include "files/atomic_file.h"
 #include "files/base64.h"
 #include "files/colour_map.h"
-#include "page/page_assets.h"
 #include "files/format_error.h"
+#include "mesh/triangulation.h"
+#include "page/page_assets.h"
 
 namespace kestrin::formats {
 namespace {
@@ -92,29 +93,20 @@ std::string templateTail() {
 
 }  // namespace
 
-ShotPage::ShotPage(std::string path, const Polygons& polygons,
-                   size_t pointCount, ShotKind kind, double rate)
+ShotPage::ShotPage(std::string path, const std::vector<Point3>& points, const Polygons& polygons, ShotKind kind,
+                   double rate)
     : path_(std::move(path)),
-      pointCount_(pointCount),
+      pointCount_(points.size()),
       kind_(kind),
       rate_(rate > 0.0 && std::isfinite(rate) ? rate : 24.0) {
-    std::vector<uint32_t> triangles;
-    for (size_t p = 0; p < polygons.size(); ++p) {
-        const int32_t* polygon = polygons.begin(p);
-        const size_t corners = polygons.count(p);
-        for (size_t k = 0; k < corners; ++k) {
-            const int32_t point = polygon[k];
-            if (point < 0 || static_cast<size_t>(point) >= pointCount_) {
-                throw FormatError(path_ + ": a face names point " + std::to_string(point) +
-                                " of a mesh with " + std::to_string(pointCount_) + " points");
-            }
-        }
-        for (size_t i = 1; i + 1 < corners; ++i) {
-            triangles.insert(triangles.end(), {static_cast<uint32_t>(polygon[0]),
-                                               static_cast<uint32_t>(polygon[i]),
-                                               static_cast<uint32_t>(polygon[i + 1])});
+    for (const int32_t point : polygons.vertices) {
+        if (point < 0 || static_cast<size_t>(point) >= pointCount_) {
+            throw FormatError(path_ + ": a face names point " + std::to_string(point) + " of a mesh with " +
+                              std::to_string(pointCount_) + " points");
         }
     }
+    std::vector<uint32_t> triangles = triangulate(points.data(), polygons);
+    for (uint32_t& corner : triangles) corner = static_cast<uint32_t>(polygons.vertices[corner]);
     triangleCount_ = triangles.size() / 3;
     const int descriptor = createTemporary(path_, temporary_);
     file_ = fdopen(descriptor, "wb");
@@ -244,7 +236,7 @@ std::string ShotPage::displacementEntry(const std::vector<Point3>& from, const s
     return entry;
 }
 
-void ShotPage::addFrame(const std::vector<Point3>& positions, const std::vector<float>& weights,
+void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const std::vector<float>& weights,
                         const std::vector<Point3>* corrected) {
     if (file_ == nullptr) throw FormatError(path_ + ": frame added to a finished page");
     const bool wantCorrected = kind_ == ShotKind::morph;
@@ -254,7 +246,7 @@ void ShotPage::addFrame(const std::vector<Point3>& positions, const std::vector<
         throw FormatError(path_ + ": frame " + std::to_string(frames_.size() + 1) +
                         " does not match the mesh of " + std::to_string(pointCount_) + " points");
     }
-    std::string entry = "{\"pose\":" + positionsEntry(positions);
+    std::string entry = "{\"frame\":" + std::to_string(number) + ",\"pose\":" + positionsEntry(positions);
     if (corrected != nullptr) {
         entry += ",\"displacement\":" + displacementEntry(positions, *corrected) + ",\"corrected\":{";
         double low[3], high[3];
@@ -316,10 +308,10 @@ namespace {
 class PageShot : public ShotWriter {
 public:
     PageShot(const std::string& path, const ShotLayout& layout, ShotKind kind)
-        : page_(path, layout.rest.polygons, layout.rest.points.size(), kind) {}
+        : page_(path, layout.rest.points, layout.rest.polygons, kind) {}
     void append(const PoseFrame& frame) override {
         static const std::vector<float> none;
-        page_.addFrame(frame.pose.points, frame.weights != nullptr ? *frame.weights : none,
+        page_.addFrame(frame.number, frame.pose.points, frame.weights != nullptr ? *frame.weights : none,
                        frame.corrected != nullptr ? &frame.corrected->points : nullptr);
     }
     std::string finishStaged() override { return page_.finishStaged(); }

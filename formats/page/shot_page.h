@@ -6,7 +6,8 @@
 // Data layout inside the page (all binary little-endian, base64 in comments
 // <!--kestrin-block-N BASE64--> in the body, written as the frames arrive;
 // the index follows them and names blocks by "kestrin-block-N"):
-//   triangles  uint32 x 3 per triangle, polygons fan-split, written once
+//   triangles  uint32 x 3 per triangle, the polygons split on the rest
+//              mesh (triangulation.h), written once
 //   positions  per frame: "u16" = uint16 x 3 per point, each coordinate
 //              min + q * (max - min) / 65535 on the frame's own box, or
 //              "f32" = float32 x 3 per point when a coordinate is not finite
@@ -22,6 +23,8 @@
 //              or "f32" = float32 x 3 per point when one is not finite
 //   corrected  morph shots, per frame: the corrected mesh's box, {min, max},
 //              which the viewer frames the shot on (no block)
+//   frame      per frame: its number in the shot (a pose file's number, a
+//              cache frame's), which the viewer shows (no block)
 // The index is JSON in <script type="application/json" id="kestrin-shot">.
 #ifndef KESTRIN_FORMATS_SHOT_PAGE_H
 #define KESTRIN_FORMATS_SHOT_PAGE_H
@@ -47,21 +50,23 @@ enum class ShotKind { weights, morph };
 class ShotPage {
 public:
     // Starts the page under a temporary name beside `path` and writes the
-    // faces (point-index lists, any size; fewer than 3 corners draw nothing).
-    // `rate` is the playback rate in frames per second. Throws FormatError when
-    // the file cannot be written or a face names a point past pointCount.
-    ShotPage(std::string path, const Polygons& polygons, size_t pointCount,
-             ShotKind kind, double rate = 24.0);
+    // faces (point-index lists, any size; fewer than 3 corners draw nothing),
+    // split into triangles on `points` (the rest mesh's). `rate` is the
+    // playback rate in frames per second. Throws FormatError when the file
+    // cannot be written or a face names a point past points.size().
+    ShotPage(std::string path, const std::vector<Point3>& points, const Polygons& polygons, ShotKind kind,
+             double rate = 24.0);
     // Removes the unfinished page unless finish() or finishStaged() ran.
     ~ShotPage();
     ShotPage(const ShotPage&) = delete;
     ShotPage& operator=(const ShotPage&) = delete;
 
-    // Appends a frame: pointCount positions, pointCount weights or none (the
+    // Appends a frame: its number in the shot (what the page shows, "frame
+    // 11 of 11-20"), pointCount positions, pointCount weights or none (the
     // page then colours a morph shot by movement only), and for a morph shot
     // the corrected positions (pointCount of them). Throws FormatError on a
     // wrong count or a failed write.
-    void addFrame(const std::vector<Point3>& positions, const std::vector<float>& weights,
+    void addFrame(int number, const std::vector<Point3>& positions, const std::vector<float>& weights,
                   const std::vector<Point3>* corrected = nullptr);
 
     // Completes the page and renames it over `path`.

@@ -22,6 +22,11 @@
   const frameCount = shot.frames.length;
   const isMorph = shot.kind === 'morph';
   const anyWeights = shot.frames.some((frame) => frame.weights !== null);
+  // The shot's own frame numbers (a chunk of frames 11-20 shows 11 to 20),
+  // which the label and a link to a frame use.
+  const shotFrames = frameCount === 0 ? ''
+    : frameCount === 1 ? String(shot.frames[0].frame)
+    : shot.frames[0].frame + '-' + shot.frames[frameCount - 1].frame;
 
   const element = (id) => document.getElementById(id);
   const slider = element('frame');
@@ -340,7 +345,7 @@
     geometry.computeBoundingBox();
     performance.mark('kestrin:normals-bounds');
     slider.value = String(state.frame);
-    frameLabel.textContent = 'frame ' + (state.frame + 1) + ' / ' + frameCount;
+    frameLabel.textContent = 'frame ' + shot.frames[state.frame].frame + ' of ' + shotFrames;
     updateLegend();
     state.needsPick = true;
     requestRender();

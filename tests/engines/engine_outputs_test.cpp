@@ -300,6 +300,15 @@ TEST(EngineOutputs, RefusesWhatEnginesCannotTakeBeforeTheWork) {
     }
 }
 
+// The Khronos validator's issues with a .glb (its report's "issues").
+nlohmann::json validatorIssues(const ScratchDirectory& scratch, const std::string& glb) {
+    const std::string report = scratch.file("report.json");
+    const std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_ENGINE_DIR "/validate_glb.js") + " " +
+                                quoted(scratch.file(glb)) + " > " + quoted(report);
+    EXPECT_EQ(std::system(command.c_str()), 0) << command << "\n" << readText(report);
+    return nlohmann::json::parse(readText(report))["issues"];
+}
+
 // The mesh passes the Khronos validator with no errors, keeps the UV seam's
 // split vertices, and every vertex's TEXCOORD_1 is the centre of its point's
 // texel in frame 0 (a point is found by its rest position).
@@ -310,12 +319,7 @@ TEST(EngineMesh, IsValidGltfAndAddressesEachPointsTexel) {
         for (const char* out : {"-o", "m.glb"}) arguments.push_back(out);
         const ToolRun run = runTool(arguments, scratch.path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
-
-        const std::string report = scratch.file("report.json");
-        const std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_ENGINE_DIR "/validate_glb.js") +
-                                    " " + quoted(scratch.file("m.glb")) + " > " + quoted(report);
-        ASSERT_EQ(std::system(command.c_str()), 0) << command << "\n" << readText(report);
-        const nlohmann::json issues = nlohmann::json::parse(readText(report))["issues"];
+        const nlohmann::json issues = validatorIssues(scratch, "m.glb");
         EXPECT_EQ(issues["numErrors"], 0) << issues.dump(1);
 
         const Glb glb = readGlb(scratch.file("m.glb"));
@@ -342,6 +346,64 @@ TEST(EngineMesh, IsValidGltfAndAddressesEachPointsTexel) {
             EXPECT_FLOAT_EQ(texels[v * 2], (p % width + 0.5f) / width) << "vertex " << v;
             EXPECT_FLOAT_EQ(texels[v * 2 + 1], (p / width + 0.5f) / rows) << "vertex " << v;
         }
+    }
+}
+
+// Meshes an engine must take as they come: points without faces, a single
+// point, concave polygons with a UV seam between them. Each gives a file
+// with no validator error (points as a POINTS primitive), and the
+// triangles of its polygons cover their area once.
+TEST(EngineMesh, EveryKindOfMeshGivesAValidFile) {
+    struct Case {
+        const char* name;
+        std::string obj;
+        double area;
+    };
+    //   6--5    9--8
+    //   |  |    |  |     an L, and a rectangle beside it that shares its
+    //   |  4----3  |     edge 2-3 with other UVs on each side (a seam)
+    //   1-------2--7
+    const std::string concave =
+        "v 0 0 0\nv 2 0 0\nv 2 1 0\nv 1 1 0\nv 1 2 0\nv 0 2 0\nv 3 0 0\nv 3 2 0\nv 2 2 0\n"
+        "vt 0 0\nvt 0.5 0\nvt 0.5 0.5\nvt 0.25 0.5\nvt 0.25 1\nvt 0 1\n"
+        "vt 0.6 0\nvt 0.6 0.5\nvt 1 0\nvt 1 1\nvt 0.6 1\n"
+        "f 1/1 2/2 3/3 4/4 5/5 6/6\nf 2/7 7/9 8/10 9/11 3/8\n";
+    const Case cases[] = {
+        {"points only", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n", 0.0},
+        {"one point", "v 1 2 3\n", 0.0},
+        {"concave polygons and a seam", concave, 3.0 + 2.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDirectory scratch;
+        writeText(scratch.file("rest.obj"), c.obj);
+        const ToolRun run = runTool({"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "m.glb"}, scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const nlohmann::json issues = validatorIssues(scratch, "m.glb");
+        EXPECT_EQ(issues["numErrors"], 0) << issues.dump(1);
+        const Glb glb = readGlb(scratch.file("m.glb"));
+        const nlohmann::json& primitive = glb.json["meshes"][0]["primitives"][0];
+        const std::vector<float> positions = glb.floats(primitive["attributes"]["POSITION"]);
+        if (c.area == 0.0) {
+            EXPECT_EQ(primitive["mode"], 0) << "points";
+            continue;
+        }
+        const nlohmann::json& accessor = glb.json["accessors"][primitive["indices"].get<int>()];
+        const nlohmann::json& view = glb.json["bufferViews"][accessor["bufferView"].get<int>()];
+        std::vector<uint32_t> indices(accessor["count"].get<size_t>());
+        std::memcpy(indices.data(), glb.bin.data() + view.value("byteOffset", 0), indices.size() * 4);
+        double area = 0.0;
+        for (size_t t = 0; t < indices.size(); t += 3) {
+            const float* a = &positions[indices[t] * 3];
+            const float* b = &positions[indices[t + 1] * 3];
+            const float* d = &positions[indices[t + 2] * 3];
+            // In the z = 0 plane, no triangle turning against the polygons.
+            const double turn = (b[0] - a[0]) * (d[1] - a[1]) - (b[1] - a[1]) * (d[0] - a[0]);
+            EXPECT_GE(turn, 0.0) << "triangle " << t / 3;
+            area += std::fabs(turn) / 2;
+        }
+        EXPECT_NEAR(area, c.area, 1e-6);
+        EXPECT_EQ(positions.size() / 3, 9u + 2) << "the seam's two points once more";
     }
 }
 

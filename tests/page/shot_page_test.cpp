@@ -66,18 +66,18 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     ScratchDirectory scratch;
     const std::string path = scratch.file("shot.html");
     //   0---1
-    //   |   |   one quad, fan-split into two triangles
+    //   |   |   one quad, split into two triangles
     //   3---2
     std::vector<Point3> withNan = ring(4, 1.0);
     withNan[2].y = NAN;
     const std::vector<float> weights = {0.5f, -0.25f, 0.0f, 1.5f};
     {
-        formats::ShotPage page(path, {{0, 1, 2, 3}}, 4, formats::ShotKind::weights, 30.0);
-        page.addFrame(ring(4, 1.0), weights);
-        page.addFrame(withNan, weights);
-        page.addFrame(ring(4, 2.0), {});
-        EXPECT_THROW(page.addFrame(ring(3, 1.0), weights), formats::FormatError);
-        EXPECT_THROW(page.addFrame(ring(4, 1.0), weights, &withNan), formats::FormatError);
+        formats::ShotPage page(path, ring(4, 1.0), {{0, 1, 2, 3}}, formats::ShotKind::weights, 30.0);
+        page.addFrame(11, ring(4, 1.0), weights);
+        page.addFrame(12, withNan, weights);
+        page.addFrame(13, ring(4, 2.0), {});
+        EXPECT_THROW(page.addFrame(14, ring(3, 1.0), weights), formats::FormatError);
+        EXPECT_THROW(page.addFrame(14, ring(4, 1.0), weights, &withNan), formats::FormatError);
         page.finish();
     }
     const nlohmann::json index = pageIndex(path);
@@ -93,13 +93,15 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     EXPECT_EQ(frames[0]["weights"]["range"], 1.5);
     EXPECT_TRUE(frames[2]["weights"].is_null());
     EXPECT_EQ(frames[2]["pose"]["max"][0], 2.0);
+    EXPECT_EQ(frames[0]["frame"], 11);
+    EXPECT_EQ(frames[2]["frame"], 13);
 
     const std::string morphPath = scratch.file("morph.html");
     {
-        formats::ShotPage page(morphPath, {{0, 1, 2, 3}}, 4, formats::ShotKind::morph);
+        formats::ShotPage page(morphPath, ring(4, 1.0), {{0, 1, 2, 3}}, formats::ShotKind::morph);
         const std::vector<Point3> corrected = ring(4, 1.5);
-        page.addFrame(ring(4, 1.0), {}, &corrected);
-        page.addFrame(ring(4, 1.0), {}, &withNan);
+        page.addFrame(1, ring(4, 1.0), {}, &corrected);
+        page.addFrame(2, ring(4, 1.0), {}, &withNan);
         page.finish();
     }
     const nlohmann::json morphFrames = pageIndex(morphPath)["frames"];
@@ -110,12 +112,13 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
     EXPECT_EQ(morphFrames[1]["displacement"]["encoding"], "f32");
 
     {
-        formats::ShotPage unfinished(scratch.file("unfinished.html"), {{0, 1, 2}}, 3, formats::ShotKind::morph);
+        formats::ShotPage unfinished(scratch.file("unfinished.html"), ring(3, 1.0), {{0, 1, 2}}, formats::ShotKind::morph);
         std::vector<Point3> corrected = ring(3, 1.5);
-        unfinished.addFrame(ring(3, 1.0), {}, &corrected);
+        unfinished.addFrame(1, ring(3, 1.0), {}, &corrected);
     }
     EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"morph.html", "shot.html"}));
-    EXPECT_THROW(formats::ShotPage(scratch.file("bad.html"), {{0, 1, 7}}, 3, formats::ShotKind::weights), formats::FormatError);
+    EXPECT_THROW(formats::ShotPage(scratch.file("bad.html"), ring(3, 1.0), {{0, 1, 7}}, formats::ShotKind::weights),
+                 formats::FormatError);
 }
 
 // A 250,000-point, 20-pose shot must stay under 100 MB: scaled up from a
@@ -130,7 +133,7 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
         std::vector<uintmax_t> sizes;
         for (int frames : {1, 3}) {
             const std::string path = scratch.file("size.html");
-            formats::ShotPage page(path, quads, points, kind);
+            formats::ShotPage page(path, ring(points, 1.0), quads, kind);
             std::vector<float> weights(points);
             for (int f = 0; f < frames; ++f) {
                 for (size_t i = 0; i < points; ++i) {
@@ -138,7 +141,7 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
                 }
                 const std::vector<Point3> pose = ring(points, 1.0 + f);
                 const std::vector<Point3> corrected = ring(points, 1.1 + f);
-                page.addFrame(pose, weights, kind == formats::ShotKind::morph ? &corrected : nullptr);
+                page.addFrame(f + 1, pose, weights, kind == formats::ShotKind::morph ? &corrected : nullptr);
             }
             page.finish();
             sizes.push_back(std::filesystem::file_size(path));
@@ -287,9 +290,9 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
 
     // The slider moved the frame, and the point under the mouse reads as the
     // CSV of the frame shown.
-    EXPECT_EQ(seen["last"]["frame"], "frame 5 / 5");
-    EXPECT_EQ(seen["before"]["frame"], "frame 4 / 5");
-    EXPECT_EQ(seen["first"]["frame"], "frame 1 / 5");
+    EXPECT_EQ(seen["last"]["frame"], "frame 5 of 1-5");
+    EXPECT_EQ(seen["before"]["frame"], "frame 4 of 1-5");
+    EXPECT_EQ(seen["first"]["frame"], "frame 1 of 1-5");
     for (const auto& [state, frame] : {std::pair{"last", 5}, std::pair{"before", 4}}) {
         const nlohmann::json& shown = seen[state];
         ASSERT_TRUE(shown["point"].is_string()) << state << ": no point under the mouse";
@@ -352,8 +355,8 @@ TEST(ShotPageInBrowser, StillPointsShowNoMovement) {
     corrected[0] = {pose[0].x + move[0], pose[0].y + move[1], pose[0].z + move[2]};
     const std::string path = scratch.file("still.html");
     {
-        ShotPage page(path, quads, pose.size(), ShotKind::morph);
-        page.addFrame(pose, {}, &corrected);
+        ShotPage page(path, pose, quads, ShotKind::morph);
+        page.addFrame(1, pose, {}, &corrected);
         page.finish();
     }
     const nlohmann::json seen = browse(path, scratch.file("browser"), 0, side * side - 1);

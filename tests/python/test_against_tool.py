@@ -35,7 +35,8 @@ def read_poses(files):
 def test_weights_equal_the_tools(files, run_tool, tmp_path, settings):
     pose_args = [arg for path in files["poses"] for arg in ("--pose", path)]
     run_tool("weights", "--rest", files["rest"], *pose_args, "-o", tmp_path / "w.csv", *tool_options(settings))
-    expected = np.stack([read_weight_csv(tmp_path / f"w_{i + 1:04d}.csv") for i in range(len(files["poses"]))])
+    # pose0.obj, pose1.obj...: numbered outputs carry the names' numbers.
+    expected = np.stack([read_weight_csv(tmp_path / f"w_{i:04d}.csv") for i in range(len(files["poses"]))])
 
     rest, faces = kestrin.read_mesh(files["rest"])
     assert isinstance(faces, list)  # quads and triangles
@@ -65,7 +66,7 @@ def test_corrected_positions_equal_the_tools(files, run_tool, tmp_path, settings
     with fx:
         ours = fx.displace(read_poses(files))
     for i in range(len(files["poses"])):
-        np.testing.assert_array_equal(ours[i], read_obj_points(tmp_path / f"out_{i + 1:04d}.obj"))
+        np.testing.assert_array_equal(ours[i], read_obj_points(tmp_path / f"out_{i:04d}.obj"))
     assert not np.array_equal(ours, read_poses(files))  # the effect moved points
 
 

@@ -53,6 +53,11 @@ TEST_P(RefusedInput, ExitsNonZeroWithAMessageAndWritesNothing) {
     const test::ToolRun run = runTool(GetParam().arguments, scratch.path());
     EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+    // One error line, whatever the names and bytes in it; a bad command line
+    // adds one pointing at the help.
+    EXPECT_EQ(run.err.rfind("kestrin: error: ", 0), 0u) << run.err;
+    const std::string after = run.err.substr(run.err.find('\n') + 1);
+    EXPECT_TRUE(after.empty() || (run.exitCode == 2 && after.rfind("Run 'kestrin help", 0) == 0)) << run.err;
     EXPECT_EQ(scratch.entries(), before) << run.err;
 }
 
@@ -94,7 +99,67 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"WeightMapBeyondOne", {{"rest.obj", squareObj}, {"w.csv", "point,weight\n0,1\n1,1.5\n2,0\n3,0\n"}},
                {"morph", "--rest", "rest.obj", "--pose", "rest.obj", "--stretch-target", "rest.obj",
                 "--squash-target", "rest.obj", "--weight-map", "w.csv", "-o", "out.obj"},
-               "w.csv: point 1: weight 1.500000 is outside 0 to 1"},
+               "w.csv: point 1: weight 1.5 is outside 0 to 1"},
+        // The value shown is the value refused, not one rounded to 0.
+        BadRun{"WeightMapBelowZeroByAHair", {{"rest.obj", squareObj}, {"w.csv", "point,weight\n0,1\n1,-9.65e-12\n2,0\n3,0\n"}},
+               {"morph", "--rest", "rest.obj", "--pose", "rest.obj", "--stretch-target", "rest.obj",
+                "--squash-target", "rest.obj", "--weight-map", "w.csv", "-o", "out.obj"},
+               "w.csv: point 1: weight -9.65e-12 is outside 0 to 1"},
+        // A file's bytes and a name's are shown escaped, on the one line.
+        BadRun{"WeightMapBytesEscaped", {{"rest.obj", squareObj}, {"w.csv", "point,weight\n0,\x1b[2J\xff\n"}},
+               {"morph", "--rest", "rest.obj", "--pose", "rest.obj", "--stretch-target", "rest.obj",
+                "--squash-target", "rest.obj", "--weight-map", "w.csv", "-o", "out.obj"},
+               "w.csv:2: '\\x1b[2J\\xff' is not a number"},
+        BadRun{"NulInAPointLine", {{"rest.obj", squareObj}, {"pose.obj", std::string("v 0 0 0\0\n", 9)}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "pose.obj:1: '0\\x00' is not a number"},
+        BadRun{"NewlineInAPath", {{"rest.obj", squareObj}, {"a\nb.obj", "v 0 0 0\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "a\nb.obj", "-o", "out.csv"},
+               "a\\nb.obj: the pose has 1 points"},
+        // A pose of another mesh: its point count, not its first face.
+        BadRun{"PoseOfAnotherMesh", {{"rest.obj", squareObj}, {"pose.obj", pyramid + "v 0 0 1\nf 5 1 2\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "pose.obj: the pose has 5 points but the rest mesh rest.obj has 4"},
+        // Other formats, by name and by their first bytes.
+        BadRun{"AlembicPose", {{"rest.obj", squareObj}, {"shot.abc", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "shot.abc", "-o", "out.csv"},
+               "shot.abc: is an Alembic archive (by its name), which kestrin does not read"},
+        BadRun{"FbxRest", {{"rest.obj", std::string("Kaydara FBX Binary  \0\x1a\0", 23)}, {"pose.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "pose.obj", "-o", "out.csv"},
+               "rest.obj: is an FBX file (by its first bytes)"},
+        BadRun{"BlenderTarget", {{"rest.obj", squareObj}, {"t.blend", "BLENDER-v402RENDH"}},
+               {"morph", "--rest", "rest.obj", "--pose", "rest.obj", "--stretch-target", "t.blend",
+                "--squash-target", "rest.obj", "-o", "out.obj"},
+               "t.blend: is a Blender file"},
+        BadRun{"EmptyCache", {{"rest.obj", squareObj}, {"z.mdd", std::string("\0\0\0\0\0\0\0\4", 8)}},
+               {"weights", "--rest", "rest.obj", "--pose", "z.mdd", "-o", "out.csv"},
+               "kestrin: error: z.mdd: the cache holds no frames\n"},
+        BadRun{"EmptyFrames", {{"rest.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "--frames", "", "-o", "out.csv"},
+               "--frames '': empty"},
+        BadRun{"ReversedFrames", {{"rest.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "--frames", "3-0", "-o", "out.csv"},
+               "--frames '3-0': the last frame is before the first"},
+        BadRun{"FramesBeyondTheShot", {{"rest.obj", squareObj}, {"p1.obj", squareObj}, {"p2.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "p1.obj", "p2.obj", "--frames", "2-3", "-o", "out.csv"},
+               "--frames 2-3: the poses have frames 1-2"},
+        BadRun{"OutputGivenTwice", {{"rest.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "a.npy", "-o", "a.npy"},
+               "a.npy: more than one output would be written to this file (-o a.npy is given twice)"},
+        BadRun{"TwoOutputsOneName", {{"rest.obj", squareObj}, {"p1.obj", squareObj}, {"p2.obj", squareObj}},
+               {"weights", "--rest", "rest.obj", "--pose", "p1.obj", "p2.obj", "-o", "w.csv", "-o", "w_%04d.csv"},
+               "w_0001.csv: more than one output would be written to this file (by -o w.csv and by -o w_%04d.csv)"},
+        BadRun{"UvNotFinite", {{"rest.obj", std::string(squareObj) + "vt 0 0\nvt nan 0\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "m.glb"},
+               "rest.obj:8: texture coordinate 'nan' is not a finite number"},
+        BadRun{"UvBeyondAFloat", {{"rest.obj", std::string(squareObj) + "vt 0 1e39\n"}},
+               {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "-o", "m.glb"},
+               "rest.obj:7: texture coordinate '1e39' is too large for a float"},
+        // A PC2 cache has one step between frames; poses 1, 2 and 5 have none.
+        BadRun{"Pc2OfUnevenFrames", {{"rest.obj", squareObj}, {"p1.obj", squareObj}, {"p2.obj", squareObj}, {"p5.obj", squareObj}},
+               {"morph", "--rest", "rest.obj", "--pose", "p1.obj", "p2.obj", "p5.obj", "--stretch-target", "rest.obj",
+                "--squash-target", "rest.obj", "-o", "c.pc2"},
+               "c.pc2: a PC2 cache holds evenly spaced frames"},
         BadRun{"UnknownOption", {{"rest.obj", squareObj}},
                {"weights", "--rest", "rest.obj", "--pose", "rest.obj", "--frobnicate", "-o", "out.csv"},
                "--frobnicate"},

@@ -10,10 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "tool_runner.h"
@@ -246,6 +249,229 @@ TEST(Shot, SameBytesWhateverTheJobsOrThePoseFormAndCachesReadBack) {
         }
         EXPECT_EQ(point, points);
     }
+}
+
+float littleEndianFloat(const std::string& bytes, size_t at) {
+    float value;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+float bigEndianFloat(const std::string& bytes, size_t at) {
+    uint32_t word = 0;
+    for (int k = 0; k < 4; ++k) word = word << 8 | static_cast<unsigned char>(bytes[at + k]);
+    float value;
+    std::memcpy(&value, &word, 4);
+    return value;
+}
+
+// The shot page's index of frames.
+nlohmann::json pageIndex(const std::string& path) {
+    const std::string page = readText(path);
+    const std::string opening = "<script type=\"application/json\" id=\"kestrin-shot\">";
+    const size_t start = page.find(opening) + opening.size();
+    return nlohmann::json::parse(page.substr(start, page.find("</script>", start) - start));
+}
+
+// The largest weight of a weights .csv file.
+float largestWeight(const std::string& path) {
+    const std::string text = readText(path);
+    float largest = -INFINITY;
+    for (size_t comma = text.find(',', 13); comma != std::string::npos; comma = text.find(',', comma + 1)) {
+        largest = std::max(largest, std::strtof(text.c_str() + comma + 1, nullptr));
+    }
+    return largest;
+}
+
+// The rows of the table a run prints: frame number and pose file.
+std::vector<std::pair<int, std::string>> tableRows(const std::string& out) {
+    std::vector<std::pair<int, std::string>> rows;
+    std::istringstream lines(out);
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        int frame = 0;
+        std::string pose;
+        fields >> frame >> pose;
+        rows.emplace_back(frame, pose);
+    }
+    return rows;
+}
+
+// Two chunks of a shot, each with whole-shot outputs named with a frame
+// field, write their own files, named by their first frame; the page of the
+// second shows the shot's frames 3 to 5.
+TEST(Shot, ChunksNameTheirWholeShotFilesByTheirFrames) {
+    ScratchDirectory scratch;
+    Shot shot(scratch, 4, 5);
+    std::vector<std::string> outputs = {"-o", "w_%04d.npy", "-o", "m_####.glb", "-o", "s_####.html"};
+#ifdef KESTRIN_WITH_OPENEXR
+    outputs.insert(outputs.end(), {"-o", "t_####.exr"});
+#endif
+    for (const char* frames : {"1-2", "3-5"}) {
+        std::vector<std::string> arguments = {"--frames", frames};
+        arguments.insert(arguments.end(), outputs.begin(), outputs.end());
+        const ToolRun run = runTool(shot.weights({"poses.pc2"}, arguments), scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    for (const char* name : {"w_0001.npy", "w_0003.npy", "m_0001.glb", "m_0003.glb", "s_0001.html", "s_0003.html"}) {
+        EXPECT_TRUE(fs::exists(scratch.path() / name)) << name;
+    }
+#ifdef KESTRIN_WITH_OPENEXR
+    EXPECT_TRUE(fs::exists(scratch.path() / "t_0001.exr"));
+    EXPECT_TRUE(fs::exists(scratch.path() / "t_0003.exr"));
+#endif
+    const nlohmann::json frames = pageIndex(scratch.file("s_0003.html"))["frames"];
+    ASSERT_EQ(frames.size(), 3u);
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(frames[f]["frame"], 3 + f);
+    // The second chunk's weights are frames 3 to 5 of the whole shot's.
+    ASSERT_EQ(runTool(shot.weights({"poses.pc2"}, {"-o", "all.npy"}), scratch.path()).exitCode, 0);
+    const std::string all = readText(scratch.file("all.npy")), chunk = readText(scratch.file("w_0003.npy"));
+    const size_t row = 16 * 4, header = all.size() - 5 * row;
+    EXPECT_EQ(chunk.substr(chunk.size() - 3 * row), all.substr(header + 2 * row));
+}
+
+// Pose files whose names all carry a different number are taken in that
+// number's order, as Blender numbers a sequence (unpadded, from frame 0),
+// and numbered by it; any other list keeps the order given, from 1. The
+// table says which frame each file became, and the files carry it.
+TEST(Shot, PoseFilesAreTakenInTheOrderOfTheirNumbers) {
+    struct Case {
+        std::vector<std::string> given;  // as a shell lists them
+        std::vector<std::pair<int, std::string>> frames;
+    };
+    const Case cases[] = {
+        {{"arm0.obj", "arm1.obj", "arm10.obj", "arm11.obj", "arm2.obj"},
+         {{0, "arm0.obj"}, {1, "arm1.obj"}, {2, "arm2.obj"}, {10, "arm10.obj"}, {11, "arm11.obj"}}},
+        {{"shot_v2_0012.obj", "shot_v2_0009.obj"}, {{9, "shot_v2_0009.obj"}, {12, "shot_v2_0012.obj"}}},
+        {{"b3.obj", "a3.obj"}, {{1, "b3.obj"}, {2, "a3.obj"}}},  // one number twice
+        {{"arm7.obj", "rest_pose.obj"}, {{1, "arm7.obj"}, {2, "rest_pose.obj"}}},  // one without
+    };
+    for (const Case& c : cases) {
+        ScratchDirectory scratch;
+        writeText(scratch.file("rest.obj"), gridObj(4, 0.0, true));
+        for (size_t i = 0; i < c.given.size(); ++i) writeText(scratch.file(c.given[i]), gridObj(4, 0.1 * (i + 1), false));
+        std::vector<std::string> arguments = {"weights", "--rest", "rest.obj", "--pose"};
+        arguments.insert(arguments.end(), c.given.begin(), c.given.end());
+        arguments.insert(arguments.end(), {"-o", "w_#.csv"});
+        const ToolRun run = runTool(arguments, scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(tableRows(run.out), c.frames) << run.out;
+        // The pose given i-th bends the most but those before it: its file
+        // is found by the size of its weights.
+        std::vector<float> byGivenOrder(c.given.size());
+        for (const auto& [frame, pose] : c.frames) {
+            const size_t given = std::find(c.given.begin(), c.given.end(), pose) - c.given.begin();
+            byGivenOrder.at(given) = largestWeight(scratch.file("w_" + std::to_string(frame) + ".csv"));
+        }
+        EXPECT_TRUE(std::is_sorted(byGivenOrder.begin(), byGivenOrder.end())) << run.out;
+        EXPECT_EQ(std::adjacent_find(byGivenOrder.begin(), byGivenOrder.end()), byGivenOrder.end()) << run.out;
+    }
+}
+
+// Blender's own names for a sequence from frame 0, given in the shell's
+// order (arm0, arm1, arm10, ... arm19, arm2, arm20, ...): output N holds the
+// weights of arm N, --frames picks by those numbers, and point caches start
+// at frame 0, a frame apart.
+TEST(Shot, BlenderNamedSequenceGivesFrameNInOutputN) {
+    ScratchDirectory scratch;
+    writeText(scratch.file("rest.obj"), gridObj(4, 0.0, true));
+    writeText(scratch.file("stretch.obj"), gridObj(4, 0.0, false));
+    std::vector<std::string> names;
+    for (int n = 0; n <= 30; ++n) {
+        names.push_back("arm" + std::to_string(n) + ".obj");
+        writeText(scratch.file(names.back()), gridObj(4, 0.01 * n, false));
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> arguments = {"weights", "--rest", "rest.obj", "--pose"};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    arguments.insert(arguments.end(), {"-o", "w_####.csv"});
+    ASSERT_EQ(runTool(arguments, scratch.path()).exitCode, 0);
+    // Each pose bends further than the one before: the largest weight grows
+    // with the frame, file after file.
+    float before = -1.0f;
+    for (int n = 0; n <= 30; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "w_%04d.csv", n);
+        ASSERT_TRUE(fs::exists(scratch.path() / name)) << name;
+        const float largest = largestWeight(scratch.file(name));
+        EXPECT_GT(largest, before) << name;
+        before = largest;
+    }
+    arguments[0] = "morph";
+    arguments.insert(arguments.begin() + 1, {"--stretch-target", "stretch.obj", "--squash-target", "rest.obj",
+                                              "--frames", "0-2"});
+    arguments.back() = "c.pc2";
+    arguments.insert(arguments.end(), {"-o", "c.mdd", "-o", "c_#.obj"});
+    const ToolRun morph = runTool(arguments, scratch.path());
+    ASSERT_EQ(morph.exitCode, 0) << morph.err;
+    EXPECT_EQ(tableRows(morph.out), (std::vector<std::pair<int, std::string>>{{0, "arm0.obj"}, {1, "arm1.obj"}, {2, "arm2.obj"}}));
+    EXPECT_TRUE(fs::exists(scratch.path() / "c_0.obj"));
+    EXPECT_FALSE(fs::exists(scratch.path() / "c_3.obj"));
+    const std::string pc2 = readText(scratch.file("c.pc2")), mdd = readText(scratch.file("c.mdd"));
+    EXPECT_EQ(littleEndianFloat(pc2, 20), 0.0f);  // start frame
+    EXPECT_EQ(littleEndianFloat(pc2, 24), 1.0f);  // frames per sample
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(bigEndianFloat(mdd, 8 + 4 * f), static_cast<float>(f / 24.0)) << f;
+}
+
+// A PC2 cache written from a cache carries the input's timing, in whole
+// frames a frame apart where the input's times are (an MDD's float seconds
+// put frame 2 at 2.0000002).
+TEST(Shot, CachesWrittenFromCachesKeepTheirFrames) {
+    ScratchDirectory scratch;
+    Shot shot(scratch, 4, 5);
+    for (const char* input : {"poses.mdd", "poses.pc2"}) {
+        const ToolRun run = runTool(shot.morph({input}, {"--frames", "3-5", "-o", "c.pc2", "-o", "c.mdd"}), scratch.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string pc2 = readText(scratch.file("c.pc2")), mdd = readText(scratch.file("c.mdd"));
+        EXPECT_EQ(littleEndianFloat(pc2, 20), 2.0f) << input;  // frame 3 of a shot from 0
+        EXPECT_EQ(littleEndianFloat(pc2, 24), 1.0f) << input;
+        for (int f = 0; f < 3; ++f) EXPECT_EQ(bigEndianFloat(mdd, 8 + 4 * f), (f + 2) / 24.0f) << input << " " << f;
+    }
+}
+
+// Inputs read once: a rest mesh exported again while the run goes (a named
+// pipe serving another mesh at its next opening) and poses and caches that
+// can be read only once (a pipe serving nothing at its next opening), with
+// outputs that need them twice if read by name: pictures framed on every
+// pose, the engine mesh's UVs.
+TEST(Shot, EveryInputIsReadOnce) {
+    ScratchDirectory scratch;
+    std::string restWithUvs = gridObj(3, 0.0, false);
+    for (int i = 0; i < 9; ++i) restWithUvs += "vt " + std::to_string(i % 3 / 2.0) + " " + std::to_string(i / 3 / 2.0) + "\n";
+    for (int j = 0; j < 2; ++j) {
+        for (int i = 0; i < 2; ++i) {
+            const int a = j * 3 + i + 1;
+            restWithUvs += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(a + 1) + "/" +
+                           std::to_string(a + 1) + " " + std::to_string(a + 4) + "/" + std::to_string(a + 4) + " " +
+                           std::to_string(a + 3) + "/" + std::to_string(a + 3) + "\n";
+        }
+    }
+    const std::string another = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n";
+    test::FifoServer rest(scratch.file("rest.obj"), {restWithUvs, another});
+    test::FifoServer first(scratch.file("first.obj"), {gridObj(3, 0.1, false), ""});
+    test::FifoServer second(scratch.file("second.obj"), {gridObj(3, 0.2, false), ""});
+    const ToolRun run = runTool({"weights", "--rest", "rest.obj", "--pose", "first.obj", "second.obj", "-o", "p.png",
+                                 "-o", "m.glb"},
+                                scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(rest.served(), 1u);
+    EXPECT_TRUE(fs::exists(scratch.path() / "p_0001.png"));
+    EXPECT_TRUE(fs::exists(scratch.path() / "p_0002.png"));
+    const std::string glb = readText(scratch.file("m.glb"));
+    uint32_t jsonLength = 0;
+    std::memcpy(&jsonLength, glb.data() + 12, 4);
+    const nlohmann::json mesh = nlohmann::json::parse(glb.substr(20, jsonLength));
+    const int uvs = mesh["meshes"][0]["primitives"][0]["attributes"]["TEXCOORD_0"];
+    EXPECT_EQ(mesh["accessors"][uvs]["count"], 9) << "the rest mesh's nine UVs";
+
+    writeText(scratch.file("plain.obj"), gridObj(3, 0.0, true));
+    std::vector<std::vector<float>> frames = {gridPositions(3, 0.1), gridPositions(3, 0.2)};
+    // A cache through a pipe has no name to go by ("/dev/fd/63"): its bytes tell.
+    test::FifoServer cache(scratch.file("cache"), {mddOf(frames, 9), ""});
+    const ToolRun fromCache = runTool({"weights", "--rest", "plain.obj", "--pose", "cache", "-o", "q.png"}, scratch.path());
+    ASSERT_EQ(fromCache.exitCode, 0) << fromCache.err;
+    EXPECT_TRUE(fs::exists(scratch.path() / "q_0002.png"));
 }
 
 size_t meshPixels(const std::string& png) {

@@ -1,6 +1,8 @@
 #include "tool_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace kestrin::test {
 
@@ -98,6 +101,47 @@ std::string readText(const std::string& path) {
 
 void writeText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+FifoServer::FifoServer(std::string path, std::vector<std::string> versions)
+    : path_(std::move(path)), versions_(std::move(versions)) {
+    if (mkfifo(path_.c_str(), 0644) != 0) throw std::runtime_error("cannot make the pipe " + path_);
+    thread_ = std::thread([this] { serve(); });
+}
+
+FifoServer::~FifoServer() {
+    stop_ = true;
+    thread_.join();
+    unlink(path_.c_str());
+}
+
+void FifoServer::serve() {
+    // A reader that leaves early makes a write fail with EPIPE, not end the
+    // test with SIGPIPE (sent to the writing thread, where it stays blocked).
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    while (!stop_) {
+        // Opens only once a reader has the pipe open (or waits in its open).
+        const int file = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (file < 0) {
+            usleep(1000);
+            continue;
+        }
+        fcntl(file, F_SETFL, 0);
+        const std::string& text = versions_[std::min(served_.load(), versions_.size() - 1)];
+        for (size_t done = 0; done < text.size();) {
+            const ssize_t put = write(file, text.data() + done, text.size() - done);
+            if (put <= 0) break;
+            done += static_cast<size_t>(put);
+        }
+        close(file);
+        ++served_;
+        // Time for the reader to see the end and close, before the next
+        // opening may reach it.
+        for (int wait = 0; wait < 100 && !stop_; ++wait) usleep(1000);
+    }
 }
 
 }  // namespace kestrin::test

@@ -5,9 +5,12 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kestrin::test {
@@ -49,6 +52,30 @@ private:
 
 std::string readText(const std::string& path);
 void writeText(const std::string& path, const std::string& text);
+
+// A named pipe at `path` whose n-th reader is given versions[n] (every later
+// one the last version) until it goes, when the pipe is removed: an input
+// exported again between two reads of it, or one that can be read only once
+// (versions {text, ""}, as a pipe from a shell). Serves on a thread of its
+// own, letting each reader finish before the next may open the pipe.
+class FifoServer {
+public:
+    FifoServer(std::string path, std::vector<std::string> versions);
+    ~FifoServer();
+    FifoServer(const FifoServer&) = delete;
+    FifoServer& operator=(const FifoServer&) = delete;
+    // How many readers it has served so far.
+    size_t served() const { return served_; }
+
+private:
+    void serve();
+
+    std::string path_;
+    std::vector<std::string> versions_;
+    std::atomic<bool> stop_{false};
+    std::atomic<size_t> served_{0};
+    std::thread thread_;
+};
 
 }  // namespace kestrin::test
 
