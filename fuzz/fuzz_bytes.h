@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace kestrin::fuzz {
 
@@ -27,6 +28,12 @@ public:
     // A value in [0, count); 0 when count is 0.
     uint32_t below(uint32_t count) { return count == 0 ? 0 : byte() % count; }
     bool flag() { return (byte() & 1) != 0; }
+    // Every byte not read yet, which are then read.
+    std::string_view rest() {
+        const size_t at = at_ < size_ ? at_ : size_;
+        at_ = size_;
+        return {reinterpret_cast<const char*>(data_) + at, size_ - at};
+    }
 
     // A double that is often one a plug-in must survive: zero, negative,
     // huge, tiny, not a number or infinite.

@@ -1,7 +1,7 @@
 // Mesh files for the kestrin tool: any bytes, read by its OBJ reader.
 //
 // Checked for every input: the reader either refuses the file with its own
-// error, naming the file, or gives a mesh the plug-ins can be handed as it
+// error (file_checks.h), or gives a mesh the plug-ins can be handed as it
 // is: at least one point, every coordinate finite, every polygon with at
 // least three corners, each naming a point of the file. Written back out by
 // the tool's OBJ writer, such a mesh reads back as the same mesh.
@@ -9,9 +9,9 @@
 #include <stdint.h>
 
 #include <cmath>
-#include <fstream>
 #include <string>
 
+#include "file_checks.h"
 #include "fuzz_host.h"
 #include "mesh/obj_reader.h"
 #include "mesh/obj_writer.h"
@@ -25,18 +25,13 @@ const std::string& inputPath() {
     return path;
 }
 
-void write(const std::string& path, const char* data, size_t size) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(data, std::streamsize(size));
-}
-
 // The mesh, or nothing when the reader refused the file for a stated reason.
 bool read(const std::string& path, formats::MeshData* mesh) {
     try {
         *mesh = formats::readObj(path);
         return true;
     } catch (const formats::FormatError& error) {
-        require(std::string(error.what()).rfind(path, 0) == 0, "the error names the file");
+        requireRefusal(error, path);
         return false;
     }
 }
@@ -64,13 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;
     using namespace kestrin::fuzz;
     const std::string& path = inputPath();
-    write(path, reinterpret_cast<const char*>(data), size);
+    writeFile(path, {reinterpret_cast<const char*>(data), size});
     formats::MeshData mesh;
     if (!read(path, &mesh)) return 0;
     requireSound(mesh);
 
     const std::string text = formats::meshObj(mesh);
-    write(path, text.data(), text.size());
+    writeFile(path, text);
     formats::MeshData again;
     require(read(path, &again), "a mesh written reads back");
     require(again.points.size() == mesh.points.size(), "the same points read back");

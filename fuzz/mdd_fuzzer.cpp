@@ -1,0 +1,64 @@
+// Point caches for the kestrin tool: any bytes, read by its MDD reader.
+//
+// Checked for every input: the reader refuses the file with its own error
+// (file_checks.h), or its header fits the file and each frame either reads
+// whole, every coordinate finite and within 1e18, or is refused; the frames
+// read write back through the MDD writer and read back the same, times
+// included.
+#include <stddef.h>
+#include <stdint.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "file_checks.h"
+#include "mdd.h"
+#include "obj_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kestrin;
+    using namespace kestrin::fuzz;
+    static const std::string path = scratchPath("shot.mdd");
+    static const std::string copy = scratchPath("copy.mdd");
+    writeFile(path, {reinterpret_cast<const char*>(data), size});
+    std::vector<std::vector<Point3>> frames;
+    std::vector<float> times;
+    size_t points = 0;
+    try {
+        const formats::MddReader reader(path, formats::anyPointCount);
+        points = reader.pointCount();
+        require(8 + reader.frameCount() * (4 + 12 * points) == size, "the counts fill the file exactly");
+        for (size_t f = 0; f < reader.frameCount(); ++f) {
+            std::vector<Point3> frame;
+            reader.readFrame(f, frame);
+            require(frame.size() == points, "a frame has the header's points");
+            for (const Point3& p : frame) {
+                require(std::fabs(p.x) <= formats::largestCoordinate && std::fabs(p.y) <= formats::largestCoordinate &&
+                            std::fabs(p.z) <= formats::largestCoordinate,
+                        "every coordinate read is finite and within 1e18");
+            }
+            require(std::isfinite(reader.frameTime(f)), "every time read is finite");
+            frames.push_back(std::move(frame));
+            times.push_back(reader.frameTime(f));
+        }
+    } catch (const formats::FormatError& error) {
+        requireRefusal(error, path);
+        return 0;
+    }
+    formats::MddWriter writer(copy, points, times);
+    for (const std::vector<Point3>& frame : frames) writer.appendFrame(frame.data());
+    writer.finish();
+    const formats::MddReader again(copy, points);
+    require(again.frameCount() == frames.size(), "the frames read back");
+    for (size_t f = 0; f < frames.size(); ++f) {
+        require(again.frameTime(f) == times[f], "every time reads back");
+        std::vector<Point3> frame;
+        again.readFrame(f, frame);
+        for (size_t i = 0; i < points; ++i) {
+            require(frame[i].x == frames[f][i].x && frame[i].y == frames[f][i].y && frame[i].z == frames[f][i].z,
+                    "every coordinate reads back");
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+// Point caches for the kestrin tool: any bytes, read by its PC2 reader.
+//
+// Checked for every input: the reader refuses the file with its own error
+// (file_checks.h), or its header fits the file, its start and rate are
+// finite, and each sample either reads whole, every coordinate finite and
+// within 1e18, or is refused; the samples read write back through the PC2
+// writer and read back the same, start and rate included.
+#include <stddef.h>
+#include <stdint.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "file_checks.h"
+#include "obj_reader.h"
+#include "pc2.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kestrin;
+    using namespace kestrin::fuzz;
+    static const std::string path = scratchPath("shot.pc2");
+    static const std::string copy = scratchPath("copy.pc2");
+    writeFile(path, {reinterpret_cast<const char*>(data), size});
+    std::vector<std::vector<Point3>> samples;
+    size_t points = 0;
+    float start = 0.0f, rate = 0.0f;
+    try {
+        const formats::Pc2Reader reader(path, formats::anyPointCount);
+        points = reader.pointCount();
+        start = reader.startFrame();
+        rate = reader.sampleRate();
+        require(std::isfinite(start) && std::isfinite(rate), "start and rate are finite");
+        // A cache of no points may claim any number of samples of no bytes.
+        const size_t count = points > 0 ? reader.frameCount() : 0;
+        require(points == 0 ? size == 32 : 32 + count * 12 * points == size, "the counts fill the file exactly");
+        for (size_t f = 0; f < count; ++f) {
+            std::vector<Point3> sample;
+            reader.readFrame(f, sample);
+            require(sample.size() == points, "a sample has the header's points");
+            for (const Point3& p : sample) {
+                require(std::fabs(p.x) <= formats::largestCoordinate && std::fabs(p.y) <= formats::largestCoordinate &&
+                            std::fabs(p.z) <= formats::largestCoordinate,
+                        "every coordinate read is finite and within 1e18");
+            }
+            samples.push_back(std::move(sample));
+        }
+    } catch (const formats::FormatError& error) {
+        requireRefusal(error, path);
+        return 0;
+    }
+    formats::Pc2Writer writer(copy, points, samples.size(), start, rate);
+    for (const std::vector<Point3>& sample : samples) writer.appendFrame(sample.data());
+    writer.finish();
+    const formats::Pc2Reader again(copy, points);
+    require(again.frameCount() == samples.size(), "the samples read back");
+    require(again.startFrame() == start && again.sampleRate() == rate, "start and rate read back");
+    for (size_t f = 0; f < samples.size(); ++f) {
+        std::vector<Point3> sample;
+        again.readFrame(f, sample);
+        for (size_t i = 0; i < points; ++i) {
+            require(sample[i].x == samples[f][i].x && sample[i].y == samples[f][i].y && sample[i].z == samples[f][i].z,
+                    "every coordinate reads back");
+        }
+    }
+    return 0;
+}
