@@ -14,7 +14,6 @@
 
 #include "file_checks.h"
 #include "mdd.h"
-#include "obj_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;
@@ -32,12 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t f = 0; f < reader.frameCount(); ++f) {
             std::vector<Point3> frame;
             reader.readFrame(f, frame);
-            require(frame.size() == points, "a frame has the header's points");
-            for (const Point3& p : frame) {
-                require(std::fabs(p.x) <= formats::largestCoordinate && std::fabs(p.y) <= formats::largestCoordinate &&
-                            std::fabs(p.z) <= formats::largestCoordinate,
-                        "every coordinate read is finite and within 1e18");
-            }
+            requireReadPoints(frame, points);
             require(std::isfinite(reader.frameTime(f)), "every time read is finite");
             frames.push_back(std::move(frame));
             times.push_back(reader.frameTime(f));
@@ -50,15 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::vector<Point3>& frame : frames) writer.appendFrame(frame.data());
     writer.finish();
     const formats::MddReader again(copy, points);
-    require(again.frameCount() == frames.size(), "the frames read back");
-    for (size_t f = 0; f < frames.size(); ++f) {
-        require(again.frameTime(f) == times[f], "every time reads back");
-        std::vector<Point3> frame;
-        again.readFrame(f, frame);
-        for (size_t i = 0; i < points; ++i) {
-            require(frame[i].x == frames[f][i].x && frame[i].y == frames[f][i].y && frame[i].z == frames[f][i].z,
-                    "every coordinate reads back");
-        }
-    }
+    requireFramesReadBack(again, frames);
+    for (size_t f = 0; f < frames.size(); ++f) require(again.frameTime(f) == times[f], "every time reads back");
     return 0;
 }

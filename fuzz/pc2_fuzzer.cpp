@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "file_checks.h"
-#include "obj_reader.h"
 #include "pc2.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -37,12 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t f = 0; f < count; ++f) {
             std::vector<Point3> sample;
             reader.readFrame(f, sample);
-            require(sample.size() == points, "a sample has the header's points");
-            for (const Point3& p : sample) {
-                require(std::fabs(p.x) <= formats::largestCoordinate && std::fabs(p.y) <= formats::largestCoordinate &&
-                            std::fabs(p.z) <= formats::largestCoordinate,
-                        "every coordinate read is finite and within 1e18");
-            }
+            requireReadPoints(sample, points);
             samples.push_back(std::move(sample));
         }
     } catch (const formats::FormatError& error) {
@@ -53,15 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::vector<Point3>& sample : samples) writer.appendFrame(sample.data());
     writer.finish();
     const formats::Pc2Reader again(copy, points);
-    require(again.frameCount() == samples.size(), "the samples read back");
+    requireFramesReadBack(again, samples);
     require(again.startFrame() == start && again.sampleRate() == rate, "start and rate read back");
-    for (size_t f = 0; f < samples.size(); ++f) {
-        std::vector<Point3> sample;
-        again.readFrame(f, sample);
-        for (size_t i = 0; i < points; ++i) {
-            require(sample[i].x == samples[f][i].x && sample[i].y == samples[f][i].y && sample[i].z == samples[f][i].z,
-                    "every coordinate reads back");
-        }
-    }
     return 0;
 }
