@@ -101,24 +101,5 @@ TEST(Triangulation, CoversEachPolygonOnceInAnyPlaneAndWinding) {
     }
 }
 
-// A mesh's polygons, one after another, as places in its corner list.
-TEST(Triangulation, NumbersTrianglesByTheMeshsCornerPlaces) {
-    //  3---2   5
-    //  |   |  4 \    a quad and a concave pentagon after it (4 reaches
-    //  0---1--6--7   in)
-    const std::vector<Point3> points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
-                                        {1.8, 0.4, 0}, {2, 1, 0}, {2, 0, 0}, {3, 0, 0}};
-    Polygons polygons;
-    polygons.add({0, 1, 2, 3});
-    polygons.add({1, 6, 7, 5, 4});
-    const std::vector<uint32_t> triangles = triangulate(points.data(), polygons);
-    ASSERT_EQ(triangles.size(), 3u * (2 + 3));
-    EXPECT_EQ(std::vector<uint32_t>(triangles.begin(), triangles.begin() + 6), (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
-    for (size_t t = 6; t < triangles.size(); ++t) {
-        EXPECT_GE(triangles[t], 4u);
-        EXPECT_LT(triangles[t], 9u);
-    }
-}
-
 }  // namespace
 }  // namespace kestrin::formats
