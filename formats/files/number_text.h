@@ -1,5 +1,6 @@
-// Numbers as the writers put them in text: no locale, no format string,
-// appended to a buffer that becomes the whole file.
+// Numbers as text: as the writers put them (no locale, no format string,
+// appended to a buffer that becomes the whole file), as the readers take
+// them, and as messages show them.
 #ifndef KESTRIN_FORMATS_NUMBER_TEXT_H
 #define KESTRIN_FORMATS_NUMBER_TEXT_H
 
