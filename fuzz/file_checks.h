@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "format_error.h"
+#include "files/format_error.h"
 #include "fuzz_host.h"
-#include "message_text.h"
-#include "obj_reader.h"
+#include "files/message_text.h"
+#include "mesh/obj_reader.h"
 
 namespace kestrin::fuzz {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "file_checks.h"
-#include "mdd.h"
+#include "cache/mdd.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;

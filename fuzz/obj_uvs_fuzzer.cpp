@@ -18,10 +18,10 @@
 
 #include "file_checks.h"
 #include "fuzz_bytes.h"
-#include "glb_mesh.h"
-#include "obj_uvs.h"
-#include "texture_layout.h"
-#include "triangulation.h"
+#include "engine/glb_mesh.h"
+#include "mesh/obj_uvs.h"
+#include "engine/texture_layout.h"
+#include "mesh/triangulation.h"
 
 namespace kestrin::fuzz {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "csv_reader.h"
-#include "csv_writer.h"
+#include "weights/csv_reader.h"
+#include "weights/csv_writer.h"
 #include "file_checks.h"
 #include "fuzz_bytes.h"
 

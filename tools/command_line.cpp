@@ -137,7 +137,7 @@ int printHelp(const CLI::App& app, const std::vector<std::string>& words) {
 }
 
 // Every error is one line: a newline, a control character or a byte that is
-// not UTF-8 in a name or a file shows as an escape (message_text.h).
+// not UTF-8 in a name or a file shows as an escape (files/message_text.h).
 void printErrorLine(const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "kestrin: error: %s\n", formats::printableText(message).c_str());

@@ -1,6 +1,6 @@
 // The rest mesh as a binary glTF 2.0 file (.glb) for engines, made to go
 // with a vertex-animation texture (texture_layout.h, exr_texture.h):
-// triangles (triangulation.h), or its points for a mesh without faces,
+// triangles (mesh/triangulation.h), or its points for a mesh without faces,
 // smooth normals, the OBJ's UVs as TEXCOORD_0 when it has them (else the same as
 // TEXCOORD_1: glTF allows no TEXCOORD_1 without a TEXCOORD_0), TEXCOORD_1 at the centre of
 // each vertex's texel in the texture's first frame, and the first pose's

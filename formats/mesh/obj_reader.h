@@ -6,7 +6,7 @@
 // or `f` line, a coordinate that is not finite or beyond +-1e18, a face
 // index out of range, a pose face that differs from the rest mesh's) or
 // "PATH: what" (a file that cannot be read, is of another format by name or
-// by its first bytes (foreign_formats.h), has no points, or has another
+// by its first bytes (files/foreign_formats.h), has no points, or has another
 // point count than its rest mesh, which is told before any face that
 // differs). The readers keep no state between calls:
 // several threads may read different files at once.

@@ -7,7 +7,7 @@
 // <!--kestrin-block-N BASE64--> in the body, written as the frames arrive;
 // the index follows them and names blocks by "kestrin-block-N"):
 //   triangles  uint32 x 3 per triangle, the polygons split on the rest
-//              mesh (triangulation.h), written once
+//              mesh (mesh/triangulation.h), written once
 //   positions  per frame: "u16" = uint16 x 3 per point, each coordinate
 //              min + q * (max - min) / 65535 on the frame's own box, or
 //              "f32" = float32 x 3 per point when a coordinate is not finite
