@@ -40,9 +40,11 @@ Instances
 Point caches
     read_cache(path) and write_cache(path, frames) read and write MDD and PC2
     files, (P, N, 3) float32 frames.
+    write_weights(path, weights) writes (P, N) weights as float32 .npy, the
+    layout of `kestrin weights -o w.npy`.
 """
 
-from ._cache import read_cache, write_cache
+from ._cache import read_cache, write_cache, write_weights
 from ._kestrin import SessionError
 from ._mesh import read_mesh
 from . import _plugins
@@ -55,5 +57,5 @@ if __doc__:
 # The tests' view of the scene: records still attached.
 _attached_records = attached_records
 
-__all__ = ["Strainmark", "Strainshaper", "weights", "read_mesh", "read_cache", "write_cache",
+__all__ = ["Strainmark", "Strainshaper", "weights", "read_mesh", "read_cache", "write_cache", "write_weights",
            "SessionError", "CHANNELS", "TOGGLES", "Channel", "Toggle", "attached_records"]

@@ -1,4 +1,4 @@
-"""Point caches: MDD and PC2 files of a mesh's positions frame by frame.
+"""Point caches (MDD and PC2 files of a mesh's positions frame by frame) and weight files (NPY).
 
 Read and written by the same code as the kestrin tool's (the compiled core),
 so both read each other's files byte for byte; a cache is written under a
@@ -65,3 +65,19 @@ def write_cache(path, frames, *, start=0.0, step=1.0, fps=24.0):
     if not all(np.isfinite(v) for v in (start, step, fps)) or fps <= 0:
         raise ValueError("start, step and fps must be finite, fps above 0")
     _kestrin.write_cache(path, kind, array, float(start), float(step), float(fps))
+
+
+def write_weights(path, weights):
+    """Writes (P, N) weights to a .npy file as little-endian float32, the layout of `kestrin weights -o w.npy`.
+
+    Written as write_cache writes: under a temporary name, renamed into place
+    once whole, so a failed write (a full disk, Ctrl-C) leaves any earlier
+    file as it was. Raises ValueError for another shape, or for values that
+    are not finite or do not fit a float32.
+    """
+    path = checked_path(path)
+    array = np.asarray(weights)
+    if array.dtype.kind not in "fiu" or array.ndim != 2:
+        raise ValueError(f"weights: expected real numbers of shape (P, N), got {array.dtype} {array.shape}")
+    with np.errstate(over="ignore"):  # a value beyond float32 becomes infinite, which the writer refuses
+        _kestrin.write_weights(path, array.astype(np.float32, copy=False))

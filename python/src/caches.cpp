@@ -9,6 +9,7 @@
 
 #include "files/format_error.h"
 #include "cache/mdd.h"
+#include "cache/npy_writer.h"
 #include "cache/pc2.h"
 #include "pose_input.h"
 #include "pose_stream.h"
@@ -96,6 +97,27 @@ void write(const std::string& path, const std::string& kind, const py::array& fr
     }
 }
 
+// Weights (P, N) as the tool's .npy file, a row at a time under a temporary
+// name; Ctrl-C is looked for between rows.
+void writeWeights(const std::string& path,
+                  const py::array_t<float, py::array::c_style | py::array::forcecast>& weights) {
+    if (weights.ndim() != 2) throw std::invalid_argument("weights must have shape (P, N)");
+    const bool interrupts = onMainThread();
+    const size_t rows = static_cast<size_t>(weights.shape(0));
+    const size_t points = static_cast<size_t>(weights.shape(1));
+    const float* values = weights.data();
+    py::gil_scoped_release unlocked;
+    formats::NpyWriter writer(path, rows, points);
+    for (size_t row = 0; row < rows; ++row) {
+        if (interrupts) {
+            py::gil_scoped_acquire locked;
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        }
+        writer.appendRow(values + row * points);
+    }
+    writer.finish();
+}
+
 }  // namespace
 
 void bindCaches(py::module_& module) {
@@ -105,6 +127,8 @@ void bindCaches(py::module_& module) {
                "(P, N, 3) float32 frames of an MDD or PC2 file.");
     module.def("write_cache", &write, py::arg("path"), py::arg("kind"), py::arg("frames"), py::arg("start"),
                py::arg("step"), py::arg("fps"), "Writes (P, N, 3) frames to an MDD or PC2 file, atomically.");
+    module.def("write_weights", &writeWeights, py::arg("path"), py::arg("weights"),
+               "Writes (P, N) weights to a float32 .npy file, atomically.");
 }
 
 }  // namespace kestrin::python

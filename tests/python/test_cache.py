@@ -1,4 +1,4 @@
-"""MDD and PC2 point caches: what is written reads back, and broken headers are refused."""
+"""MDD and PC2 point caches and NPY weights: what is written reads back, and broken input is refused."""
 
 import numpy as np
 import pytest
@@ -57,3 +57,12 @@ def test_broken_caches_are_refused(tmp_path):
     for frames in [np.zeros((2, 3)), np.full((1, 2, 3), np.nan), np.zeros((1, 2, 3), dtype=complex)]:
         with pytest.raises(ValueError):
             kestrin.write_cache(tmp_path / "out.pc2", frames)
+    # Weights: an earlier file is kept when the new ones cannot be written.
+    kept = np.arange(6, dtype=np.float64).reshape(2, 3) / 7
+    kestrin.write_weights(tmp_path / "w.npy", kept)
+    for weights in [np.zeros((1, 2, 3)), np.array([[0.5, np.inf]]), np.array([[1e39]]), np.zeros((1, 2), dtype=complex)]:
+        with pytest.raises(ValueError):
+            kestrin.write_weights(tmp_path / "w.npy", weights)
+    written = np.load(tmp_path / "w.npy")
+    assert written.dtype == np.dtype("<f4") and written.tobytes() == kept.astype("<f4").tobytes()
+    assert sorted(p.name for p in tmp_path.iterdir() if p.name.startswith("w")) == ["w.npy"]
