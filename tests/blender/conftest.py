@@ -15,7 +15,8 @@ COLS, ROWS = 9, 6
 def clear_scene():
     """Removes what earlier tests made (loading a file would reset the enabled add-ons too)."""
     for collection in (bpy.data.objects, bpy.data.meshes, bpy.data.armatures, bpy.data.curves,
-                       bpy.data.materials, bpy.data.cameras, bpy.data.actions, bpy.data.images):
+                       bpy.data.materials, bpy.data.cameras, bpy.data.actions, bpy.data.images,
+                       bpy.data.collections):
         for item in list(collection):
             collection.remove(item)
     scene = bpy.context.scene
@@ -60,10 +61,11 @@ def add_shape_key(obj, frame_on=3):
     key.keyframe_insert("value", frame=frame_on)
 
 
-def add_armature(obj):
-    """Two bones along x, the second bent up over frames 1-3; the grid skinned by distance."""
-    armature = bpy.data.armatures.new("rig")
-    rig = bpy.data.objects.new("rig", armature)
+def add_armature(obj, angle=0.9, name="rig"):
+    """Two bones along x, the second bent up by `angle` over frames 1-3; the grid skinned by distance."""
+    armature = bpy.data.armatures.new(name)
+    rig = bpy.data.objects.new(name, armature)
+    rig.location = obj.location
     bpy.context.scene.collection.objects.link(rig)
     bpy.context.view_layer.objects.active = rig
     bpy.ops.object.mode_set(mode="EDIT")
@@ -72,18 +74,19 @@ def add_armature(obj):
     second = armature.edit_bones.new("b")
     second.head, second.tail, second.parent = (4, 2.5, 0), (8, 2.5, 0), first
     bpy.ops.object.mode_set(mode="OBJECT")
-    for name in "ab":
-        group = obj.vertex_groups.new(name=name)
+    for bone in "ab":
+        group = obj.vertex_groups.get(bone) or obj.vertex_groups.new(name=bone)
         for vertex in obj.data.vertices:
             share = float(np.clip((vertex.co.x - 3.0) / 2.0, 0, 1))
-            group.add([vertex.index], share if name == "b" else 1 - share, "REPLACE")
-    obj.modifiers.new("rig", "ARMATURE").object = rig
+            group.add([vertex.index], share if bone == "b" else 1 - share, "REPLACE")
+    obj.modifiers.new(name, "ARMATURE").object = rig
     bone = rig.pose.bones["b"]
     bone.rotation_mode = "XYZ"
-    for frame, angle in ((1, 0.0), (3, 0.9)):
-        bone.rotation_euler = (0, 0, angle)
+    for frame, bend in ((1, 0.0), (3, angle)):
+        bone.rotation_euler = (0, 0, bend)
         bone.keyframe_insert("rotation_euler", frame=frame)
     bpy.context.view_layer.objects.active = obj
+    return rig
 
 
 def add_mesh_cache(obj, folder, frames=3):

@@ -9,9 +9,10 @@ Scripting interface:
                                     squash_target="Squashed", vertex_group="", frame_start=1,
                                     frame_end=48, exponent=0.2)
     bpy.ops.kestrin.settings_save(filepath="s.json"); bpy.ops.kestrin.settings_load(filepath="s.json")
+    bpy.ops.kestrin.material_add()                        # material and AOV of the attribute
 
-The attribute lives on the evaluated mesh (obj.evaluated_get(depsgraph).data), where
-shaders, renders and exporters of evaluated data read it.
+The attribute lives on each evaluated mesh (obj.evaluated_get(depsgraph).data), where
+shaders, renders and exporters of evaluated data read it; the original mesh is never written.
 """
 
 bl_info = {
@@ -26,9 +27,9 @@ bl_info = {
 }
 
 from . import _module  # noqa: F401  (the shipped kestrin module, importable before the rest)
-from . import live, operators, panel, properties
+from . import live, operators, panel, problems, properties
 
-_parts = (properties, operators, panel, live)
+_parts = (properties, operators, panel, problems, live)
 
 
 def register():
@@ -43,4 +44,5 @@ def unregister():
 
 def problem(obj):
     """The message last reported for obj (an object or its name), or None while it computes fine."""
-    return live.problem(obj)
+    import bpy
+    return problems.message(bpy.data.objects[obj] if isinstance(obj, str) else obj)

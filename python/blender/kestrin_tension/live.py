@@ -1,74 +1,71 @@
-"""Live tension: Strainmark's weights written to the evaluated mesh at every frame change.
+"""Live tension: Strainmark's weights written to each evaluated object of a depsgraph.
 
 Where the values go, and why:
 frame_change_post runs once the depsgraph it is handed has evaluated the new
 frame: the viewport's during playback and scrubbing, and the render's own
 depsgraph (mode 'RENDER') in F12 and `blender -b FILE -a` renders, where it
 runs on the render thread while the viewport goes on drawing from the main
-one. Writing the attribute into the original mesh from there is the known
-crash (the other thread reads that mesh meanwhile), and even where it does
-not crash it tags the mesh, so Blender evaluates the frame a second time in
-the viewport, while a render, which does not, shows the previous frame's
-values. So the handler reads originals only (settings, rest shape) and
-writes the values into the evaluated mesh of the depsgraph it was handed.
-That copy belongs to that depsgraph alone; the viewport's draw code and the
-render engine read it after the handler has run; nothing gets tagged, so no
-evaluation is repeated or re-entered. The attribute's layer is created on
-the original from the interface (strainmark_add, a new name), so every
-evaluated copy carries one to fill.
+one. Writing into original data from there is the known crash (the other
+thread reads it), and even where it does not crash it tags the mesh, so
+Blender evaluates the frame a second time in the viewport, while a render,
+which does not, shows the previous frame's values. So the handler reads
+originals only (settings, rest shape) and writes into the evaluated meshes of
+the depsgraph it was handed, a layer of each evaluated object's own
+(layers.py). Nothing gets tagged, so no evaluation is repeated.
+
+Every enabled object the depsgraph evaluated is written, however it got
+there: in the view layer, inside a collection instance, linked from a
+library or overridden, instanced by particles or geometry nodes. An enabled
+object the depsgraph did not evaluate (an excluded collection, a scene not
+rendered) is left alone: evaluated_get gives the original back for it, and
+the original is never written.
+
 An update at the same frame (a changed setting, an edit, a bone moved)
 builds the evaluated mesh again from the original; depsgraph_update_post,
 which Blender runs after such updates and not on frame changes, writes the
-values again. Handlers may run on two threads (render and viewport): the
-per-object state is shared under one lock.
+values again. Opening a file evaluates it without either, so load_post
+writes the file's current frame. Handlers may run on two threads (render and
+viewport): the per-object state is shared under one lock.
 """
 
 import contextlib
-import sys
 import threading
 
 import bpy
 import numpy as np
 from bpy.app.handlers import persistent
 
-from . import mesh_arrays
+from . import layers, mesh_arrays, objects, problems, rest
 from ._module import kestrin
+from .problems import Problem
 from .settings_list import strainmark_keywords
 
 lock = threading.RLock()
-_states = {}      # original object's address -> _State
-_problems = {}    # object name -> the message reported for it
-_pending = []     # messages not yet shown in the interface's report area
+_states = {}      # (original object's address, depsgraph mode) -> _State
 _suspended = 0    # bakes and rest captures step frames themselves
 
 
-class Problem(Exception):
-    """Why an object's attribute was left as it was; reported once per kind.
-
-    kind: what makes two problems the same (a point count that changes from
-    frame to frame is one problem); by default the message.
-    """
-
-    def __init__(self, message, kind=None):
-        super().__init__(message)
-        self.kind = kind or message
-
-
 class _State:
-    """Strainmark on one object, kept between frames: rest, plug-in instance, buffers.
+    """Strainmark on one object for one kind of depsgraph, kept between frames: rest, plug-in instance, buffers.
 
     Made again only when the rest changes; settings are set on the instance
     when they differ from the last frame's.
     """
 
-    def __init__(self, rest_key, rest, faces):
+    def __init__(self, rest_key, points, faces):
         self.rest_key = rest_key
-        self.rest = rest
-        self.count = rest.shape[0]
-        self.tool = kestrin.Strainmark(rest, faces)
+        self.rest = points
+        self.faces = faces
+        self.count = points.shape[0]
+        self.tool = kestrin.Strainmark(points, mesh_arrays.polygons(*faces))
         self.keywords = None
         self.points = None
         self.colours = None
+        self.direct = False   # its mesh refuses the data API's writes (linked): layers.write
+
+    def same_rest(self, mesh):
+        return (np.array_equal(mesh_arrays.points(mesh), self.rest)
+                and all(np.array_equal(a, b) for a, b in zip(mesh_arrays.faces(mesh), self.faces)))
 
     def weights(self, mesh, keywords):
         """The weights of the evaluated mesh, (N,) float32, with these settings."""
@@ -94,46 +91,22 @@ class _State:
         self.tool.close()
 
 
-def rest_source(obj, settings):
-    """The mesh holding obj's rest points and polygons, and a key that changes with it."""
-    if settings.rest == "FRAME":
-        mesh = settings.rest_mesh
-        if mesh is None:
-            raise Problem(f"its rest frame {settings.rest_frame} is not captured (Capture rest)")
-    else:
-        mesh = obj.data
-    if len(mesh.polygons) == 0:
-        raise Problem("its rest mesh has no faces; tension is measured over faces")
-    return mesh, (settings.rest, mesh.as_pointer(), len(mesh.vertices), len(mesh.loops))
+def state_for(obj, mode="VIEWPORT", check_rest=False):
+    """obj's cached state for a depsgraph of this mode, made (again) when its rest changed. Call with the lock held.
 
-
-def state_for(obj, check_rest=False):
-    """obj's cached state, made (again) when its rest changed. Call with the lock held.
-
-    check_rest also compares the rest points, for updates that may have
-    edited them (never on frame changes).
+    check_rest also compares the rest's points and faces (a Rotate Edge keeps
+    every count), for updates that may have edited them, never on frame changes.
     """
-    mesh, rest_key = rest_source(obj, obj.kestrin_strainmark)
-    key = obj.as_pointer()
+    mesh, rest_key = rest.source(obj, obj.kestrin_strainmark, mode)
+    key = (obj.as_pointer(), mode)
     state = _states.get(key)
-    if state is not None and state.rest_key == rest_key:
-        if not check_rest or np.array_equal(mesh_arrays.points(mesh), state.rest):
-            return state
-    fresh = _State(rest_key, mesh_arrays.points(mesh), mesh_arrays.polygons(mesh))
+    if state is not None and state.rest_key == rest_key and (not check_rest or state.same_rest(mesh)):
+        return state
+    fresh = _State(rest_key, mesh_arrays.points(mesh), mesh_arrays.faces(mesh))
     if state is not None:
         state.close()
     _states[key] = fresh
     return fresh
-
-
-def _layer(mesh, name, kinds):
-    layer = mesh.attributes.get(name)
-    if layer is None:
-        raise Problem(f"its mesh has no attribute {name!r} (enable Strainmark again to add it)")
-    if layer.domain != "POINT" or layer.data_type not in kinds:
-        raise Problem(f"attribute {name!r} is {layer.data_type} on {layer.domain}, "
-                      f"not {' or '.join(kinds)} on POINT")
-    return layer
 
 
 def check_mesh_object(obj):
@@ -143,69 +116,76 @@ def check_mesh_object(obj):
 
 def check_count(state, mesh):
     if len(mesh.vertices) != state.count:
-        raise Problem(f"has {len(mesh.vertices)} points where its rest has {state.count}; "
-                      "its attribute is left as it was (a rest at a frame serves meshes whose "
-                      "modifiers change the point count)", kind="point count")
+        raise Problem(f"has {len(mesh.vertices)} points where its rest has {state.count}; it gets no "
+                      "attribute (a rest at a frame serves meshes whose modifiers change the point count)",
+                      kind="point count")
 
 
-def update(obj, depsgraph, check_rest=False):
-    """Writes obj's weights into its evaluated mesh in depsgraph; reports what stops it."""
+def update(obj, depsgraph, check_rest=False, written=None):
+    """Writes obj's weights into its evaluated mesh in depsgraph; reports what stops it.
+
+    written: {evaluated mesh address: (object, what was written)} of this
+    pass. Objects that share a mesh and have no modifiers and no shape keys
+    share one evaluated mesh too: written once, or refused when their
+    settings differ.
+    """
+    evaluated = obj.evaluated_get(depsgraph)
+    if not evaluated.is_evaluated:
+        return
     settings = obj.kestrin_strainmark
+    mesh = None
     try:
         check_mesh_object(obj)
         if obj.mode == "EDIT":
-            return
-        mesh = obj.evaluated_get(depsgraph).data
+            return  # its evaluated mesh follows the edit cage
+        mesh = evaluated.data
+        keywords = strainmark_keywords(settings)
         with lock:
-            state = state_for(obj, check_rest)
+            state = state_for(obj, depsgraph.mode, check_rest)
             check_count(state, mesh)
-            layer = _layer(mesh, settings.attribute, ("FLOAT",))
-            colour = (_layer(mesh, settings.colour_attribute, ("FLOAT_COLOR", "BYTE_COLOR"))
-                      if settings.colour_attribute else None)
-            weights = state.weights(mesh, strainmark_keywords(settings))
-            layer.data.foreach_set("value", weights)
-            if colour is not None:
-                colour.data.foreach_set("color", state.colour(weights, settings.colour_channels).ravel())
-        _solved(obj)
-    except Problem as problem:
-        report(obj, str(problem), problem.kind)
-    except (ValueError, RuntimeError, kestrin.SessionError) as error:
-        report(obj, f"{type(error).__name__}: {error}")
+            if written is not None:
+                what = (state.rest_key, keywords, settings.attribute, settings.colour_attribute,
+                        settings.colour_channels)
+                first, done = written.setdefault(mesh.as_pointer(), (obj, what))
+                if first != obj:
+                    if done != what:
+                        raise Problem(f"shares one evaluated mesh with {first.name_full} (the same mesh, neither "
+                                      "with a modifier or shape key) but not its settings; give it a modifier",
+                                      kind="shared mesh")
+                    problems.solved(obj)
+                    return
+            weights = state.weights(mesh, keywords)
+            state.direct = layers.write(layers.fresh(mesh, settings.attribute, "FLOAT", obj), weights,
+                                        state.direct)
+            if settings.colour_attribute:
+                layers.write(layers.fresh(mesh, settings.colour_attribute, "FLOAT_COLOR", obj),
+                             state.colour(weights, settings.colour_channels), state.direct)
+        problems.solved(obj)
+    except (Problem, ValueError, RuntimeError, kestrin.SessionError) as error:
+        if mesh is not None:
+            layers.remove(mesh, (settings.attribute, settings.colour_attribute))
+        if isinstance(error, Problem):
+            problems.report(obj, str(error), error.kind)
+        else:
+            problems.report(obj, f"{type(error).__name__}: {error}")
 
 
-def report(obj, message, kind=None):
-    """Reports obj's problem once: again only after it was solved or another came."""
-    kind = kind or message
+def update_all(depsgraph):
+    """Writes every enabled object the depsgraph evaluated."""
+    enabled = objects.enabled()
+    written = {}
+    for obj in enabled:
+        update(obj, depsgraph, written=written)
+    _keep_only(enabled)
+
+
+def _keep_only(enabled):
+    """Forgets the plug-in instances and problems of objects no longer enabled (deleted, undone)."""
+    alive = {obj.as_pointer() for obj in enabled}
     with lock:
-        if _problems.get(obj.name, (None,))[0] == kind:
-            return
-        _problems[obj.name] = (kind, message)
-        text = f"Kestrin Tension: {obj.name}: {message}"
-        _pending.append(text)
-    print(text, file=sys.stderr, flush=True)
-
-
-def _solved(obj):
-    if obj.name in _problems:
-        with lock:
-            _problems.pop(obj.name, None)
-
-
-def problem(obj):
-    """The message reported for obj (an object or a name) and not yet solved, or None."""
-    return _problems.get(obj if isinstance(obj, str) else obj.name, (None, None))[1]
-
-
-def _flush_reports():
-    # A timer on the main thread: the report area takes reports from operators only.
-    with lock:
-        messages, _pending[:] = list(_pending), []
-    for message in messages:
-        try:
-            bpy.ops.kestrin.report(message=message)
-        except RuntimeError:
-            pass
-    return 0.5
+        for key in [k for k in _states if k[0] not in alive]:
+            _states.pop(key).close()
+    problems.keep_only(enabled)
 
 
 @contextlib.contextmanager
@@ -221,43 +201,44 @@ def suspended():
 
 @persistent
 def _on_frame_change(scene, depsgraph):
-    if _suspended:
-        return
-    for obj in scene.objects:
-        if obj.kestrin_strainmark.enabled:
-            update(obj, depsgraph)
+    if not _suspended:
+        update_all(depsgraph)
 
 
 @persistent
 def _on_depsgraph_update(scene, depsgraph):
+    if depsgraph.id_type_updated("LIBRARY"):
+        objects.changed()
     if _suspended:
         return
+    written = {}
     for change in depsgraph.updates:
         obj = change.id
         if isinstance(obj, bpy.types.Object) and change.is_updated_geometry:
             obj = obj.original
-            if obj.kestrin_strainmark.enabled:
-                update(obj, depsgraph, check_rest=True)
+            if objects.is_enabled(obj):
+                update(obj, depsgraph, check_rest=True, written=written)
 
 
-@persistent
-def _on_load(*_):
+def _forget():
     with lock:
         for state in _states.values():
             state.close()
         _states.clear()
-        _problems.clear()
+    problems.clear()
+    objects.changed()
 
 
-def ensure_attributes(obj):
-    """Adds the attribute layers to obj's original mesh (from the interface, never a handler)."""
-    settings = obj.kestrin_strainmark
-    if obj.type != "MESH" or not settings.enabled:
-        return
-    attributes = obj.data.attributes
-    for name, kind in ((settings.attribute, "FLOAT"), (settings.colour_attribute, "FLOAT_COLOR")):
-        if name and attributes.get(name) is None:
-            attributes.new(name, kind, "POINT")
+@persistent
+def _on_load(*_):
+    _forget()
+    if objects.enabled():
+        update_all(bpy.context.evaluated_depsgraph_get())
+
+
+def enabled_changed(obj):
+    objects.changed()
+    settings_changed(obj)
 
 
 def settings_changed(obj):
@@ -266,20 +247,7 @@ def settings_changed(obj):
 
 
 def capture_rest(context, obj):
-    """Keeps obj's evaluated mesh at its rest frame as settings.rest_mesh (saved with the file)."""
-    settings = obj.kestrin_strainmark
-    scene = context.scene
-    frame, subframe = scene.frame_current, scene.frame_subframe
-    with suspended():
-        scene.frame_set(settings.rest_frame)
-        depsgraph = context.evaluated_depsgraph_get()
-        mesh = bpy.data.meshes.new_from_object(obj.evaluated_get(depsgraph), depsgraph=depsgraph)
-        scene.frame_set(frame, subframe=subframe)
-    mesh.name = f"{obj.name} rest"
-    old = settings.rest_mesh
-    settings.rest_mesh = mesh
-    if old is not None and old.users == 0:
-        bpy.data.meshes.remove(old)
+    rest.capture(context, obj, suspended)
     settings_changed(obj)
 
 
@@ -293,20 +261,21 @@ def rest_changed(obj):
     settings_changed(obj)
 
 
+_HANDLERS = ((bpy.app.handlers.frame_change_post, _on_frame_change),
+             (bpy.app.handlers.depsgraph_update_post, _on_depsgraph_update),
+             (bpy.app.handlers.load_post, _on_load),
+             (bpy.app.handlers.undo_post, objects.changed),
+             (bpy.app.handlers.redo_post, objects.changed),
+             (bpy.app.handlers.render_init, objects.changed))
+
+
 def register():
-    bpy.app.handlers.frame_change_post.append(_on_frame_change)
-    bpy.app.handlers.depsgraph_update_post.append(_on_depsgraph_update)
-    bpy.app.handlers.load_post.append(_on_load)
-    if not bpy.app.background:
-        bpy.app.timers.register(_flush_reports, first_interval=0.5, persistent=True)
+    for handlers, handler in _HANDLERS:
+        handlers.append(handler)
 
 
 def unregister():
-    if bpy.app.timers.is_registered(_flush_reports):
-        bpy.app.timers.unregister(_flush_reports)
-    for handlers, handler in ((bpy.app.handlers.frame_change_post, _on_frame_change),
-                              (bpy.app.handlers.depsgraph_update_post, _on_depsgraph_update),
-                              (bpy.app.handlers.load_post, _on_load)):
+    for handlers, handler in _HANDLERS:
         if handler in handlers:
             handlers.remove(handler)
-    _on_load()
+    _forget()

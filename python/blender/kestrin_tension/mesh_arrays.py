@@ -12,16 +12,21 @@ def points(mesh, out=None):
     return out
 
 
-def polygons(mesh):
-    """The mesh's polygons: (F, k) int32 when all have k corners, else a list of index arrays."""
+def faces(mesh):
+    """The mesh's polygons: (first corners, corner counts, corners' point indices), int32 arrays."""
+    starts = np.empty(len(mesh.polygons), np.int32)
+    mesh.polygons.foreach_get("loop_start", starts)
     sizes = np.empty(len(mesh.polygons), np.int32)
     mesh.polygons.foreach_get("loop_total", sizes)
     corners = np.empty(len(mesh.loops), np.int32)
     mesh.loops.foreach_get("vertex_index", corners)
-    if sizes.size and (sizes == sizes[0]).all():
+    return starts, sizes, corners
+
+
+def polygons(starts, sizes, corners):
+    """Polygons of faces() as the kestrin module takes them: (F, k) when all have k corners, else a list."""
+    if sizes.size and (sizes == sizes[0]).all() and np.array_equal(starts, np.arange(sizes.size) * sizes[0]):
         return corners.reshape(-1, int(sizes[0]))
-    starts = np.empty(len(mesh.polygons), np.int32)
-    mesh.polygons.foreach_get("loop_start", starts)
     return [corners[s:s + n] for s, n in zip(starts.tolist(), sizes.tolist())]
 
 

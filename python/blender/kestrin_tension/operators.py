@@ -1,13 +1,21 @@
 """The add-on's operators: bpy.ops.kestrin.*."""
 
+import contextlib
+import sys
+import time
+
 import bpy
 import numpy as np
 from bpy.props import FloatProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import bake, live
+from . import bake, interrupts, live, material, objects
 from ._module import kestrin
+from .problems import Problem
 from .settings_list import CHANNELS, TOGGLES, channel_values, plugin_value, strainmark_keywords
+
+# What a bake or a settings file reports as its failure (anything else is a fault of ours).
+_FAILURES = (Problem, ValueError, OSError, KeyError, kestrin.SessionError)
 
 
 def _active(context):
@@ -29,13 +37,23 @@ class KESTRIN_OT_strainmark_add(bpy.types.Operator):
         if obj.type != "MESH":
             self.report({"ERROR"}, f"{obj.name} is a {obj.type.lower()} object; Strainmark needs a mesh")
             return {"CANCELLED"}
+        if obj.library is not None:
+            # A linked object takes no settings of its own: they go on a library override of it.
+            linked = obj.name_full
+            obj = obj.override_create(remap_local_usages=True)
+            if obj is None:
+                self.report({"ERROR"}, f"{linked}: Blender made no library override of it; make one "
+                                       "(Object > Library Override > Make) and add Strainmark to that")
+                return {"CANCELLED"}
+            if obj.name in context.view_layer.objects:
+                context.view_layer.objects.active = obj
+            self.report({"INFO"}, f"{linked}: its settings are kept on a library override, {obj.name}")
         settings = obj.kestrin_strainmark
         settings.enabled = True
-        live.ensure_attributes(obj)
         if settings.rest == "FRAME" and settings.rest_mesh is None:
             live.capture_rest(context, obj)
         if len(obj.data.polygons) == 0:
-            self.report({"WARNING"}, f"{obj.name} has no faces; its attribute stays as it is")
+            self.report({"WARNING"}, f"{obj.name} has no faces; it gets no attribute")
         live.settings_changed(obj)
         return {"FINISHED"}
 
@@ -60,7 +78,7 @@ def _frames(operator, scene):
     start = operator.frame_start if operator.properties.is_property_set("frame_start") else scene.frame_start
     end = operator.frame_end if operator.properties.is_property_set("frame_end") else scene.frame_end
     if end < start:
-        raise live.Problem(f"frame range {start}-{end} is empty")
+        raise Problem(f"frame range {start}-{end} is empty")
     return list(range(start, end + 1))
 
 
@@ -73,27 +91,101 @@ _FRAME_RANGE = {
 
 
 class _Bake:
-    """What both bakes share: the file dialog, the frame range, errors as reports."""
+    """What both bakes share: the file dialog, the frame range, progress, stopping, errors as reports.
+
+    Invoked from the interface, a bake runs a frame per timer event, with
+    the progress bar and the status bar showing where it is and Esc stopping
+    it; run from a script or a command-line Blender it runs to its end,
+    printing its progress on standard error, and Ctrl-C stops it there.
+    Either way, stopped or failed, the old file is kept.
+    """
 
     def invoke(self, context, event):
         if not self.filepath:
             self.filepath = bpy.path.abspath("//") + _active(context).name + self.filename_ext
         return ExportHelper.invoke(self, context, event)
 
-    def execute(self, context):
-        obj = _active(context)
-        try:
-            frames = _frames(self, context.scene)
-            self.bake(context, obj, bpy.path.abspath(self.filepath), frames)
-        except (live.Problem, ValueError, OSError, KeyError, kestrin.SessionError) as error:
-            self.report({"ERROR"}, f"{obj.name}: {error}")
-            return {"CANCELLED"}
-        self.report({"INFO"}, f"{obj.name}: frames {frames[0]}-{frames[-1]} written to {self.filepath}")
-        return {"FINISHED"}
-
     @classmethod
     def poll(cls, context):
         return _active(context) is not None
+
+    def execute(self, context):
+        self._obj = _active(context)
+        try:
+            frames = _frames(self, context.scene)
+            self._path = bpy.path.abspath(self.filepath)
+            self._job = self.bake(context, self._obj, self._path, frames)
+        except _FAILURES as error:
+            return self._failed(error)
+        self._range = f"frames {frames[0]}-{frames[-1]}"
+        if self.options.is_invoke and context.window is not None and not bpy.app.background:
+            return self._watch(context, len(frames))
+        with contextlib.closing(self._job):
+            try:
+                with interrupts.watched() as ctrl_c:
+                    shown = 0.0
+                    for done, total in self._job:
+                        if done in (1, total) or time.monotonic() - shown > 1.0:
+                            print(f"{self._title()}: frame {done} of {total}", file=sys.stderr, flush=True)
+                            shown = time.monotonic()
+                        ctrl_c.check()
+                        if done == total:
+                            ctrl_c.raise_from_now()  # what follows is the file's write
+            except KeyboardInterrupt:
+                return self._stopped("Ctrl-C")
+            except _FAILURES as error:
+                return self._failed(error)
+        return self._done()
+
+    def _watch(self, context, count):
+        manager = context.window_manager
+        self._timer = manager.event_timer_add(0.0, window=context.window)
+        manager.modal_handler_add(self)
+        manager.progress_begin(0, count)
+        return {"RUNNING_MODAL"}
+
+    def modal(self, context, event):
+        if event.type == "ESC":
+            self._end(context)
+            return self._stopped("Esc")
+        if event.type != "TIMER":
+            return {"RUNNING_MODAL"}
+        try:
+            done, total = next(self._job)
+        except StopIteration:
+            self._end(context)
+            return self._done()
+        except _FAILURES as error:
+            self._end(context)
+            return self._failed(error)
+        context.window_manager.progress_update(done)
+        context.workspace.status_text_set(f"{self._title()}: frame {done} of {total} (Esc to stop)")
+        return {"RUNNING_MODAL"}
+
+    def cancel(self, context):
+        self._end(context)
+
+    def _end(self, context):
+        self._job.close()
+        manager = context.window_manager
+        manager.event_timer_remove(self._timer)
+        manager.progress_end()
+        context.workspace.status_text_set(None)
+
+    def _title(self):
+        return f"Kestrin Tension: {self.bl_label} {self._obj.name_full}"
+
+    def _done(self):
+        self.report({"INFO"}, f"{self._obj.name}: {self._range} written to {self.filepath}")
+        return {"FINISHED"}
+
+    def _stopped(self, how):
+        self.report({"WARNING"}, f"{self._obj.name}: stopped ({how}); {self._path} is as it was")
+        return {"CANCELLED"}
+
+    def _failed(self, error):
+        self.report({"ERROR"}, f"{self._obj.name}: {error}")
+        return {"CANCELLED"}
 
 
 class KESTRIN_OT_bake_weights(_Bake, bpy.types.Operator, ExportHelper):
@@ -105,7 +197,7 @@ class KESTRIN_OT_bake_weights(_Bake, bpy.types.Operator, ExportHelper):
     __annotations__.update(_FRAME_RANGE)
 
     def bake(self, context, obj, path, frames):
-        bake.weights(context, obj, path, frames)
+        return bake.weights(context, obj, path, frames)
 
 
 def _corrective_annotations():
@@ -132,13 +224,13 @@ class KESTRIN_OT_bake_corrective(_Bake, bpy.types.Operator, ExportHelper):
 
     def bake(self, context, obj, path, frames):
         if not path.lower().endswith((".pc2", ".mdd")):
-            raise live.Problem(f"{path}: a point cache is .pc2 or .mdd")
+            raise Problem(f"{path}: a point cache is .pc2 or .mdd")
         channels = channel_values(obj.kestrin_strainmark)
         for s in CHANNELS:
             if self.properties.is_property_set(s.keyword):
                 channels[s.keyword] = plugin_value(getattr(self, s.keyword))
-        bake.corrective(context, obj, path, frames, self.stretch_target, self.squash_target,
-                        self.vertex_group, channels)
+        return bake.corrective(context, obj, path, frames, self.stretch_target, self.squash_target,
+                               self.vertex_group, channels)
 
     def draw(self, context):
         layout = self.layout
@@ -170,11 +262,11 @@ class _SettingsFile:
         if _scratch is None:
             _scratch = kestrin.Strainmark(np.eye(3), [[0, 1, 2]])
         settings = _active(context).kestrin_strainmark
-        for keyword, value in strainmark_keywords(settings).items():
-            setattr(_scratch, keyword, value)
         try:
+            for keyword, value in strainmark_keywords(settings).items():
+                setattr(_scratch, keyword, value)
             self.transfer(_scratch, bpy.path.abspath(self.filepath), settings)
-        except (OSError, ValueError, kestrin.SessionError) as error:
+        except _FAILURES as error:
             self.report({"ERROR"}, str(error))
             return {"CANCELLED"}
         return {"FINISHED"}
@@ -201,6 +293,30 @@ class KESTRIN_OT_settings_load(_SettingsFile, bpy.types.Operator, ImportHelper):
             setattr(settings, s.keyword, getattr(tool, s.keyword))
 
 
+class KESTRIN_OT_material_add(bpy.types.Operator):
+    """Add a material coloured by the tension (blue squashed, white at rest, red stretched) and an AOV of it for the compositor"""
+    bl_idname = "kestrin.material_add"
+    bl_label = "Add Tension Material"
+    bl_options = {"REGISTER", "UNDO"}
+
+    @classmethod
+    def poll(cls, context):
+        obj = _active(context)
+        return obj is not None and obj.type == "MESH" and objects.is_enabled(obj)
+
+    def execute(self, context):
+        obj = _active(context)
+        name = obj.kestrin_strainmark.attribute
+        try:
+            added = material.add(obj, context.view_layer, name)
+        except Problem as problem:
+            self.report({"ERROR"}, f"{obj.name}: attribute {name!r}: {problem}")
+            return {"CANCELLED"}
+        self.report({"INFO"}, f"{obj.name}: material {added.name} in slot {len(obj.data.materials)}, "
+                              f"AOV {name!r} in view layer {context.view_layer.name}")
+        return {"FINISHED"}
+
+
 class KESTRIN_OT_report(bpy.types.Operator):
     """Show a message of the live update in the report area"""
     bl_idname = "kestrin.report"
@@ -215,7 +331,7 @@ class KESTRIN_OT_report(bpy.types.Operator):
 
 _classes = (KESTRIN_OT_strainmark_add, KESTRIN_OT_capture_rest, KESTRIN_OT_bake_weights,
             KESTRIN_OT_bake_corrective, KESTRIN_OT_settings_save, KESTRIN_OT_settings_load,
-            KESTRIN_OT_report)
+            KESTRIN_OT_material_add, KESTRIN_OT_report)
 
 
 def register():

@@ -2,7 +2,7 @@
 
 import bpy
 
-from . import live
+from . import objects, problems
 from .settings_list import CHANNELS, TOGGLES
 
 
@@ -14,19 +14,23 @@ class OBJECT_PT_kestrin_tension(bpy.types.Panel):
     bl_options = {"DEFAULT_CLOSED"}
 
     def draw_header(self, context):
-        self.layout.prop(context.object.kestrin_strainmark, "enabled", text="")
+        settings = objects.settings(context.object)  # drawn without creating settings on every object shown
+        if settings is not None:
+            self.layout.prop(settings, "enabled", text="")
 
     def draw(self, context):
         obj = context.object
-        settings = obj.kestrin_strainmark
+        settings = objects.settings(obj)
         layout = self.layout
         layout.use_property_split = True
         if obj.type != "MESH":
             layout.label(text="Strainmark works on mesh objects", icon="INFO")
             return
-        if not settings.enabled:
+        if settings is None or not settings.enabled:
             layout.operator("kestrin.strainmark_add")
-        message = live.problem(obj)
+            if settings is None:
+                return
+        message = problems.message(obj)
         if message:
             layout.label(text=message, icon="ERROR")
 
@@ -56,6 +60,7 @@ class OBJECT_PT_kestrin_tension(bpy.types.Panel):
         row = layout.row(align=True)
         row.operator("kestrin.bake_weights", icon="EXPORT")
         row.operator("kestrin.bake_corrective", icon="MOD_MESHDEFORM")
+        layout.operator("kestrin.material_add", icon="MATERIAL")
 
 
 def register():

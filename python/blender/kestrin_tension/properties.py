@@ -2,8 +2,12 @@
 
 enabled, attribute, colour_attribute, colour_channels, rest ('BASE' or
 'FRAME'), rest_frame, the five channels and the three check boxes (names,
-labels, defaults and help from the kestrin module), and rest_mesh, the rest
-captured at rest_frame.
+labels, defaults and help from the kestrin module), and rest_mesh and
+rest_mesh_render, the rest captured at rest_frame as the viewport and as a
+render evaluate it (the latter only where they differ).
+
+Every property may be overridden, so that a library override of a linked
+character keeps its own settings.
 """
 
 import bpy
@@ -17,9 +21,8 @@ def _changed(self, context):
     live.settings_changed(self.id_data)
 
 
-def _attribute_changed(self, context):
-    live.ensure_attributes(self.id_data)
-    live.settings_changed(self.id_data)
+def _enabled_changed(self, context):
+    live.enabled_changed(self.id_data)
 
 
 def _rest_changed(self, context):
@@ -29,13 +32,13 @@ def _rest_changed(self, context):
 def _annotations():
     fields = {
         "enabled": BoolProperty(
-            name="Enabled", default=False, update=_attribute_changed,
+            name="Enabled", default=False, update=_enabled_changed,
             description="Write the tension of the evaluated mesh at every frame"),
         "attribute": StringProperty(
-            name="Attribute", default="tension", update=_attribute_changed,
+            name="Attribute", default="tension", update=_changed,
             description="Float point attribute that receives the weights"),
         "colour_attribute": StringProperty(
-            name="Colour attribute", default="", update=_attribute_changed,
+            name="Colour attribute", default="", update=_changed,
             description="Optional colour point attribute for the stretch and squash (empty: none)"),
         "colour_channels": EnumProperty(
             name="Channels", default="RED_GREEN", update=_changed,
@@ -54,6 +57,9 @@ def _annotations():
         "rest_mesh": PointerProperty(
             type=bpy.types.Mesh, name="Captured rest",
             description="The evaluated mesh captured at the rest frame (kept in the file, for renders)"),
+        "rest_mesh_render": PointerProperty(
+            type=bpy.types.Mesh, name="Captured rest for renders",
+            description="The rest frame's mesh as renders evaluate it (render levels), where it differs"),
     }
     for s in CHANNELS:
         fields[s.keyword] = FloatProperty(name=s.label, description=s.help, default=s.default,
@@ -62,8 +68,12 @@ def _annotations():
     for s in TOGGLES:
         fields[s.keyword] = BoolProperty(name=s.label, description=s.help, default=s.default,
                                          update=_changed)
+    for field in fields.values():
+        field.keywords["override"] = _OVERRIDABLE
     return fields
 
+
+_OVERRIDABLE = {"LIBRARY_OVERRIDABLE"}
 
 KestrinStrainmarkSettings = type("KestrinStrainmarkSettings", (bpy.types.PropertyGroup,),
                                  {"__annotations__": _annotations(), "__doc__": __doc__})
@@ -71,7 +81,7 @@ KestrinStrainmarkSettings = type("KestrinStrainmarkSettings", (bpy.types.Propert
 
 def register():
     bpy.utils.register_class(KestrinStrainmarkSettings)
-    bpy.types.Object.kestrin_strainmark = PointerProperty(type=KestrinStrainmarkSettings)
+    bpy.types.Object.kestrin_strainmark = PointerProperty(type=KestrinStrainmarkSettings, override=_OVERRIDABLE)
 
 
 def unregister():
