@@ -4,8 +4,8 @@ BLENDER_USER_SCRIPTS=build/x64/python/blender blender -b --factory-startup \
     --python python/blender/render_demo_arm.py -- out/demo docs/blender_arm.png
 
 The rest arm and its most bent pose from `kestrin demo` become a mesh with a
-shape key; the add-on's attribute drives the colour: blue squashed, white at
-rest, red stretched (saturated from a weight of 0.5).
+shape key; Add Tension Material colours it by the add-on's attribute: blue
+squashed, white at rest, red stretched (saturated from a weight of 0.5).
 """
 
 import os
@@ -40,25 +40,8 @@ key.value = 1.0
 key.keyframe_insert("value", frame=2)
 bpy.ops.kestrin.strainmark_add()
 
-material = bpy.data.materials.new("tension")
-material.use_nodes = True
-nodes, links = material.node_tree.nodes, material.node_tree.links
-shader = nodes["Principled BSDF"]
-read = nodes.new("ShaderNodeAttribute")
-read.attribute_name = "tension"
-to_unit = nodes.new("ShaderNodeMapRange")  # -0.5..0.5 -> 0..1, saturated beyond
-to_unit.inputs["From Min"].default_value = -0.5
-to_unit.inputs["From Max"].default_value = 0.5
-ramp = nodes.new("ShaderNodeValToRGB")
-ramp.color_ramp.elements[0].color = (0.05, 0.2, 1.0, 1.0)
-ramp.color_ramp.elements[1].color = (1.0, 0.05, 0.03, 1.0)
-middle = ramp.color_ramp.elements.new(0.5)
-middle.color = (0.9, 0.9, 0.9, 1.0)
-links.new(read.outputs["Fac"], to_unit.inputs["Value"])
-links.new(to_unit.outputs["Result"], ramp.inputs["Fac"])
-links.new(ramp.outputs["Color"], shader.inputs["Base Color"])
-shader.inputs["Roughness"].default_value = 0.6
-arm.data.materials.append(material)
+# The material an artist gets from Add Tension Material (and its AOV).
+bpy.ops.kestrin.material_add()
 
 camera = bpy.data.objects.new("camera", bpy.data.cameras.new("camera"))
 camera.data.type, camera.data.ortho_scale = "ORTHO", 9.5

@@ -1,5 +1,9 @@
 """Bakes equal the kestrin tool on the same poses; the corrective plays with no add-on code."""
 
+import contextlib
+import os
+import stat
+
 import bpy
 import numpy as np
 import pytest
@@ -17,6 +21,19 @@ def _poses(scene, obj, frames):
     return np.stack(shot)
 
 
+@contextlib.contextmanager
+def _umask(mask):
+    old = os.umask(mask)
+    try:
+        yield
+    finally:
+        os.umask(old)
+
+
+def _mode(path):
+    return stat.S_IMODE(os.stat(path).st_mode)
+
+
 def _rigged_grid(scene, tmp_path):
     obj = grid()
     add_armature(obj)
@@ -30,8 +47,9 @@ def test_baked_weights_equal_the_tools_and_settings_files_cross(scene, tmp_path)
     settings = obj.kestrin_strainmark
     settings.exponent, settings.squash_multiplier, settings.switch = 0.3, 0.65, True
     assert bpy.ops.kestrin.settings_save(filepath=str(tmp_path / "ours.json")) == {"FINISHED"}
-    assert bpy.ops.kestrin.bake_weights(filepath=str(tmp_path / "ours.npy"), frame_start=1, frame_end=3) == {"FINISHED"}
-    assert scene.frame_current == 1
+    with _umask(0o027):
+        assert bpy.ops.kestrin.bake_weights(filepath=str(tmp_path / "ours.npy"), frame_start=1, frame_end=3) == {"FINISHED"}
+    assert scene.frame_current == 1 and _mode(tmp_path / "ours.npy") == 0o640
     kestrin.write_cache(tmp_path / "poses.pc2", _poses(scene, obj, [1, 2, 3]), start=1.0)
     tool("weights", "--rest", tmp_path / "rest.obj", "--pose", tmp_path / "poses.pc2",
          "--settings", tmp_path / "ours.json", "-o", tmp_path / "tool.npy")
@@ -68,9 +86,11 @@ def test_baked_corrective_equals_the_tools_morph_and_plays(scene, tmp_path, exte
     scene.frame_set(1)
 
     path = str(tmp_path / f"ours{extension}")
-    assert bpy.ops.kestrin.bake_corrective(
-        filepath=path, stretch_target="stretched", squash_target="squashed", vertex_group="influence",
-        frame_start=2, frame_end=3, exponent=0.3, post_multiplier=0.8) == {"FINISHED"}
+    with _umask(0o027):
+        assert bpy.ops.kestrin.bake_corrective(
+            filepath=path, stretch_target="stretched", squash_target="squashed", vertex_group="influence",
+            frame_start=2, frame_end=3, exponent=0.3, post_multiplier=0.8) == {"FINISHED"}
+    assert _mode(path) == 0o640
 
     kestrin.write_cache(tmp_path / "poses.pc2", poses, start=2.0)
     tool("morph", "--rest", tmp_path / "rest.obj", "--pose", tmp_path / "poses.pc2",

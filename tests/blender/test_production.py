@@ -218,6 +218,11 @@ def test_a_linked_shot_renders_each_objects_tension_from_another_folder(scene, t
     subdivided.kestrin_strainmark.rest = "FRAME"
     enable(subdivided)
     corrected = corrective_family(scene, first)
+    # A linked object keeps no modifier of ours: its corrective is refused, with the way out.
+    linked_body = character.objects["body"]
+    with bpy.context.temp_override(active_object=linked_body), pytest.raises(RuntimeError, match="library override"):
+        bpy.ops.kestrin.bake_corrective(filepath="//linked.pc2", stretch_target="stretched", squash_target="squashed")
+    assert kestrin_tension.bake.MODIFIER_NAME not in linked_body.modifiers
     excluded = bpy.data.collections.new("excluded")
     scene_collection.children.link(excluded)
     hidden = grid("hidden")

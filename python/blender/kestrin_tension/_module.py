@@ -1,10 +1,12 @@
-"""The kestrin module the add-on drives: the copy shipped in the add-on's modules/ folder.
+"""The kestrin module the add-on drives: the copy shipped with the add-on.
 
-The add-on folder carries the module with its native extension and the three
-plug-in libraries it loads from its own folder, so that one folder (or zip)
-installs everything. That copy goes first on sys.path, so `import kestrin` in
-Blender's console and in scripts gives the same module the add-on uses; a
-kestrin imported before the add-on was enabled is kept as it is.
+The legacy add-on's folder carries the module, with its native extension
+and the three plug-in libraries it loads from its own folder, in modules/,
+so that one folder (or zip) installs everything; that copy goes first on
+sys.path, so `import kestrin` in Blender's console and in scripts gives the
+same module the add-on uses. The extension (Blender 4.2 and later) carries
+it as a wheel instead, which Blender installs on its own path. A kestrin
+imported before the add-on was enabled is kept as it is.
 """
 
 import os
