@@ -120,7 +120,7 @@ def main():
         t2 = time.perf_counter()
         layer = layers.fresh(mesh, "tension", "FLOAT", obj)
         t3 = time.perf_counter()
-        layers.write(layer, weights, False)
+        layers.write(layer, weights)
         t4 = time.perf_counter()
         reads.append(t1 - t0), scans.append(t2 - t1), layered.append(t3 - t2), writes.append(t4 - t3)
 

@@ -7,13 +7,13 @@ therefore removed from the evaluated mesh and added again there, which
 gives this evaluated object memory of its own and leaves the original and
 the other copies untouched.
 
-Blender's data API refuses writes into the evaluated copy of a mesh linked
-from a library (its data is not editable) without a word: foreach_set
-leaves the zeros. The new layer is this evaluated object's own memory all
-the same, so for such a mesh the values are copied into it directly, once
-its items are seen to lie back to back. Every write is read back at a few
-points; a write that did not take is a Problem, and the layer is removed
-rather than left holding zeros.
+The values are copied straight into that new layer's memory, once its
+items are seen to lie back to back, and read back at a few points: a write
+that did not take is a Problem, and the layer is removed rather than left
+holding zeros. Blender's data API (foreach_set) does the same copy item
+by item, at many times the cost, and refuses the evaluated copy of a mesh
+linked from a library (its data is not editable) without a word, leaving
+the zeros; the layer is this evaluated object's own all the same.
 """
 
 import ctypes
@@ -85,34 +85,20 @@ def remove(mesh, names):
             mesh.attributes.remove(layer)
 
 
-def write(layer, values, direct):
-    """Writes (N,) or (N, k) float32 values into a layer made by fresh(); returns `direct` for next time.
-
-    direct: copy straight into the layer's memory (a linked mesh, found on
-    an earlier frame), else through foreach_set first.
-    """
+def write(layer, values):
+    """Copies (N,) or (N, k) float32 values into a layer made by fresh(), and reads them back."""
     item, width = _KINDS[layer.data_type]
     flat = np.ascontiguousarray(values, np.float32).ravel()
-    if not direct:
-        layer.data.foreach_set(item, flat)
-        if _took(layer, item, width, flat):
-            return False
-    _copy(layer, width, flat)
+    count = len(layer.data)
+    if count:
+        first = layer.data[0].as_pointer()
+        if layer.data[count - 1].as_pointer() - first != (count - 1) * width * 4 or flat.size != count * width:
+            raise Problem("Blender gives it no writable evaluated mesh (the attribute's items are not laid out "
+                          "as one array)", kind="not writable")
+        ctypes.memmove(first, flat.ctypes.data, flat.nbytes)
     if not _took(layer, item, width, flat):
         raise Problem("Blender gives it no writable evaluated mesh (its values did not reach the attribute)",
                       kind="not writable")
-    return True
-
-
-def _copy(layer, width, flat):
-    count = len(layer.data)
-    if count == 0:
-        return
-    first = layer.data[0].as_pointer()
-    if layer.data[count - 1].as_pointer() - first != (count - 1) * width * 4:
-        raise Problem("Blender gives it no writable evaluated mesh (its linked data refuses writes and "
-                      "the attribute's items are not laid out as an array)", kind="not writable")
-    ctypes.memmove(first, flat.ctypes.data, flat.nbytes)
 
 
 def _took(layer, item, width, flat):

@@ -61,7 +61,6 @@ class _State:
         self.keywords = None
         self.points = None
         self.colours = None
-        self.direct = False   # its mesh refuses the data API's writes (linked): layers.write
 
     def same_rest(self, mesh):
         return (np.array_equal(mesh_arrays.points(mesh), self.rest)
@@ -155,11 +154,10 @@ def update(obj, depsgraph, check_rest=False, written=None):
                     problems.solved(obj)
                     return
             weights = state.weights(mesh, keywords)
-            state.direct = layers.write(layers.fresh(mesh, settings.attribute, "FLOAT", obj), weights,
-                                        state.direct)
+            layers.write(layers.fresh(mesh, settings.attribute, "FLOAT", obj), weights)
             if settings.colour_attribute:
                 layers.write(layers.fresh(mesh, settings.colour_attribute, "FLOAT_COLOR", obj),
-                             state.colour(weights, settings.colour_channels), state.direct)
+                             state.colour(weights, settings.colour_channels))
         problems.solved(obj)
     except (Problem, ValueError, RuntimeError, kestrin.SessionError) as error:
         if mesh is not None:

@@ -3,7 +3,8 @@
 Reading obj.kestrin_strainmark creates its settings (an ID property saved in
 the file) on an object that never had them, so only objects whose ID
 property already exists are read through it: the rest of a scene of
-thousands of objects is never written to.
+thousands of objects is never written to. (Blender 5.0 no longer shows these
+properties through obj.get(); the extension's manifest stops before it.)
 
 The handlers run at every frame; a walk over every object (or every
 depsgraph instance) there costs milliseconds per thousand objects. The
