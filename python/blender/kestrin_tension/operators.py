@@ -22,6 +22,11 @@ def _active(context):
     return context.active_object
 
 
+def _active_mesh(context):
+    obj = context.active_object
+    return obj if obj is not None and obj.type == "MESH" else None
+
+
 class KESTRIN_OT_strainmark_add(bpy.types.Operator):
     """Write the edge tension of the active mesh object into a point attribute at every frame"""
     bl_idname = "kestrin.strainmark_add"
@@ -66,8 +71,7 @@ class KESTRIN_OT_capture_rest(bpy.types.Operator):
 
     @classmethod
     def poll(cls, context):
-        obj = _active(context)
-        return obj is not None and obj.type == "MESH"
+        return _active_mesh(context) is not None
 
     def execute(self, context):
         live.capture_rest(context, _active(context))
@@ -301,8 +305,8 @@ class KESTRIN_OT_material_add(bpy.types.Operator):
 
     @classmethod
     def poll(cls, context):
-        obj = _active(context)
-        return obj is not None and obj.type == "MESH" and objects.is_enabled(obj)
+        obj = _active_mesh(context)
+        return obj is not None and objects.is_enabled(obj)
 
     def execute(self, context):
         obj = _active(context)
