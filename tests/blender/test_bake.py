@@ -63,6 +63,12 @@ def test_baked_weights_equal_the_tools_and_settings_files_cross(scene, tmp_path)
          "--only-positive", "--save-settings", tmp_path / "tool.json", "-o", tmp_path / "unused.npy")
     assert bpy.ops.kestrin.settings_load(filepath=str(tmp_path / "tool.json")) == {"FINISHED"}
     assert settings.exponent == np.float32(0.45) and settings.only_positive and not settings.switch
+    # A channel no plug-in takes is refused as the operator's error, and a saved file mends it.
+    settings.exponent = float("nan")
+    with pytest.raises(RuntimeError, match="exponent: nan is not a finite number"):
+        bpy.ops.kestrin.settings_save(filepath=str(tmp_path / "tool.json"))
+    assert bpy.ops.kestrin.settings_load(filepath=str(tmp_path / "tool.json")) == {"FINISHED"}
+    assert settings.exponent == np.float32(0.45)
 
 
 @pytest.mark.parametrize("extension", [".pc2", ".mdd"])

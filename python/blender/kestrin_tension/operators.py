@@ -143,7 +143,7 @@ class _Bake:
 
     def _watch(self, context, count):
         manager = context.window_manager
-        self._timer = manager.event_timer_add(0.0, window=context.window)
+        self._timer = manager.event_timer_add(0.001, window=context.window)
         manager.modal_handler_add(self)
         manager.progress_begin(0, count)
         return {"RUNNING_MODAL"}
@@ -155,7 +155,11 @@ class _Bake:
         if event.type != "TIMER":
             return {"RUNNING_MODAL"}
         try:
+            # Frames for a tenth of a second, then the interface draws and reads Esc.
+            until = time.monotonic() + 0.1
             done, total = next(self._job)
+            while done < total and time.monotonic() < until:
+                done, total = next(self._job)
         except StopIteration:
             self._end(context)
             return self._done()
@@ -253,8 +257,14 @@ _scratch = None
 
 
 class _SettingsFile:
-    """What saving and loading share: the scratch instance set to the object's settings."""
+    """What saving and loading share: the scratch instance set to the object's settings.
+
+    Loading keeps, for what a file leaves out, the object's own values, and
+    loads over values no plug-in takes (a channel that is not a number), so
+    that a saved file mends them; saving refuses those.
+    """
     filename_ext = ".json"
+    mends = False
     filter_glob: StringProperty(default="*.json", options={"HIDDEN"})
 
     @classmethod
@@ -268,7 +278,11 @@ class _SettingsFile:
         settings = _active(context).kestrin_strainmark
         try:
             for keyword, value in strainmark_keywords(settings).items():
-                setattr(_scratch, keyword, value)
+                try:
+                    setattr(_scratch, keyword, value)
+                except ValueError:
+                    if not self.mends:
+                        raise
             self.transfer(_scratch, bpy.path.abspath(self.filepath), settings)
         except _FAILURES as error:
             self.report({"ERROR"}, str(error))
@@ -290,6 +304,7 @@ class KESTRIN_OT_settings_load(_SettingsFile, bpy.types.Operator, ImportHelper):
     bl_idname = "kestrin.settings_load"
     bl_label = "Load Settings"
     bl_options = {"REGISTER", "UNDO"}
+    mends = True
 
     def transfer(self, tool, path, settings):
         tool.load_settings(path)
