@@ -142,6 +142,7 @@ def test_attribute_names_blender_refuses_are_reported_with_the_reason(scene, mon
         mesh = evaluated(obj)
         assert reason in (kestrin_tension.problem(obj) or ""), name
         assert not any(a.name.startswith(name) and a.data_type == "FLOAT" for a in mesh.attributes), name
+        assert len(mesh.vertices) == 54
     assert sorted(a.name for a in obj.data.attributes) == originals
 
     # A write Blender does not keep (as into a linked mesh where nothing else works): no attribute, never zeros.

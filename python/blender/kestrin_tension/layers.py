@@ -77,11 +77,14 @@ def fresh(mesh, name, kind, obj):
     return layer
 
 
-def remove(mesh, names):
-    """Removes these layers from the evaluated mesh: an object that cannot be measured has none."""
-    for name in names:
+def remove(mesh, layers):
+    """Removes (name, kind) layers of ours from the evaluated mesh: an object that cannot be measured has none.
+
+    A layer of another kind under that name (a built-in, the user's) stays.
+    """
+    for name, kind in layers:
         layer = mesh.attributes.get(name) if name else None
-        if layer is not None and layer.domain == "POINT":
+        if layer is not None and layer.domain == "POINT" and layer.data_type in _REPLACEABLE[kind]:
             mesh.attributes.remove(layer)
 
 

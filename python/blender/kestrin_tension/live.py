@@ -161,7 +161,7 @@ def update(obj, depsgraph, check_rest=False, written=None):
         problems.solved(obj)
     except (Problem, ValueError, RuntimeError, kestrin.SessionError) as error:
         if mesh is not None:
-            layers.remove(mesh, (settings.attribute, settings.colour_attribute))
+            layers.remove(mesh, ((settings.attribute, "FLOAT"), (settings.colour_attribute, "FLOAT_COLOR")))
         if isinstance(error, Problem):
             problems.report(obj, str(error), error.kind)
         else:
