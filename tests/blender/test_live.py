@@ -175,6 +175,13 @@ def test_each_evaluated_object_gets_its_own_weights_and_nothing_else_is_written(
     hidden_points = points(hidden.data)
     for index in range(3):
         grid(f"bystander {index}")
+    # One mesh, no modifier, no shape key: Blender evaluates it once for both objects.
+    plain = grid("plain")
+    bpy.ops.kestrin.strainmark_add()
+    twin = bpy.data.objects.new("twin", plain.data)
+    scene.collection.objects.link(twin)
+    twin.kestrin_strainmark.enabled = True
+    twin.kestrin_strainmark.exponent = 0.3
 
     for frame in (2, 3, 2, 3):
         scene.frame_set(frame)
@@ -185,8 +192,10 @@ def test_each_evaluated_object_gets_its_own_weights_and_nothing_else_is_written(
     assert np.abs(attribute(evaluated(left)) - attribute(evaluated(right))).max() > 0.1
     assert "tension" not in left.data.attributes and "tension" not in hidden.data.attributes
     assert np.array_equal(points(hidden.data), hidden_points) and kestrin_tension.problem(hidden) is None
+    assert "shares one evaluated mesh with plain" in kestrin_tension.problem(twin)
+    assert kestrin_tension.problem(plain) is None and "tension" in evaluated(plain).attributes
     assert sorted(o.name for o in bpy.data.objects if o.get("kestrin_strainmark") is not None) == [
-        "hidden", "left", "right"]
+        "hidden", "left", "plain", "right", "twin"]
 
 
 def test_a_face_change_that_keeps_every_count_is_seen(scene, tmp_path):

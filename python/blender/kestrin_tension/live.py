@@ -148,6 +148,7 @@ def update(obj, depsgraph, check_rest=False, written=None):
                 first, done = written.setdefault(mesh.as_pointer(), (obj, what))
                 if first != obj:
                     if done != what:
+                        mesh = None  # the evaluated mesh, and its attribute, are the first object's
                         raise Problem(f"shares one evaluated mesh with {first.name_full} (the same mesh, neither "
                                       "with a modifier or shape key) but not its settings; give it a modifier",
                                       kind="shared mesh")
