@@ -8,7 +8,7 @@ import pytest
 import kestrin
 import kestrin_tension
 from conftest import (add_armature, add_mesh_cache, add_shape_key, attribute, evaluated, faces, grid,
-                      points, tool, write_obj)
+                      points)
 
 # Settings typed in the panel, as the user typed them; the plug-in must get these decimals.
 TYPED = {"exponent": 0.3, "pre_multiplier": 0.7, "stretch_multiplier": 0.6, "clamp": False}

@@ -17,7 +17,6 @@ pixel), so the tension AOV at such a pixel is that vertex's weight.
 
 import os
 import pickle
-import shutil
 import signal
 import subprocess
 
@@ -75,7 +74,7 @@ def build_character(path):
     bpy.ops.wm.save_as_mainfile(filepath=str(path), copy=True)
 
 
-def camera_and_output(scene, folder):
+def camera_and_output(scene):
     camera = bpy.data.objects.new("camera", bpy.data.cameras.new("camera"))
     camera.data.type, camera.data.ortho_scale = "ORTHO", WIDTH * PIXEL
     camera.location = (LEFT - PIXEL / 2 + WIDTH * PIXEL / 2, BOTTOM - PIXEL / 2 + HEIGHT * PIXEL / 2, 20)
@@ -101,7 +100,7 @@ def camera_and_output(scene, folder):
     tree.links.new(layers.outputs["tension"], aov.inputs[0])
 
 
-def corrective_family(scene, tmp_path):
+def corrective_family(scene):
     """The corrected object, its twin without correction and its twin playing the cache plainly; one mesh, one rig."""
     corrected = rigged("corrected", y=-40)
     rig = bpy.data.objects["corrected rig"]
@@ -217,7 +216,7 @@ def test_a_linked_shot_renders_each_objects_tension_from_another_folder(scene, t
     subdivide.levels, subdivide.render_levels = 1, 2
     subdivided.kestrin_strainmark.rest = "FRAME"
     enable(subdivided)
-    corrected = corrective_family(scene, first)
+    corrected = corrective_family(scene)
     # A linked object keeps no modifier of ours: its corrective is refused, with the way out.
     linked_body = character.objects["body"]
     with bpy.context.temp_override(active_object=linked_body), pytest.raises(RuntimeError, match="library override"):
@@ -231,7 +230,7 @@ def test_a_linked_shot_renders_each_objects_tension_from_another_folder(scene, t
     hidden.kestrin_strainmark.enabled = True
     bpy.context.view_layer.layer_collection.children["excluded"].exclude = True
     hidden_points = points(hidden.data)
-    camera_and_output(scene, first)
+    camera_and_output(scene)
     check_corrective_between_and_outside_frames(scene, corrected, first)
     bpy.ops.wm.save_as_mainfile(filepath=str(first / "shot.blend"))
     first.rename(moved)
