@@ -1,6 +1,7 @@
 // kestrin demo: the built-in example. A procedural arm bends at the elbow
 // over a few frames; Strainmark weighs each frame and the Strainshaper effect
-// corrects it with a bulge (squash) and a crease (stretch) target.
+// corrects it with a squash target (the inner elbow's flesh squeezed out to
+// the sides of the fold) and a stretch target (the outer elbow drawn tight).
 #include <filesystem>
 #include <memory>
 
@@ -50,7 +51,7 @@ void runDemo(const DemoOptions& options) {
     // They are outputs of the demo like any other: checked first, as every
     // command checks its outputs (a read-only file is refused, a link's
     // target is written).
-    std::vector<std::string> inputNames = {file("arm_rest.obj"), file("arm_bulge.obj"), file("arm_crease.obj")};
+    std::vector<std::string> inputNames = {file("arm_rest.obj"), file("arm_squash.obj"), file("arm_stretch.obj")};
     std::vector<std::string> poseFiles;
     for (int frame = 0; frame < frameCount; ++frame) {
         poseFiles.push_back(numberedOutput(file("arm_pose_%04d.obj"), frame + 1, true));
@@ -59,17 +60,17 @@ void runDemo(const DemoOptions& options) {
     const std::vector<OutputTarget> inputFiles = planOutputs(inputNames, {});
     const ArmShape shape;
     const formats::MeshData arm = makeArm(shape);
-    std::vector<std::string> texts = {formats::meshObj(arm), formats::meshObj(bulgeTarget(arm, shape)),
-                                      formats::meshObj(creaseTarget(arm, shape))};
+    std::vector<std::string> texts = {formats::meshObj(arm), formats::meshObj(squashTarget(arm, shape)),
+                                      formats::meshObj(stretchTarget(arm, shape))};
     for (int frame = 0; frame < frameCount; ++frame) {
         texts.push_back(formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
     }
     for (size_t i = 0; i < inputFiles.size(); ++i) formats::writeFileAtomically(inputFiles[i].path, texts[i]);
     const formats::ObjMesh rest = formats::readObj(file("arm_rest.obj"));
-    const formats::MeshData bulge = formats::readObj(file("arm_bulge.obj"));
-    const formats::MeshData crease = formats::readObj(file("arm_crease.obj"));
+    const formats::MeshData squash = formats::readObj(file("arm_squash.obj"));
+    const formats::MeshData stretch = formats::readObj(file("arm_stretch.obj"));
     const PoseSource poses(poseFiles, rest, FrameRange{});
-    std::vector<RunInput> inputs = {{"rest mesh", rest.path}, {"target", bulge.path}, {"target", crease.path}};
+    std::vector<RunInput> inputs = {{"rest mesh", rest.path}, {"target", squash.path}, {"target", stretch.path}};
     for (const std::string& pose : poseFiles) inputs.push_back({"pose", pose});
     ResultFiles weightFiles({file("weights_%04d.csv"), file("weights_%04d.ply"), file("weights_%04d.png")},
                             formats::OutputRole::weights, poses, rest, true, inputs);
@@ -81,8 +82,8 @@ void runDemo(const DemoOptions& options) {
     printModule(session, tool.instance().plugin);
     std::unique_ptr<drive::Strainshaper> effect;
     try {
-        effect = std::make_unique<drive::Strainshaper>(session, rest.points, rest.polygons, crease.points,
-                                                       bulge.points, std::nullopt, drive::PluginSettings{});
+        effect = std::make_unique<drive::Strainshaper>(session, rest.points, rest.polygons, stretch.points,
+                                                       squash.points, std::nullopt, drive::PluginSettings{});
         printModule(session, effect->instance().plugin);
     } catch (const host::SessionError& failure) {
         std::printf("The Strainshaper effect did not run: %s\n", failure.what());

@@ -6,14 +6,17 @@
 namespace kestrin::tool {
 namespace {
 
-// Moves each point out from the arm's axis by amount × a bell around the elbow.
-formats::MeshData radialOffset(const formats::MeshData& rest, const ArmShape& shape, double amount, double width) {
+// Moves each point out from the arm's axis by amount(its angle around the
+// axis from +y, the side the arm bends toward) × a bell of `width` around
+// the elbow.
+template <typename Amount>
+formats::MeshData radialOffset(const formats::MeshData& rest, const ArmShape& shape, double width, Amount amount) {
     std::vector<Point3> points = rest.points;
     for (Point3& p : points) {
         const double radial = std::hypot(p.y, p.z);
         if (radial == 0.0) continue;
         const double bell = std::exp(-std::pow((p.x - shape.elbow) / width, 2.0));
-        const double scale = (radial + amount * bell) / radial;
+        const double scale = (radial + amount(std::atan2(p.z, p.y)) * bell) / radial;
         p.y *= scale;
         p.z *= scale;
     }
@@ -70,12 +73,25 @@ formats::MeshData bendArm(const formats::MeshData& rest, const ArmShape& shape, 
     return formats::withPositions(rest, std::move(points));
 }
 
-formats::MeshData bulgeTarget(const formats::MeshData& rest, const ArmShape& shape) {
-    return radialOffset(rest, shape, 0.35, 0.8);
+// Most at 45 degrees either side of the fold's line, where the flesh rolls
+// out; the line itself is drawn in a little, into a crease. At 120
+// degrees the inside of the elbow curls around the arc's centre at 0.19
+// from it (ArmShape::bendLength), at 45 degrees around the line at 0.48:
+// flesh pushed out along the line, or by more than those radii toward the
+// centre, crosses the fold. The push at 45 degrees, 0.6 at most, leans 45
+// degrees sideways (0.42 toward the centre); the crease moves away from
+// it. The fold keeps its volume and never closes on itself.
+formats::MeshData squashTarget(const formats::MeshData& rest, const ArmShape& shape) {
+    return radialOffset(rest, shape, 0.9, [](double around) {
+        const double inner = std::cos(around);
+        if (inner <= 0.0) return 0.0;
+        return 0.6 * std::pow(std::sin(2.0 * around), 2.0) - 0.3 * std::pow(inner, 4.0);
+    });
 }
 
-formats::MeshData creaseTarget(const formats::MeshData& rest, const ArmShape& shape) {
-    return radialOffset(rest, shape, -0.2, 0.4);
+// Broad and shallow: a narrow inward offset would dent the outer elbow.
+formats::MeshData stretchTarget(const formats::MeshData& rest, const ArmShape& shape) {
+    return radialOffset(rest, shape, 1.2, [](double) { return -0.06; });
 }
 
 }  // namespace kestrin::tool

@@ -13,7 +13,10 @@ struct ArmShape {
     int rings = 41;      // along the arm
     int segments = 24;   // around it; each cap is one polygon of this many corners
     double elbow = 5.0;  // x of the elbow's middle
-    double bendLength = 2.0;  // the elbow bends over [elbow - 1, elbow + 1]
+    // The elbow bends over [elbow - 1.25, elbow + 1.25]: at 120 degrees the
+    // centre line's arc has a radius of 1.19, so the inside of the elbow
+    // (radius 0.19) folds tight without passing through itself.
+    double bendLength = 2.5;
 };
 
 // The arm at rest: rings * segments points, quads between rings, two caps.
@@ -22,10 +25,12 @@ formats::MeshData makeArm(const ArmShape& shape);
 // elbow's centre line follows a circular arc, so the outside (-y) of the
 // elbow is stretched and the inside (+y) squashed.
 formats::MeshData bendArm(const formats::MeshData& rest, const ArmShape& shape, double degrees);
-// The squash target: flesh bulging out around the elbow.
-formats::MeshData bulgeTarget(const formats::MeshData& rest, const ArmShape& shape);
-// The stretch target: a narrow crease drawn in around the elbow.
-formats::MeshData creaseTarget(const formats::MeshData& rest, const ArmShape& shape);
+// The squash target: the flesh of the inner elbow squeezed out to either
+// side of the fold's line, which itself stays put.
+formats::MeshData squashTarget(const formats::MeshData& rest, const ArmShape& shape);
+// The stretch target: the skin drawn slightly tighter over the whole outer
+// elbow, which stays round.
+formats::MeshData stretchTarget(const formats::MeshData& rest, const ArmShape& shape);
 
 }  // namespace kestrin::tool
 
