@@ -15,81 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "tool_runner.h"
-
-#ifdef KESTRIN_WITH_OPENEXR
-#include <Imath/half.h>
-#include <OpenEXR/ImfChannelList.h>
-#include <OpenEXR/ImfFrameBuffer.h>
-#include <OpenEXR/ImfHeader.h>
-#include <OpenEXR/ImfInputFile.h>
-#include <OpenEXR/ImfIntAttribute.h>
-#include <OpenEXR/ImfVecAttribute.h>
-#endif
+#include "engine_shot.h"
 
 namespace kestrin::test {
 namespace {
-
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-// A tube of `rings` rings of `around` points along y, bent about z by
-// `bend` radians spread over its length: the outside of the bend
-// stretches, the inside squashes. Quads; with UVs, the seam at the first
-// column repeats its points with u = 1 (a UV seam: split vertices).
-struct Tube {
-    int rings;
-    int around;
-    std::string obj(double bend, bool withFaces) const {
-        std::string text;
-        for (int r = 0; r < rings; ++r) {
-            const double t = static_cast<double>(r) / (rings - 1);
-            const double angle = bend * t, length = 4.0;
-            for (int a = 0; a < around; ++a) {
-                const double phi = 2 * M_PI * a / around;
-                const double x = std::cos(phi), z = std::sin(phi);
-                // Bent: the ring's centre on an arc, the ring turned with it.
-                const double radius = bend == 0 ? 0 : length / bend;
-                const double cx = bend == 0 ? 0 : radius * (1 - std::cos(angle));
-                const double cy = bend == 0 ? length * t : radius * std::sin(angle);
-                text += "v " + std::to_string(cx + x * std::cos(angle)) + " " +
-                        std::to_string(cy - x * std::sin(angle)) + " " + std::to_string(z) + "\n";
-            }
-        }
-        if (!withFaces) return text;
-        for (int r = 0; r < rings; ++r) {
-            for (int a = 0; a <= around; ++a) {
-                text += "vt " + std::to_string(static_cast<double>(a) / around) + " " +
-                        std::to_string(static_cast<double>(r) / (rings - 1)) + "\n";
-            }
-        }
-        for (int r = 0; r + 1 < rings; ++r) {
-            for (int a = 0; a < around; ++a) {
-                const int p[4] = {r * around + a, r * around + (a + 1) % around, (r + 1) * around + (a + 1) % around,
-                                  (r + 1) * around + a};
-                const int t[4] = {r * (around + 1) + a, r * (around + 1) + a + 1, (r + 1) * (around + 1) + a + 1,
-                                  (r + 1) * (around + 1) + a};
-                text += "f";
-                for (int c = 0; c < 4; ++c) text += " " + std::to_string(p[c] + 1) + "/" + std::to_string(t[c] + 1);
-                text += "\n";
-            }
-        }
-        return text;
-    }
-    size_t points() const { return static_cast<size_t>(rings) * around; }
-};
-
-// Writes the tube's rest mesh and `poses` bent poses; returns the weights
-// arguments up to the outputs.
-std::vector<std::string> tubeShot(const ScratchDirectory& scratch, const Tube& tube, int poses) {
-    writeText(scratch.file("rest.obj"), tube.obj(0.0, true));
-    std::vector<std::string> arguments = {"weights", "--rest", "rest.obj", "--pose"};
-    for (int p = 1; p <= poses; ++p) {
-        const std::string name = "pose_" + std::to_string(p) + ".obj";
-        writeText(scratch.file(name), tube.obj(1.2 * p / poses, false));
-        arguments.push_back(name);
-    }
-    return arguments;
-}
 
 // A .glb's JSON chunk and binary chunk.
 struct Glb {
@@ -114,51 +43,6 @@ Glb readGlb(const std::string& path) {
 }
 
 #ifdef KESTRIN_WITH_OPENEXR
-
-// The (poses, points) float32 array of a .npy file the tool wrote.
-std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points) {
-    const std::string bytes = readText(path);
-    const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
-    const std::string header = bytes.substr(10, headerLength);
-    const size_t shape = header.find("'shape': (") + 10;
-    *poses = std::stoul(header.substr(shape));
-    *points = std::stoul(header.substr(header.find(", ", shape) + 2));
-    std::vector<float> values(*poses * *points);
-    std::memcpy(values.data(), bytes.data() + 10 + headerLength, values.size() * sizeof(float));
-    return values;
-}
-
-struct Texture {
-    int width = 0, rows = 0, rowsPerFrame = 0, frames = 0;
-    std::vector<half> rgb;  // rows x width x 3
-    float range[3][2];
-};
-
-Texture readExr(const std::string& path) {
-    Imf::InputFile file(path.c_str());
-    const Imf::Header& header = file.header();
-    const Imath::Box2i window = header.dataWindow();
-    Texture texture;
-    texture.width = window.max.x - window.min.x + 1;
-    texture.rows = window.max.y - window.min.y + 1;
-    texture.rowsPerFrame = header.typedAttribute<Imf::IntAttribute>("kestrin.rowsPerFrame").value();
-    texture.frames = header.typedAttribute<Imf::IntAttribute>("kestrin.frames").value();
-    const char* ranges[3] = {"kestrin.rangeR", "kestrin.rangeG", "kestrin.rangeB"};
-    for (int c = 0; c < 3; ++c) {
-        const Imath::V2f range = header.typedAttribute<Imf::V2fAttribute>(ranges[c]).value();
-        texture.range[c][0] = range.x, texture.range[c][1] = range.y;
-    }
-    texture.rgb.resize(static_cast<size_t>(texture.width) * texture.rows * 3);
-    Imf::FrameBuffer buffer;
-    const char* names[3] = {"R", "G", "B"};
-    for (int c = 0; c < 3; ++c) {
-        buffer.insert(names[c], Imf::Slice(Imf::HALF, reinterpret_cast<char*>(texture.rgb.data() + c),
-                                           3 * sizeof(half), 3 * sizeof(half) * texture.width));
-    }
-    file.setFrameBuffer(buffer);
-    file.readPixels(window.min.y, window.max.y);
-    return texture;
-}
 
 // Every frame and point of the texture is the .npy's weight rounded to a
 // half float: stretch, squash and signed; a tube wider than the wrap lies
@@ -328,15 +212,7 @@ TEST(EngineMesh, IsValidGltfAndAddressesEachPointsTexel) {
         const std::vector<float> texels = glb.floats(attributes["TEXCOORD_1"]);
         const nlohmann::json layout = glb.json["meshes"][0]["extras"]["kestrinTexture"];
         const size_t width = layout["width"], rows = layout["rowsPerFrame"].get<size_t>() * 2;
-        std::map<std::tuple<float, float, float>, size_t> pointAt;
-        const std::string rest = readText(scratch.file("rest.obj"));
-        const char* line = rest.c_str();
-        for (size_t p = 0; p < tube.points(); ++p) {
-            char* end = nullptr;
-            const float x = std::strtof(line + 1, &end), y = std::strtof(end, &end), z = std::strtof(end, &end);
-            pointAt[{x, y, z}] = p;
-            line = std::strchr(end, '\n') + 1;
-        }
+        const auto pointAt = pointsByPosition(scratch.file("rest.obj"), tube.points());
         const size_t vertices = positions.size() / 3;
         EXPECT_EQ(vertices, tube.points() + tube.rings) << "the seam's column once more";
         for (size_t v = 0; v < vertices; ++v) {
@@ -467,15 +343,7 @@ TEST(EngineOutputs, BlenderReadsTheMeshAndTheTexture) {
     EXPECT_GE(seen["uvMaps"].size(), 2u) << seen["uvMaps"];
     size_t poses = 0, points = 0;
     const std::vector<float> weights = npyValues(scratch.file("w.npy"), &poses, &points);
-    std::map<std::tuple<float, float, float>, size_t> pointAt;
-    const std::string rest = readText(scratch.file("rest.obj"));
-    const char* line = rest.c_str();
-    for (size_t p = 0; p < points; ++p) {
-        char* end = nullptr;
-        const float x = std::strtof(line + 1, &end), y = std::strtof(end, &end), z = std::strtof(end, &end);
-        pointAt[{x, y, z}] = p;
-        line = std::strchr(end, '\n') + 1;
-    }
+    const auto pointAt = pointsByPosition(scratch.file("rest.obj"), points);
     ASSERT_GT(seen["loops"].size(), 0u);
     for (const nlohmann::json& loop : seen["loops"]) {
         // glTF's +y up is Blender's +z, its +z Blender's -y.
