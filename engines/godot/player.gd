@@ -50,11 +50,12 @@ func _ready():
 	set_frame(0)
 
 
-# Turns `camera` to look at `box` from `direction`, far enough back to see it whole.
+# Turns `camera` to look at `box` from `direction`, far enough back to see
+# it whole (as the shot page frames its shot).
 static func frame_box(camera, box, direction):
 	var centre = box.position + box.size / 2.0
 	var radius = max(box.size.length() / 2.0, 1e-6)
-	var distance = radius / sin(deg2rad(camera.fov / 2.0)) * 1.05
+	var distance = radius / sin(deg2rad(camera.fov / 2.0)) * 0.85
 	camera.near = distance / 100.0
 	camera.far = distance * 10.0
 	var up = Vector3(0, 1, 0) if abs(direction.normalized().y) < 0.99 else Vector3(0, 0, -1)

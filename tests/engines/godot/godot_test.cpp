@@ -2,7 +2,7 @@
 // (engines/godot/) gets a shot's mesh.glb, tension.exr and corrected.exr,
 // Godot 3 imports them with the project's import settings (the editor,
 // under Xvfb, software GL) and plays them through the project's player and
-// shader (tests/engines/godot/project/check.gd). At each chosen frame every
+// shader (tests/engines/godot/play.sh and project/check.gd). At each chosen frame every
 // vertex's colour and movement, as the shader's own functions give them,
 // must be the tool's: the colour of the .npy weight of the vertex's point,
 // the movement of the .pc2 corrected point from its pose. A vertex's point
@@ -130,58 +130,29 @@ TEST(Godot, PlaysTheTexturesOnTheMeshAtTheirFrames) {
     ASSERT_EQ(tension.rowsPerFrame, 2);
     const float colourRange = std::fmax(1.0f, std::fmax(tension.range[0][1], tension.range[1][1]));
 
-    // The project as a user has it, with the test's files beside it: the
-    // editor plug-in that quits once the files are imported, and check.gd.
-    // Only the project's own files: none a user's editor left in the checkout.
-    const std::filesystem::path project = scratch.path() / "project";
-    std::filesystem::create_directory(project);
-    for (const auto& entry : std::filesystem::directory_iterator(KESTRIN_GODOT_PROJECT)) {
-        const std::string extension = entry.path().extension().string();
-        if (entry.path().filename().string()[0] == '.' || extension == ".glb" || extension == ".exr" ||
-            extension == ".import") {
-            continue;
-        }
-        std::filesystem::copy(entry.path(), project / entry.path().filename(), std::filesystem::copy_options::recursive);
-    }
-    std::filesystem::copy(KESTRIN_GODOT_CHECK, project, std::filesystem::copy_options::recursive);
-    for (const char* file : {"mesh.glb", "tension.exr", "corrected.exr"}) {
-        std::filesystem::copy_file(scratch.file(file), project / file);
-    }
-    writeText((project / "project.godot").string(),
-              readText((project / "project.godot").string()) +
-                  "\n[editor_plugins]\n\nenabled=PoolStringArray( \"kestrin_import\" )\n");
+    // The project as a user has it, played by tests/engines/godot/play.sh.
     const std::vector<int> frames = {2, 1};
-    const nlohmann::json check = {{"files", {"res://mesh.glb", "res://tension.exr", "res://corrected.exr"}},
-                                  {"frames", frames},
-                                  {"rows_per_frame", tension.rowsPerFrame},
-                                  {"colour_range", colourRange},
-                                  {"morph_values", 1},
-                                  {"view", {0, 0}},
-                                  {"size", {800, 500}},
-                                  {"out", scratch.path().string()}};
-    writeText((project / "kestrin_check.json").string(), check.dump());
-
-    // One display for both runs: the editor imports (and is ended by the
-    // plug-in), then the player plays. Godot's settings and caches stay in
-    // the scratch directory.
-    std::string settings;
-    for (const char* kind : {"CONFIG", "DATA", "CACHE"}) {
-        const std::filesystem::path home = scratch.path() / "xdg" / kind;
-        std::filesystem::create_directories(home);
-        settings += std::string("XDG_") + kind + "_HOME=" + quoted(home.string()) + " ";
-    }
-    const std::string godot = std::string(KESTRIN_GODOT) + " --audio-driver Dummy --path " + quoted(project.string());
-    const std::string runs = godot + " -e > import.log 2>&1; " + godot + " -s res://check.gd > check.log 2>&1";
-    const std::string command = "cd " + quoted(scratch.path().string()) + " && " + settings + "timeout 300 " +
-                                KESTRIN_XVFB_RUN + " -a -s '-screen 0 1024x768x24' sh -c " + quoted(runs);
+    const nlohmann::json settings = {{"files", {"res://mesh.glb", "res://tension.exr", "res://corrected.exr"}},
+                                     {"frames", frames},
+                                     {"rows_per_frame", tension.rowsPerFrame},
+                                     {"colour_range", colourRange},
+                                     {"morph_values", 1},
+                                     {"view", {0, 0}},
+                                     {"size", {800, 500}},
+                                     {"out", scratch.path().string()}};
+    writeText(scratch.file("settings.json"), settings.dump());
+    const std::string command = "GODOT=" + quoted(KESTRIN_GODOT) + " XVFB_RUN=" + quoted(KESTRIN_XVFB_RUN) +
+                                " sh " + quoted(KESTRIN_GODOT_PLAY) + " " + quoted(scratch.file("godot")) +
+                                " " + quoted(scratch.file("mesh.glb")) + " " + quoted(scratch.file("tension.exr")) +
+                                " " + quoted(scratch.file("corrected.exr")) + " " + quoted(scratch.file("settings.json"));
     std::system(command.c_str());
-    const std::string importLog = readText(scratch.file("import.log"));
+    const std::string importLog = readText(scratch.file("godot/import.log"));
     if (importLog.find("OpenGL ES 3.0 Renderer") == std::string::npos) {
         if (inCi) FAIL() << "Godot did not start (CI=true: it must):\n" << importLog;
         GTEST_SKIP() << "Godot could not start here:\n" << importLog;
     }
-    ASSERT_TRUE(std::filesystem::exists(project / "kestrin_imported.txt")) << importLog;
-    const std::string checkLog = readText(scratch.file("check.log"));
+    ASSERT_TRUE(std::filesystem::exists(scratch.file("godot/project/kestrin_imported.txt"))) << importLog;
+    const std::string checkLog = readText(scratch.file("godot/check.log"));
     ASSERT_NE(checkLog.find("kestrin check: done"), std::string::npos) << checkLog;
 
     size_t poseCount = 0, points = 0;

@@ -36,6 +36,7 @@ func _run():
 	view.msaa = Viewport.MSAA_4X
 	view.render_target_update_mode = Viewport.UPDATE_ALWAYS
 	var camera = Camera.new()
+	camera.fov = 35
 	view.add_child(camera)
 	camera.current = true
 	view.add_child(player)
