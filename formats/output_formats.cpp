@@ -30,7 +30,7 @@ std::string plyMesh(const MeshData& corrected, std::string_view, const OutputOpt
     return meshPly(corrected, options.binaryPly);
 }
 std::string pngWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
-    return encodePng(renderHeatMap(posed, weights, 800, 600, options.pictureFrame));
+    return encodePng(renderHeatMap(posed, weights, 800, 600, options.pictureFrame, options.caption));
 }
 std::string objMesh(const MeshData& corrected, std::string_view poseText, const OutputOptions&) {
     return meshObj(corrected, poseText);

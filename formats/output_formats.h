@@ -25,6 +25,8 @@ struct OutputOptions {
     bool binaryPly = false;
     // The framing every picture of the run shares; null: each its own.
     const HeatMapFrame* pictureFrame = nullptr;
+    // What a per-pose picture says of its pose ("frame 12"); empty: nothing.
+    std::string caption;
 };
 
 struct OutputFormat {

@@ -106,13 +106,16 @@ void ResultFiles::stage(const std::string& temporary, const std::string& name) {
 }
 
 void ResultFiles::writePoseFiles(const PoseResult& result) {
+    // Pictures of a sequence say which frame they show, as their names do.
+    formats::OutputOptions options = options_;
+    if (sequence_) options.caption = "frame " + std::to_string(result.number);
     for (const Output& output : outputs_) {
         if (output.wholeShot) continue;
         const std::string name = numberedOutput(output.pattern, result.number, sequence_);
         std::string bytes;
         try {
-            bytes = role_ == formats::OutputRole::weights ? output.format->weights(result.pose, *result.weights, options_)
-                                                 : output.format->mesh(*result.corrected, result.poseText, options_);
+            bytes = role_ == formats::OutputRole::weights ? output.format->weights(result.pose, *result.weights, options)
+                                                 : output.format->mesh(*result.corrected, result.poseText, options);
         } catch (const formats::FormatError& error) {
             throw ToolError(name + ": " + error.what());
         }

@@ -127,22 +127,26 @@ std::string rangeLabel(double value) {
     return value == 0.0 ? "0" : text;
 }
 
+// The bar runs from `top` to `bottom`; its range labels sit beside it,
+// inside its span (the top one hangs from its top, the bottom one stands on
+// its bottom), and the headings above and below keep a gap from them.
 void drawLegend(Canvas& canvas, const Image& image, float range) {
     const int left = image.width - legendWidth + 20;
-    const int top = 60;
-    const int bottom = image.height - 60;
+    const int top = 70;
+    const int bottom = image.height - 70;
+    const int textHeight = 14;  // stb's quad font at twice its size, descenders included
     const Rgb ink{40, 40, 40};
-    canvas.text(left - 4, top - 40, "weight", ink);
-    canvas.text(left - 4, top - 20, "stretch", Rgb{178, 24, 43});
+    canvas.text(left - 4, top - 2 * textHeight - 16, "weight", ink);
+    canvas.text(left - 4, top - textHeight - 10, "stretch", Rgb{178, 24, 43});
     for (int y = top; y < bottom; ++y) {
         const float weight = range * (1.0f - 2.0f * (y - top) / static_cast<float>(bottom - top - 1));
         canvas.rectangle(left, y, left + 24, y + 1, divergingColour(weight, range));
     }
-    canvas.text(left - 4, bottom + 8, "squash", Rgb{33, 102, 172});
+    canvas.text(left - 4, bottom + 10, "squash", Rgb{33, 102, 172});
     const int middle = (top + bottom) / 2;
-    canvas.text(left + 30, top - 6, rangeLabel(range), ink);
-    canvas.text(left + 30, middle - 6, "0 rest", ink);
-    canvas.text(left + 30, bottom - 8, rangeLabel(-range), ink);
+    canvas.text(left + 32, top, rangeLabel(range), ink);
+    canvas.text(left + 32, middle - textHeight / 2, "0 rest", ink);
+    canvas.text(left + 32, bottom - textHeight, rangeLabel(-range), ink);
 }
 
 }  // namespace
@@ -167,7 +171,7 @@ void widenFrame(HeatMapFrame& frame, const HeatMapFrame& other) {
 }
 
 Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int width, int height,
-                    const HeatMapFrame* shared) {
+                    const HeatMapFrame* shared, const std::string& caption) {
     Image image;
     image.width = width;
     image.height = height;
@@ -216,6 +220,7 @@ Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int
         }
     }
     drawLegend(canvas, image, range);
+    if (!caption.empty()) canvas.text(margin / 2, margin / 2, caption, Rgb{40, 40, 40});
     return image;
 }
 

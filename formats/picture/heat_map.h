@@ -25,9 +25,10 @@ void widenFrame(HeatMapFrame& frame, const HeatMapFrame& other);
 
 // Renders mesh (polygons split into triangles, mesh/triangulation.h)
 // coloured by weights (one per point) with the diverging colour map, the
-// legend on the right; framed by `frame` when given, else by the mesh's own.
+// legend on the right; framed by `frame` when given, else by the mesh's own;
+// `caption` (the pose's frame) in the top left corner.
 Image renderHeatMap(const MeshData& mesh, const std::vector<float>& weights, int width = 800,
-                    int height = 600, const HeatMapFrame* frame = nullptr);
+                    int height = 600, const HeatMapFrame* frame = nullptr, const std::string& caption = "");
 
 }  // namespace kestrin::formats
 

@@ -191,5 +191,57 @@ TEST(HeatMap, DrawsStretchRedAndSquashBlueInsideTheImage) {
     EXPECT_EQ(png.substr(1, 3), "PNG");
 }
 
+// A picture says which frame it shows, top left; the legend's range labels
+// sit beside the bar within its span, and a few rows past each end of the
+// bar hold nothing of the legend (labels used to straddle the ends and run
+// into the headings).
+TEST(HeatMap, CaptionsTheFrameAndKeepsTheRangeLabelsBesideTheBar) {
+    const int width = 400, height = 300;
+    const formats::MeshData mesh = square();
+    const std::vector<float> weights = {-1.0f, 1.0f, 1.0f, -1.0f};
+    const formats::Image plain = formats::renderHeatMap(mesh, weights, width, height);
+    const formats::Image captioned = formats::renderHeatMap(mesh, weights, width, height, nullptr, "frame 7");
+    auto pixel = [&](const formats::Image& image, int x, int y) { return &image.pixels[(y * width + x) * 3]; };
+    auto dark = [&](const formats::Image& image, int x, int y) { return pixel(image, x, y)[0] < 100 && pixel(image, x, y)[1] < 100; };
+    auto blank = [&](const formats::Image& image, int x, int y) {
+        const uint8_t* p = pixel(image, x, y);
+        return p[0] == p[1] && p[1] == p[2] && p[0] == pixel(image, 0, height - 1)[0];
+    };
+    int captionInk = 0, plainInk = 0;
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 150; ++x) {
+            captionInk += dark(captioned, x, y);
+            plainInk += dark(plain, x, y);
+        }
+    }
+    EXPECT_GT(captionInk, 40);
+    EXPECT_EQ(plainInk, 0);
+
+    // The bar: the longest run of drawn rows in a column through it.
+    const int barLeft = width - 110, barColumn = barLeft + 12;
+    int top = 0, bottom = 0;
+    for (int y = 0, start = 0; y <= height; ++y) {
+        if (y < height && !blank(plain, barColumn, y)) continue;
+        if (y - start > bottom - top) top = start, bottom = y;
+        start = y + 1;
+    }
+    ASSERT_GT(bottom - top, height / 2);
+    for (int x = barLeft - 4; x < width; ++x) {
+        for (int d = 1; d <= 3; ++d) {
+            EXPECT_TRUE(blank(plain, x, top - d)) << "above the bar at " << x << ", " << top - d;
+            EXPECT_TRUE(blank(plain, x, bottom - 1 + d)) << "below the bar at " << x << ", " << bottom - 1 + d;
+        }
+    }
+    int upperLabel = 0, lowerLabel = 0;
+    for (int x = barLeft + 26; x < width; ++x) {
+        for (int d = 0; d < 16; ++d) {
+            upperLabel += dark(plain, x, top + d);
+            lowerLabel += dark(plain, x, bottom - 1 - d);
+        }
+    }
+    EXPECT_GT(upperLabel, 10) << "+1 beside the bar's top";
+    EXPECT_GT(lowerLabel, 10) << "-1 beside the bar's bottom";
+}
+
 }  // namespace
 }  // namespace kestrin::tool
