@@ -1,8 +1,9 @@
 // Opens the engine proof page and the shot page of the same shot in
 // headless Chromium (DevTools protocol on a pipe), moves both to the last
 // frame, and writes OUT/results.json: the colours the proof page's vertex
-// shader gives each vertex (with the vertex's point) and the shot page's
-// colour of every point; the C++ test judges them. Also OUT/proof.png.
+// shader gives each vertex (with the vertex's point), the shot page's
+// colour of every point, where the proof page draws the mesh and what its
+// label says; the C++ test judges them. Also OUT/proof.png.
 //
 //   node drive_engine_pages.js CHROMIUM PROOF.html SHOT.html OUT
 'use strict';
@@ -47,10 +48,12 @@ async function main() {
   }
   await proof.evaluate(`window.kestrinEngine.showFrame(${frame})`);
   const engineColours = await proof.evaluate(`window.kestrinEngine.vertexColours(${frame})`);
+  const drawn = await proof.evaluate('window.kestrinEngine.drawnBox()');
+  const caption = await proof.evaluate("document.getElementById('about').textContent");
   await proof.evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
   const { data } = await proof.page('Page.captureScreenshot', { format: 'png' });
   fs.writeFileSync(path.join(outDir, 'proof.png'), Buffer.from(data, 'base64'));
-  fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify({ errors, frame, shotColours, engineColours }));
+  fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify({ errors, frame, shotColours, engineColours, drawn, caption }));
 }
 
 runDriver('drive_engine_pages', browser, scratch, main);

@@ -287,7 +287,8 @@ TEST(EngineMesh, EveryKindOfMeshGivesAValidFile) {
 
 // The proof page (scripts/engine-proof-page.js) plays the mesh with the
 // texture through its vertex shader; at the last frame, every vertex's
-// colour is the shot page's colour of its point.
+// colour is the shot page's colour of its point, the mesh is in view whole
+// and the label says it is the rest mesh with that frame's tension.
 TEST(EngineProofPage, ShowsTheShotPagesColours) {
     if (!std::filesystem::exists(KESTRIN_CHROMIUM)) GTEST_SKIP() << "no Chromium at " KESTRIN_CHROMIUM;
     ScratchDirectory scratch;
@@ -320,6 +321,14 @@ TEST(EngineProofPage, ShowsTheShotPagesColours) {
         coloured += vertex["rgb"][1].get<int>() < 200 ? 1 : 0;
     }
     EXPECT_GT(coloured, 20) << "the bent tube shows stretch and squash";
+    // The tall tube whole, within the view between the label and the
+    // controls, and the label saying what the picture is.
+    const nlohmann::json& drawn = seen["drawn"];
+    EXPECT_GE(drawn["left"].get<double>(), drawn["view"]["left"].get<double>()) << drawn;
+    EXPECT_LE(drawn["right"].get<double>(), drawn["view"]["right"].get<double>()) << drawn;
+    EXPECT_GE(drawn["top"].get<double>(), drawn["view"]["top"].get<double>()) << drawn;
+    EXPECT_LE(drawn["bottom"].get<double>(), drawn["view"]["bottom"].get<double>()) << drawn;
+    EXPECT_EQ(seen["caption"], "The rest mesh from m.glb, coloured by frame 4's tension from t.exr");
 }
 
 // Blender imports the mesh with the texel coordinates as its second UV map
