@@ -14,17 +14,8 @@
 #include "mesh/obj_reader.h"
 #include "page/shot_page.h"
 #include "files/format_error.h"
+#include "png_file.h"
 #include "tool_runner.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace kestrin::test {
 namespace {
@@ -311,9 +302,10 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
 
     // What it drew: the last frame red outside the elbow and blue inside; the
     // first frame, at rest, neither.
-    int width = 0, height = 0, channels = 0;
-    unsigned char* lastImage = stbi_load((out + "/last.png").c_str(), &width, &height, &channels, 3);
-    ASSERT_NE(lastImage, nullptr);
+    const RgbImage last = readPng(out + "/last.png");
+    ASSERT_FALSE(last.rgb.empty());
+    const unsigned char* lastImage = last.rgb.data();
+    const int width = last.width, height = last.height;
     const double sx = seen["stretchAt"]["x"], sy = seen["stretchAt"]["y"];
     const double qx = seen["squashAt"]["x"], qy = seen["squashAt"]["y"];
     // The two points lie on the outline, so much of each square is background
@@ -322,13 +314,13 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
     EXPECT_EQ(pixelsNear(lastImage, width, height, sx, sy, 12, bluish), 0);
     EXPECT_GT(pixelsNear(lastImage, width, height, qx, qy, 12, bluish), 30);
     EXPECT_EQ(pixelsNear(lastImage, width, height, qx, qy, 12, reddish), 0);
-    stbi_image_free(lastImage);
-    unsigned char* firstImage = stbi_load((out + "/first.png").c_str(), &width, &height, &channels, 3);
-    ASSERT_NE(firstImage, nullptr);
+    const RgbImage first = readPng(out + "/first.png");
+    ASSERT_EQ(first.width, width);
+    ASSERT_EQ(first.height, height);
+    const unsigned char* firstImage = first.rgb.data();
     // The mesh's area: left of the legend, between the readout and the controls.
     const auto heat = [](int r, int g, int b) { return reddish(r, g, b) || bluish(r, g, b); };
     EXPECT_EQ(pixelsNear(firstImage, width, height, 320, 260, 170, heat), 0);
-    stbi_image_free(firstImage);
 }
 
 // A grid 100 units across with one corner moved 0.013, small beside the

@@ -19,11 +19,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "png_file.h"
 #include "tool_runner.h"
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
 
 namespace kestrin::test {
 namespace {
@@ -470,17 +467,15 @@ TEST(Shot, EveryInputIsReadOnce) {
 }
 
 size_t meshPixels(const std::string& png) {
-    int width = 0, height = 0, channels = 0;
-    unsigned char* pixels = stbi_load(png.c_str(), &width, &height, &channels, 3);
+    const RgbImage image = readPng(png);
     size_t count = 0;
     // The mesh area only, not the legend at the right.
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width * 3 / 4; ++x) {
-            const unsigned char* p = pixels + 3 * (size_t(y) * width + x);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width * 3 / 4; ++x) {
+            const unsigned char* p = image.rgb.data() + 3 * (size_t(y) * image.width + x);
             count += !(p[0] == p[1] && p[1] == p[2] && p[0] >= 230);
         }
     }
-    stbi_image_free(pixels);
     return count;
 }
 

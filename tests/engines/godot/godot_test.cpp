@@ -23,15 +23,7 @@
 #include "colour_map.h"
 #include "engine_shot.h"
 #include "obj_reader.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
+#include "png_file.h"
 
 namespace kestrin::test {
 namespace {
@@ -82,16 +74,13 @@ float pc2Value(const std::string& cache, size_t points, size_t frame, size_t poi
 
 // How many pixels of a PNG are clearly red (stretch) and clearly blue (squash).
 std::pair<int, int> stretchAndSquashPixels(const std::string& path) {
-    int width = 0, height = 0, channels = 0;
-    unsigned char* pixels = stbi_load(path.c_str(), &width, &height, &channels, 3);
-    if (pixels == nullptr) return {0, 0};
+    const RgbImage image = readPng(path);
     int red = 0, blue = 0;
-    for (int i = 0; i < width * height; ++i) {
-        const int r = pixels[i * 3], g = pixels[i * 3 + 1], b = pixels[i * 3 + 2];
+    for (size_t i = 0; i < image.rgb.size(); i += 3) {
+        const int r = image.rgb[i], g = image.rgb[i + 1], b = image.rgb[i + 2];
         red += r > g + 25 && r > b + 15 ? 1 : 0;
         blue += b > r + 25 && b > g ? 1 : 0;
     }
-    stbi_image_free(pixels);
     return {red, blue};
 }
 
