@@ -2,7 +2,7 @@
 # The pictures of docs/engines.md, from one run of the demo: the demo's arm
 # at its last frame played from mesh.glb, tension.exr (colour) and
 # corrected.exr (the corrected positions), by Godot (docs/godot_arm.png,
-# through the engines test's headless run, tests/engines/godot/play.sh) and
+# through the godot test's headless run, tests/godot/play.sh) and
 # by the proof page in headless Chromium (docs/engine_proof.png).
 #
 #   sh scripts/engine-pictures.sh [build/x64/tools/kestrin] [docs]
@@ -29,5 +29,5 @@ cat > settings.json <<JSON
  "rows_per_frame": 1, "colour_range": 1.0, "morph_values": 2, "view": [15, 12], "size": [800, 500],
  "out": "$work"}
 JSON
-sh "$root/tests/engines/godot/play.sh" "$work/godot" mesh.glb tension.exr corrected.exr settings.json
+sh "$root/tests/godot/play.sh" "$work/godot" mesh.glb tension.exr corrected.exr settings.json
 cp "godot_frame_$#.png" "$docs/godot_arm.png"

@@ -30,7 +30,7 @@ packages=(
   libtinygltf-dev     # the mesh for engines (.glb)
   dpkg-dev            # the Debian package's dependencies, read from what it links (dpkg-shlibdeps)
   file                # which of the package's files are programs and libraries, for dpkg-shlibdeps (cpack)
-  godot3              # plays the engine outputs in engines/godot/ (tests/engines/godot)
+  godot3              # plays the engine outputs in engines/godot/ (tests/godot)
   xvfb                # a display for Godot there (xvfb-run)
   xauth               # which xvfb-run needs (only recommended by xvfb)
   libgl1-mesa-dri     # software OpenGL (llvmpipe) for Godot under Xvfb

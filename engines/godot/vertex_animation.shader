@@ -51,7 +51,7 @@ vec3 animated_vertex(vec3 rest, vec2 uv2) {
 	return morph_values == 1 ? rest + value : value;
 }
 
-// ---- the stages: everything above is also used by tests/engines/godot/project/check.gd
+// ---- the stages: everything above is also used by tests/godot/project/check.gd
 
 varying vec3 colour;
 

@@ -8,7 +8,7 @@
 # OUT/xdg; the logs are OUT/import.log and OUT/check.log. GODOT and XVFB_RUN
 # name the programs (default godot3 and xvfb-run).
 #
-#   sh tests/engines/godot/play.sh OUT MESH.glb TENSION.exr CORRECTED.exr SETTINGS.json
+#   sh tests/godot/play.sh OUT MESH.glb TENSION.exr CORRECTED.exr SETTINGS.json
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,7 +16,7 @@ out=$1
 project="$out/project"
 mkdir -p "$project"
 # The project's own files only: none a user's editor left in the checkout.
-for entry in "$here/../../../engines/godot"/*; do
+for entry in "$here/../../engines/godot"/*; do
   case "$entry" in
     *.glb | *.exr | *.import) ;;
     *) cp -R "$entry" "$project/" ;;

@@ -2,7 +2,7 @@
 // (engines/godot/) gets a shot's mesh.glb, tension.exr and corrected.exr,
 // Godot 3 imports them with the project's import settings (the editor,
 // under Xvfb, software GL) and plays them through the project's player and
-// shader (tests/engines/godot/play.sh and project/check.gd). At each chosen frame every
+// shader (tests/godot/play.sh and project/check.gd). At each chosen frame every
 // vertex's colour and movement, as the shader's own functions give them,
 // must be the tool's: the colour of the .npy weight of the vertex's point,
 // the movement of the .pc2 corrected point from its pose. A vertex's point
@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "colour_map.h"
+#include "files/colour_map.h"
 #include "engine_shot.h"
-#include "obj_reader.h"
+#include "mesh/obj_reader.h"
 #include "png_file.h"
 
 namespace kestrin::test {
@@ -119,7 +119,7 @@ TEST(Godot, PlaysTheTexturesOnTheMeshAtTheirFrames) {
     ASSERT_EQ(tension.rowsPerFrame, 2);
     const float colourRange = std::fmax(1.0f, std::fmax(tension.range[0][1], tension.range[1][1]));
 
-    // The project as a user has it, played by tests/engines/godot/play.sh.
+    // The project as a user has it, played by tests/godot/play.sh.
     const std::vector<int> frames = {2, 1};
     const nlohmann::json settings = {{"files", {"res://mesh.glb", "res://tension.exr", "res://corrected.exr"}},
                                      {"frames", frames},
