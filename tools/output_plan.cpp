@@ -29,6 +29,17 @@ struct FileId {
 
 using formats::folderOf;
 
+// Whether a run may write where a link owned by `owner` points: the link is
+// the run's own or root's, or its owner owns the file it names. Anything
+// else, in a folder others can write (farm storage), is a link planted to
+// make the run (perhaps as root) replace or create a file its owner could
+// not touch.
+bool mayFollow(uid_t owner, const std::string& target) {
+    if (owner == geteuid() || owner == 0) return true;
+    struct stat info {};
+    return stat(target.c_str(), &info) == 0 && info.st_uid == owner;
+}
+
 // The file a name writes to: a symbolic link is followed to its target
 // (which need not exist yet), so that the link stays a link.
 std::string resolveLinks(const std::string& name) {
@@ -42,6 +53,10 @@ std::string resolveLinks(const std::string& name) {
         target[length] = '\0';
         const fs::path next(target);
         path = next.is_absolute() ? next.string() : (fs::path(folderOf(path)) / next).string();
+        if (!mayFollow(info.st_uid, path)) {
+            throw ToolError(name + ": is a symbolic link of another user (uid " + std::to_string(info.st_uid) +
+                            ") to a file that is not theirs; not followed: remove it or write elsewhere");
+        }
     }
     throw ToolError(name + ": too many levels of symbolic links");
 }

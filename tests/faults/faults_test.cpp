@@ -623,9 +623,37 @@ TEST(Faults, InterruptAtRandomMomentsLeavesNothing) {
 }
 
 // A run that cannot do what it says is refused or fails: a read-only output
-// folder, also for root; a table lost to a full standard output.
-TEST(Faults, ReadOnlyFolderAndFullStandardOutputAreErrors) {
+// folder, also for root; a link another user planted at an output's name; a
+// table lost to a full standard output.
+TEST(Faults, ReadOnlyFolderPlantedLinkAndFullStandardOutputAreErrors) {
     Shot shot(2);
+    if (geteuid() == 0) {
+        // As on shared farm storage: another user links w.npy to a file of
+        // root's; a run as root must neither replace it nor make the link's
+        // target anew. A link of the file's own owner is followed as before.
+        const std::string secret = shot.scratch.file("secret");
+        writeText(secret, "root's\n");
+        for (const std::string& target : {secret, shot.scratch.file("made")}) {
+            const std::string link = shot.scratch.file("w.npy");
+            fs::remove(link);
+            fs::create_symlink(target, link);
+            ASSERT_EQ(lchown(link.c_str(), 12345, 12345), 0);
+            const ToolRun planted = runTool(onShot({"w.npy"}), shot.scratch.path());
+            EXPECT_EQ(planted.exitCode, 1) << target;
+            expectOneErrorLine(planted);
+            EXPECT_NE(planted.err.find("w.npy: is a symbolic link of another user (uid 12345)"), std::string::npos)
+                << planted.err;
+        }
+        EXPECT_EQ(readText(secret), "root's\n");
+        EXPECT_FALSE(fs::exists(shot.scratch.file("made")));
+        ASSERT_EQ(chown(secret.c_str(), 12345, 12345), 0);
+        fs::remove(shot.scratch.file("w.npy"));
+        fs::create_symlink(secret, shot.scratch.file("w.npy"));
+        ASSERT_EQ(lchown(shot.scratch.file("w.npy").c_str(), 12345, 12345), 0);
+        EXPECT_EQ(runTool(onShot({"w.npy"}), shot.scratch.path()).exitCode, 0);
+        EXPECT_TRUE(fs::is_symlink(shot.scratch.file("w.npy")));
+        EXPECT_NE(readText(secret), "root's\n");
+    }
     fs::create_directory(shot.scratch.file("locked"));
     chmod(shot.scratch.file("locked").c_str(), 0555);
     const ToolRun locked = runTool(onShot({"locked/w.csv"}), shot.scratch.path());
