@@ -12,6 +12,7 @@ import pytest
 
 addon_utils.enable("kestrin_tension", default_set=True, handle_error=None)
 arguments = sys.argv[sys.argv.index("--") + 1:]
-code = pytest.main(["-q", "-p", "no:cacheprovider", "--rootdir", os.path.dirname(__file__)] + arguments)
+here = os.path.dirname(__file__)
+code = pytest.main(["-q", "-p", "no:cacheprovider", "--rootdir", here, "--confcutdir", here] + arguments)
 sys.stdout.flush()
 os._exit(int(code))
