@@ -20,20 +20,22 @@
 namespace kestrin::formats {
 namespace {
 
-std::string csvWeights(const MeshData&, const std::vector<float>& weights, const OutputOptions&) {
-    return weightsCsv(weights);
+void csvWeights(const MeshData&, const std::vector<float>& weights, const OutputOptions&, ByteSink& out) {
+    out.append(weightsCsv(weights));
 }
-std::string plyWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
-    return weightsPly(posed, weights, options.binaryPly);
+void plyWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options,
+                ByteSink& out) {
+    out.append(weightsPly(posed, weights, options.binaryPly));
 }
-std::string plyMesh(const MeshData& corrected, std::string_view, const OutputOptions& options) {
-    return meshPly(corrected, options.binaryPly);
+void plyMesh(const MeshData& corrected, std::string_view, const OutputOptions& options, ByteSink& out) {
+    out.append(meshPly(corrected, options.binaryPly));
 }
-std::string pngWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options) {
-    return encodePng(renderHeatMap(posed, weights, 800, 600, options.pictureFrame, options.caption));
+void pngWeights(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options,
+                ByteSink& out) {
+    out.append(encodePng(renderHeatMap(posed, weights, 800, 600, options.pictureFrame, options.caption)));
 }
-std::string objMesh(const MeshData& corrected, std::string_view poseText, const OutputOptions&) {
-    return meshObj(corrected, poseText);
+void objMesh(const MeshData& corrected, std::string_view poseText, const OutputOptions&, ByteSink& out) {
+    writeMeshObj(corrected, poseText, out);
 }
 
 // extension, per-pose weights, per-pose mesh, rewrites the pose file,

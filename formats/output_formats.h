@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/byte_sink.h"
 #include "mesh/mesh_data.h"
 #include "mesh/shot_writer.h"
 
@@ -31,13 +32,15 @@ struct OutputOptions {
 
 struct OutputFormat {
     const char* extension;  // lower case, with the dot
-    // Per pose: a pose's weights, one per point of the posed mesh beside
-    // them; null where the format holds no weights per pose.
-    std::string (*weights)(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options);
-    // Per pose: a corrected mesh; null where the format holds no mesh per
-    // pose. poseText: the bytes of the pose's file as read (corrected.path),
-    // when the format rewrites it and the pose came from a file; else empty.
-    std::string (*mesh)(const MeshData& corrected, std::string_view poseText, const OutputOptions& options);
+    // Per pose, into `out`: a pose's weights, one per point of the posed
+    // mesh beside them; null where the format holds no weights per pose.
+    void (*weights)(const MeshData& posed, const std::vector<float>& weights, const OutputOptions& options,
+                    ByteSink& out);
+    // Per pose, into `out`: a corrected mesh; null where the format holds no
+    // mesh per pose. poseText: the bytes of the pose's file as read
+    // (corrected.path), when the format rewrites it and the pose came from a
+    // file; else empty.
+    void (*mesh)(const MeshData& corrected, std::string_view poseText, const OutputOptions& options, ByteSink& out);
     // Whether `mesh` writes the pose's own file back with new positions, and
     // so wants its bytes kept from the reading.
     bool rewritesPoseFile;

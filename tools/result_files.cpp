@@ -112,14 +112,19 @@ void ResultFiles::writePoseFiles(const PoseResult& result) {
     for (const Output& output : outputs_) {
         if (output.wholeShot) continue;
         const std::string name = numberedOutput(output.pattern, result.number, sequence_);
-        std::string bytes;
-        try {
-            bytes = role_ == formats::OutputRole::weights ? output.format->weights(result.pose, *result.weights, options)
-                                                 : output.format->mesh(*result.corrected, result.poseText, options);
-        } catch (const formats::FormatError& error) {
-            throw ToolError(name + ": " + error.what());
-        }
-        stage(formats::writeTemporaryFor(target(name).path, bytes), name);
+        auto write = [&](formats::ByteSink& out) {
+            try {
+                if (role_ == formats::OutputRole::weights) {
+                    output.format->weights(result.pose, *result.weights, options, out);
+                } else {
+                    output.format->mesh(*result.corrected, result.poseText, options, out);
+                }
+            } catch (const formats::FormatError& error) {
+                throw ToolError(name + ": " + error.what());
+            }
+        };
+        // Written as it is made: a per-pose file is never whole in memory.
+        stage(formats::writeTemporaryWith(target(name).path, write), name);
     }
 }
 

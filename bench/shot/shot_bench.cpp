@@ -1,40 +1,35 @@
 // A shot through the kestrin tool, beside the least any program can do with
-// the same bytes. The shot: a 500 x 500 grid (250,000 points, 249,001 quads)
-// and 20 poses as OBJ files, and the same poses as an MDD cache (with a
-// 200-pose cache for memory). The floor reads and parses the 21 files' `v`
-// and `f` lines with fast_float, single-threaded, and writes the same CSV
-// text the tool writes. Each tool run is a real process (wall time and peak
-// memory from the kernel), its plug-ins loaded as always.
-#include <benchmark/benchmark.h>
-#include <fast_float/fast_float.h>
+// the same bytes (floor.h). The shot: a 500 x 500 grid (250,000 points,
+// 249,001 quads) and 20 poses as OBJ files, and the same poses as an MDD
+// cache (with a 200-pose cache for memory). Each tool run is a real process
+// (wall time and peak memory from the kernel), its plug-ins loaded as
+// always, its outputs flushed to storage as always. The cases run in turn,
+// round after round, so that a busy moment of a shared machine falls on
+// every case alike; each figure is the median of the rounds.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <fcntl.h>
 
-#include <charconv>
+#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "floor.h"
 #include "shot_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-using kestrin::bench::poseCount;
-using kestrin::bench::posePositions;
-using kestrin::bench::writeMdd;
-using kestrin::bench::writeObj;
+namespace bench = kestrin::bench;
 
 constexpr int longShot = 200;
+constexpr int rounds = 5;
 
 const fs::path& directory() {
     static const fs::path path = fs::temp_directory_path() / ("kestrin_shot_bench_" + std::to_string(getpid()));
@@ -45,94 +40,30 @@ std::string file(const std::string& name) { return (directory() / name).string()
 
 std::vector<std::string> poseFiles() {
     std::vector<std::string> files;
-    for (int pose = 0; pose < poseCount; ++pose) files.push_back(file("pose_" + std::to_string(pose + 1) + ".obj"));
+    for (int pose = 0; pose < bench::poseCount; ++pose) files.push_back(file("pose_" + std::to_string(pose + 1) + ".obj"));
     return files;
 }
 
 void makeShot() {
     fs::create_directories(directory());
-    writeObj(file("rest.obj"), posePositions(-1));
+    bench::writeObj(file("rest.obj"), bench::posePositions(-1));
     const std::vector<std::string> poses = poseFiles();
-    for (int pose = 0; pose < poseCount; ++pose) writeObj(poses[pose], posePositions(pose));
-    writeMdd(file("poses.mdd"), poseCount);
-    writeMdd(file("long.mdd"), longShot);
+    for (int pose = 0; pose < bench::poseCount; ++pose) bench::writeObj(poses[pose], bench::posePositions(pose));
+    bench::writeMdd(file("poses.mdd"), bench::poseCount);
+    bench::writeMdd(file("long.mdd"), longShot);
 }
 
-// The whole file into `bytes`, whose storage is reused from file to file.
-void readAll(const std::string& path, std::string& bytes) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    std::fseek(in, 0, SEEK_END);
-    bytes.resize(size_t(std::ftell(in)));
-    std::fseek(in, 0, SEEK_SET);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
-    std::fclose(in);
-}
-
-// The floor: parse every v and f line of the 21 files, then write one CSV
-// of 250,000 weights per pose with the tool's number format. Every buffer
-// is reused from file to file, so that the floor pays for its memory once,
-// as a tight program would.
-void floorRun() {
-    std::vector<std::string> files = poseFiles();
-    files.insert(files.begin(), file("rest.obj"));
-    std::string text;
-    std::string csv;
-    std::vector<double> xyz;
-    std::vector<int> corners;
-    for (size_t f = 0; f < files.size(); ++f) {
-        readAll(files[f], text);
-        xyz.clear();
-        corners.clear();
-        const char* at = text.data();
-        const char* end = at + text.size();
-        while (at < end) {
-            const char* line = at;
-            const char* next = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
-            next = next ? next + 1 : end;
-            if (line[0] == 'v' && line[1] == ' ') {
-                const char* p = line + 2;
-                for (int k = 0; k < 3; ++k) {
-                    double value;
-                    p = fast_float::from_chars(p, next, value).ptr + 1;
-                    xyz.push_back(value);
-                }
-            } else if (line[0] == 'f' && line[1] == ' ') {
-                const char* p = line + 2;
-                while (p < next - 1) {
-                    int value = 0;
-                    p = std::from_chars(p, next, value).ptr + 1;
-                    corners.push_back(value);
-                }
-            }
-            at = next;
-        }
-        if (f == 0) continue;
-        csv = "point,weight\n";
-        char number[64];
-        for (size_t i = 0; i < xyz.size() / 3; ++i) {
-            csv.append(number, std::to_chars(number, number + sizeof number, i).ptr);
-            csv += ',';
-            const float weight = float(xyz[3 * i + 2]);
-            csv.append(number, std::to_chars(number, number + sizeof number, weight, std::chars_format::general, 9).ptr);
-            csv += '\n';
-        }
-        std::FILE* out = std::fopen(file("floor_" + std::to_string(f) + ".csv").c_str(), "wb");
-        std::fwrite(csv.data(), 1, csv.size(), out);
-        std::fclose(out);
-    }
-}
+struct Run {
+    double seconds;
+    double peakMB;  // 0 for a floor, which runs in this process
+};
 
 // Every run starts with the files on disk: what earlier runs (and making the
-// shot, 700 MB) left to write back would otherwise be written during it, on
+// shot, 1 GB) left to write back would otherwise be written during it, on
 // the same cores, and land on whichever run came next.
 void settle() { sync(); }
 
-struct ProcessRun {
-    double seconds;
-    long peakKiB;
-};
-
-ProcessRun runTool(std::vector<std::string> words) {
+Run runTool(std::vector<std::string> words) {
     words.insert(words.begin(), KESTRIN_TOOL_PATH);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -154,14 +85,14 @@ ProcessRun runTool(std::vector<std::string> words) {
         std::fprintf(stderr, "kestrin failed (status %d)\n", status);
         std::exit(1);
     }
-    return {seconds, usage.ru_maxrss};
+    return {seconds, usage.ru_maxrss / 1024.0};
 }
 
-std::map<std::string, ProcessRun> best;
-
-void record(const std::string& name, const ProcessRun& run) {
-    auto found = best.find(name);
-    if (found == best.end() || run.seconds < found->second.seconds) best[name] = run;
+Run runFloor(const std::function<void()>& floor) {
+    settle();
+    const auto start = std::chrono::steady_clock::now();
+    floor();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0};
 }
 
 std::vector<std::string> weightsArgs(const std::vector<std::string>& extra) {
@@ -171,72 +102,79 @@ std::vector<std::string> weightsArgs(const std::vector<std::string>& extra) {
     return words;
 }
 
-void toolCase(benchmark::State& state, const std::string& name, const std::vector<std::string>& words) {
-    for (auto _ : state) {
-        const ProcessRun run = runTool(words);
-        state.SetIterationTime(run.seconds);
-        state.counters["peak_MB"] = run.peakKiB / 1024.0;
-        record(name, run);
-    }
+std::vector<std::string> morphArgs(const std::vector<std::string>& extra) {
+    std::vector<std::string> words = {"morph", "--rest", file("rest.obj"), "--stretch-target", file("rest.obj"),
+                                      "--squash-target", file("rest.obj"), "-o", file("c.obj")};
+    words.insert(words.end(), extra.begin(), extra.end());
+    words.push_back("--pose");
+    for (const std::string& pose : poseFiles()) words.push_back(pose);
+    return words;
 }
 
-void floorCase(benchmark::State& state) {
-    for (auto _ : state) {
-        settle();
-        const auto start = std::chrono::steady_clock::now();
-        floorRun();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        record("floor", {seconds, 0});
-    }
+struct Case {
+    const char* name;
+    std::function<Run()> run;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     makeShot();
-    const std::string morphStretch = file("rest.obj");
-    auto reg = [](const char* name, auto function) {
-        return benchmark::RegisterBenchmark(name, function)->UseManualTime()->Iterations(1)->Repetitions(3)
-            ->ReportAggregatesOnly(false)->Unit(benchmark::kMillisecond);
+    const std::string rest = file("rest.obj");
+    const std::string folder = directory().string();
+    const std::vector<Case> cases = {
+        {"weights floor", [&] { return runFloor([&] { bench::weightsFloor(rest, poseFiles(), folder); }); }},
+        {"weights csv jobs 1", [] { return runTool(weightsArgs({"--jobs", "1", "-o", file("w.csv")})); }},
+        {"weights csv", [] { return runTool(weightsArgs({"-o", file("w.csv")})); }},
+        {"morph floor", [&] { return runFloor([&] { bench::morphFloor(rest, poseFiles(), folder); }); }},
+        {"morph obj", [] { return runTool(morphArgs({})); }},
+        {"morph obj jobs 1", [] { return runTool(morphArgs({"--jobs", "1"})); }},
+        {"mdd to npy", [] { return runTool({"weights", "--rest", file("rest.obj"), "--pose", file("poses.mdd"),
+                                            "-o", file("w.npy")}); }},
+        {"mdd 200 to npy", [] { return runTool({"weights", "--rest", file("rest.obj"), "--pose", file("long.mdd"),
+                                                "-o", file("w200.npy")}); }},
     };
-    reg("floor/read+parse+csv", floorCase);
-    reg("weights/csv/jobs1", [](benchmark::State& s) {
-        toolCase(s, "weights csv jobs 1", weightsArgs({"--jobs", "1", "-o", file("w.csv")}));
-    });
-    reg("weights/csv/default-jobs", [](benchmark::State& s) {
-        toolCase(s, "weights csv", weightsArgs({"-o", file("w.csv")}));
-    });
-    reg("morph/obj", [](benchmark::State& s) {
-        std::vector<std::string> words = {"morph", "--rest", file("rest.obj"), "--stretch-target", file("rest.obj"),
-                                          "--squash-target", file("rest.obj"), "-o", file("c.obj"), "--pose"};
-        for (const std::string& pose : poseFiles()) words.push_back(pose);
-        toolCase(s, "morph obj", words);
-    });
-    reg("weights/mdd-to-npy", [](benchmark::State& s) {
-        toolCase(s, "mdd to npy", {"weights", "--rest", file("rest.obj"), "--pose", file("poses.mdd"), "-o", file("w.npy")});
-    });
-    reg("weights/mdd200-to-npy", [](benchmark::State& s) {
-        toolCase(s, "mdd 200 to npy", {"weights", "--rest", file("rest.obj"), "--pose", file("long.mdd"), "-o", file("w200.npy")});
-    });
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-
-    const double floor = best["floor"].seconds;
-    auto ratio = [&](const char* name) { return best[name].seconds / floor; };
+    std::map<std::string, std::vector<double>> seconds;
+    std::map<std::string, std::vector<double>> peak;
+    std::printf("%-20s", "round");
+    for (const Case& c : cases) std::printf(" %18s", c.name);
+    std::printf("\n");
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("%-20d", round);
+        for (const Case& c : cases) {
+            const Run run = c.run();
+            seconds[c.name].push_back(run.seconds);
+            peak[c.name].push_back(run.peakMB);
+            std::printf(" %16.3f s", run.seconds);
+            std::fflush(stdout);
+        }
+        std::printf("\n");
+    }
+    auto time = [&](const char* name) { return median(seconds[name]); };
+    auto memory = [&](const char* name) { return median(peak[name]); };
     auto line = [](const char* what, double value, const char* target, bool met) {
         std::printf("  %-58s %8.3f  %-8s %s\n", what, value, target, met ? "met" : "MISSED");
     };
-    std::printf("\nTargets (fastest of three runs; floor %.3f s)\n", floor);
-    line("weights -o .csv --jobs 1 / floor", ratio("weights csv jobs 1"), "<= 1.5", ratio("weights csv jobs 1") <= 1.5);
-    line("weights -o .csv default jobs / floor", ratio("weights csv"), "<= 0.9", ratio("weights csv") <= 0.9);
-    line("morph -o .obj / floor", ratio("morph obj"), "<= 2", ratio("morph obj") <= 2.0);
-    line("20 poses MDD -> .npy, seconds", best["mdd to npy"].seconds, "<= 1.2", best["mdd to npy"].seconds <= 1.2);
-    const double memory = double(best["mdd 200 to npy"].peakKiB) / double(best["mdd to npy"].peakKiB);
-    line("peak memory 200 poses / 20 poses", memory, "<= 1.25", memory <= 1.25);
-    line("peak memory 200 poses, MB", best["mdd 200 to npy"].peakKiB / 1024.0, "< 400",
-         best["mdd 200 to npy"].peakKiB / 1024.0 < 400);
+    std::printf("\nTargets (medians of %d rounds; weights floor %.3f s, morph floor %.3f s)\n", rounds,
+                time("weights floor"), time("morph floor"));
+    const double weights1 = time("weights csv jobs 1") / time("weights floor");
+    const double weights = time("weights csv") / time("weights floor");
+    const double morph = time("morph obj") / time("morph floor");
+    const double morph1 = time("morph obj jobs 1") / time("morph floor");
+    line("weights -o .csv --jobs 1 / weights floor", weights1, "<= 1.5", weights1 <= 1.5);
+    line("weights -o .csv default jobs / weights floor", weights, "<= 0.9", weights <= 0.9);
+    line("morph -o .obj default jobs / morph floor", morph, "<= 1.2", morph <= 1.2);
+    line("morph -o .obj --jobs 1 / morph floor", morph1, "<= 2", morph1 <= 2.0);
+    line("20 poses MDD -> .npy, seconds", time("mdd to npy"), "<= 1.2", time("mdd to npy") <= 1.2);
+    const double growth = memory("mdd 200 to npy") / memory("mdd to npy");
+    line("peak memory 200 poses / 20 poses", growth, "<= 1.25", growth <= 1.25);
+    line("peak memory 200 poses, MB", memory("mdd 200 to npy"), "< 400", memory("mdd 200 to npy") < 400);
+    line("peak memory morph -o .obj default jobs, MB", memory("morph obj"), "-", true);
     std::error_code ignored;
     fs::remove_all(directory(), ignored);
     return 0;

@@ -4,8 +4,10 @@
 #ifndef KESTRIN_FORMATS_ATOMIC_FILE_H
 #define KESTRIN_FORMATS_ATOMIC_FILE_H
 
+#include <functional>
 #include <string>
 
+#include "files/byte_sink.h"
 #include "files/temporary_files.h"
 
 namespace kestrin::formats {
@@ -20,6 +22,13 @@ void writeFileAtomically(const std::string& path, const std::string& bytes);
 // into place together. Throws FormatError as above; nothing is left behind
 // on failure.
 std::string writeTemporaryFor(const std::string& path, const std::string& bytes);
+
+// The same for a writer that makes its bytes in pieces: `write` puts them
+// into the sink it is given, which writes them to the temporary as they come
+// and has the system start putting them on storage as it goes, so that the
+// flush at the end has little left to wait for. An exception from `write`
+// removes the temporary and reaches the caller as it was.
+std::string writeTemporaryWith(const std::string& path, const std::function<void(ByteSink&)>& write);
 
 // Flushes a finished temporary's data to storage and closes it: what every
 // writer does before its file may be renamed into place. Throws FormatError

@@ -11,6 +11,7 @@
 #include "mesh/obj_writer.h"
 #include "mesh/ply_writer.h"
 #include "files/format_error.h"
+#include "files/number_text.h"
 #include "tool_runner.h"
 
 namespace kestrin::formats {
@@ -22,6 +23,17 @@ using test::writeText;
 // 3---2
 // | / |   two triangles and the square's corners
 // 0---1
+// The corrected text of `sourceText` as one string, as the tool's files get it
+// in pieces.
+std::string objWithPositions(std::string_view sourceText, const std::string& path, const Point3* points,
+                             size_t count) {
+    std::string text;
+    StringSink sink(text);
+    writeObjWithPositions(sourceText, path, points, count, sink);
+    sink.flush();
+    return text;
+}
+
 MeshData square() {
     MeshData mesh;
     mesh.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
@@ -130,6 +142,19 @@ TEST(MeshObj, CorrectedPoseIsThePoseFileWithOnlyTheCoordinatesChanged) {
     const MeshData back = readObj(scratch.file("out.obj"));
     EXPECT_EQ(back.points[3].z, -1e17);
     EXPECT_EQ(back.polygons, read.polygons);
+
+    // A file many times the writer's buffer: its pieces join up exactly
+    // (lines cut across pieces, and a tail of faces passed on whole).
+    std::string big;
+    std::vector<Point3> same;
+    for (int i = 0; i < 20000; ++i) {
+        same.push_back({i * 0.1, -i / 3.0, 1e-7 * i});
+        big += "v " + shortestText(same.back().x) + "  " + shortestText(same.back().y) + "\t" +
+               shortestText(same.back().z) + "\r\n";
+    }
+    for (int i = 1; i + 2 < 20000; ++i) big += "f " + std::to_string(i) + " " + std::to_string(i + 2) + "\n";
+    ASSERT_GT(big.size(), 8 * ByteSink::capacity);
+    EXPECT_EQ(objWithPositions(big, "big.obj", same.data(), same.size()), big);
 
     // Positions for another number of points are refused.
     EXPECT_THROW(objWithPositions(pose, "pose.obj", moved.data(), 3), FormatError);
