@@ -57,20 +57,23 @@ fuzz: deps
 # Release build of the benchmarks (64-bit), then the run and its table, the
 # shot through the tool, the Python module beside the tool and how soon it
 # answers while computing, and how long the shot's pages take to open in
-# headless Chromium; last, the Blender add-on's frame step (on the x64
-# build, where the module is built). BENCH_ARGS passes Google Benchmark
-# options, e.g. BENCH_ARGS=--benchmark_filter=grid/1M
+# headless Chromium, then time and memory against the shot's size for the
+# tool, the module and the floors (docs/scaling_*.svg, redrawn); last, the
+# Blender add-on's frame step (on the x64 build, where the module is built).
+# BENCH_ARGS passes Google Benchmark options, e.g.
+# BENCH_ARGS=--benchmark_filter=grid/1M
 BENCH_DIR ?= build/bench-release
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
 		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=ON -DKESTRIN_BUILD_PYTHON=ON >/dev/null
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot kestrin_plan_bench _kestrin
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot kestrin_floor kestrin_plan_bench _kestrin
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
 	./$(BENCH_DIR)/bench/kestrin_plan_bench
 	/usr/bin/python3 bench/python/module_shot.py $(BENCH_DIR)
 	/usr/bin/python3 bench/python/module_responsiveness.py $(BENCH_DIR)
 	node bench/page/page_load.js $(BENCH_DIR)
+	/usr/bin/python3 bench/figures/scaling.py $(BENCH_DIR) docs
 	cmake --preset x64 $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset x64 -j $(JOBS) --target kestrin_tension
 	bash bench/blender/run.sh build/x64

@@ -25,6 +25,7 @@ packages=(
   python3-pybind11    # pybind11's CMake files for /usr/bin/python3
   python3-numpy       # the Python module's arrays
   python3-pytest      # the Python module's tests (tests/python)
+  python3-matplotlib  # make bench's figures of time and memory against a shot's size (bench/figures)
   blender             # the Blender add-on (python/blender) and its tests (tests/blender); reads the engine outputs in tests/engines
   libopenexr-dev      # vertex-animation textures (.exr)
   libtinygltf-dev     # the mesh for engines (.glb)

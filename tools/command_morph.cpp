@@ -43,9 +43,9 @@ void runMorph(const MorphOptions& options) {
     auto stretchRead = std::async(std::launch::async, [&] { return formats::readObj(options.stretchTarget); });
     auto squashRead = std::async(std::launch::async, [&] { return formats::readObj(options.squashTarget); });
     const formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
-    const formats::MeshData stretch = stretchRead.get();
+    formats::MeshData stretch = stretchRead.get();
     formats::requireSameShape(rest, stretch, "stretch target", false);
-    const formats::MeshData squash = squashRead.get();
+    formats::MeshData squash = squashRead.get();
     formats::requireSameShape(rest, squash, "squash target", false);
     std::optional<std::vector<float>> weights;
     if (!options.weightMap.empty()) weights = formats::readInfluenceMap(options.weightMap, rest.points.size());
@@ -64,6 +64,9 @@ void runMorph(const MorphOptions& options) {
                  // The settings file is saved with the outputs, once the run succeeded.
                  effect.emplace(session, rest.points, rest.polygons, stretch.points, squash.points, weights,
                                 options.settings.pluginSettings());
+                 // The scene has its own copies of the targets.
+                 stretch = {};
+                 squash = {};
                  if (!options.settings.saveTo.empty()) {
                      results.writeExtra(options.settings.saveTo, effect->settingsText());
                  }

@@ -22,11 +22,6 @@ struct Move {
     std::string backup;     // that file, kept aside under a temporary name; empty when it could not be
 };
 
-void removeAll(const std::vector<std::string>& temporaries) {
-    for (const std::string& temporary : temporaries) {
-        if (!temporary.empty()) formats::removeTemporary(temporary);
-    }
-}
 
 std::string listed(const std::vector<std::string>& names) {
     std::string list;
@@ -39,7 +34,7 @@ std::string listed(const std::vector<std::string>& names) {
 void checkInPlace(const std::vector<StagedFile>& files, const std::vector<std::string>& temporaries) {
     for (const StagedFile& file : files) {
         if (!formats::temporaryInPlace(file.temporary)) {
-            removeAll(temporaries);
+            formats::removeTemporaries(temporaries);
             throw ToolError(file.path + ": its temporary file " + file.temporary +
                             " was removed or replaced by someone else; no output was replaced");
         }
@@ -118,9 +113,9 @@ void commitOutputs(const std::vector<StagedFile>& files) {
 
     std::vector<Move> moves = keepReplacedFiles(files);
     auto removeBackups = [&moves] {
-        for (const Move& move : moves) {
-            if (!move.backup.empty()) formats::removeTemporary(move.backup);
-        }
+        std::vector<std::string> backups;
+        for (const Move& move : moves) backups.push_back(move.backup);
+        formats::removeTemporaries(backups);
     };
     for (size_t i = 0; i < moves.size(); ++i) {
         const StagedFile& file = *moves[i].file;
@@ -132,7 +127,9 @@ void commitOutputs(const std::vector<StagedFile>& files) {
         std::vector<std::string> unkept;
         std::vector<std::string> stuck;
         rollBack(moves, i, unkept, stuck);
-        for (size_t j = i; j < moves.size(); ++j) formats::removeTemporary(moves[j].file->temporary);
+        std::vector<std::string> unrenamed;
+        for (size_t j = i; j < moves.size(); ++j) unrenamed.push_back(moves[j].file->temporary);
+        formats::removeTemporaries(unrenamed);
         removeBackups();
         std::string message = file.path + ": cannot rename into place: " + std::strerror(error);
         if (unkept.empty() && stuck.empty()) {

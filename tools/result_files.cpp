@@ -87,12 +87,18 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
 
 ResultFiles::~ResultFiles() {
     if (committed_) return;
-    for (const auto& [temporary, target] : staged_) formats::removeTemporary(temporary);
+    std::vector<std::string> temporaries;
+    for (const auto& [temporary, target] : staged_) temporaries.push_back(temporary);
+    formats::removeTemporaries(temporaries);
 }
 
 bool ResultFiles::rewritesPoseFiles() const {
     return std::any_of(outputs_.begin(), outputs_.end(),
                        [](const Output& o) { return !o.wholeShot && o.format->rewritesPoseFile; });
+}
+
+bool ResultFiles::writesPoseFiles() const {
+    return std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) { return !o.wholeShot; });
 }
 
 const OutputTarget& ResultFiles::target(const std::string& name) const {

@@ -65,6 +65,8 @@ public:
     // Whether a per-pose file is the pose's own file with new positions: the
     // pose's bytes are then kept from the reading to the writing.
     bool rewritesPoseFiles() const;
+    // Whether any output is a file per pose (which may hold its faces).
+    bool writesPoseFiles() const;
 
     // Moves every staged file into place, keeping the permissions of files
     // it replaces. Nothing replaces an existing file before the whole run

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "memory_report.h"
 #include "pipeline.h"
 #include "progress.h"
 
@@ -17,8 +18,13 @@ unsigned jobsToUse(unsigned requested) {
 void runShot(const ShotRun& run) {
     const size_t count = run.poses.count();
     std::vector<ShotSlot> slots(pipelineSlots(run.jobs));
+    // The polygons once per slot, for the per-pose files that hold them:
+    // every pose has the rest mesh's, and the whole-shot files take them
+    // from the rest mesh.
+    const bool polygons = std::any_of(run.results.begin(), run.results.end(),
+                                      [](const ResultFiles* r) { return r->writesPoseFiles(); });
     for (ShotSlot& slot : slots) {
-        // The polygons once per slot: every pose has the rest mesh's.
+        if (!polygons) break;
         slot.pose.polygons = run.rest.polygons;
         slot.corrected.polygons = run.rest.polygons;
     }
@@ -34,8 +40,12 @@ void runShot(const ShotRun& run) {
                           !slot.corrected.points.empty() ? &slot.corrected : nullptr,
                           fromFile ? slot.poseFile.text() : std::string_view()};
     };
+    reportMemory("rest mesh read, outputs opened");
     PipelineStages stages;
-    stages.prepare = run.prepare;
+    stages.prepare = [&] {
+        run.prepare();
+        reportMemory("plug-in set up (scene, rest state, frames)");
+    };
     stages.read = [&](size_t pose, size_t index) {
         ShotSlot& slot = slots[index];
         // Otherwise a thread's one buffer will do: the bytes are done with
@@ -49,11 +59,13 @@ void runShot(const ShotRun& run) {
         run.compute(pose, slot);
         for (ResultFiles* results : run.results) results->appendToShot(result(pose, slot));
         progress.advance();
+        if (pose == 0) reportMemory("first pose computed");
     };
     stages.write = [&](size_t pose, size_t index) {
         for (ResultFiles* results : run.results) results->writePoseFiles(result(pose, slots[index]));
     };
     runPipeline(count, run.jobs, stages);
+    reportMemory("every pose written (slots in flight)");
 }
 
 }  // namespace kestrin::tool

@@ -17,7 +17,7 @@ namespace kestrin::tool {
 
 // One pose's buffers, reused from pose to pose.
 struct ShotSlot {
-    formats::MeshData pose;                // the pose's positions, the rest mesh's polygons, its OBJ
+    formats::MeshData pose;                // the pose's positions, its OBJ, the rest mesh's polygons (for per-pose files)
     formats::FileBytes poseFile;           // that OBJ's bytes, when an output rewrites it
     std::vector<float> weights;   // a weight run's result
     formats::MeshData corrected;           // a morph run's result, with the pose's OBJ

@@ -83,6 +83,24 @@ def cases(folder):
     }
 
 
+def memory_report(folder, points):
+    """Where the memory of the two memory-bound runs goes, stage by stage (the tool's KESTRIN_MEMORY_REPORT)."""
+    rest = os.path.join(folder, "rest.obj")
+    cache = os.path.join(folder, "poses.mdd")
+    env = dict(os.environ, KESTRIN_MEMORY_REPORT="1")
+    for name, words in [("weights MDD -> .npy", [TOOL, "weights", "--rest", rest, "--pose", cache, "-o",
+                                                 os.path.join(folder, "r.npy")]),
+                        ("morph MDD -> .mdd", [TOOL, "morph", "--rest", rest, "--stretch-target", rest,
+                                               "--squash-target", rest, "--pose", cache, "-o",
+                                               os.path.join(folder, "r.mdd")])]:
+        result = subprocess.run(words, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                                check=True)
+        print(f"\nWhere the memory goes: {name}, {points} points, {CACHE_FRAMES} frames")
+        for line in result.stderr.splitlines():
+            if line.startswith("memory: "):
+                print("  " + line[len("memory: "):])
+
+
 def measure():
     figures = {}  # case -> [(points, seconds per frame, peak MB)]
     for side in SIDES:
@@ -90,6 +108,8 @@ def measure():
         with tempfile.TemporaryDirectory(prefix="kestrin-scaling-") as folder:
             subprocess.run([MAKE_SHOT, folder, "--side", str(side), "--frames", str(CACHE_FRAMES),
                             "--obj-poses", str(OBJ_POSES)], check=True)
+            if side == 708:
+                memory_report(folder, points)
             runs = {name: [] for name in cases(folder)}
             for _ in range(ROUNDS):
                 for name, (frames, once) in cases(folder).items():
