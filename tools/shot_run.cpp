@@ -43,7 +43,7 @@ void runShot(const ShotRun& run) {
     reportMemory("rest mesh read, outputs opened");
     PipelineStages stages;
     stages.prepare = [&] {
-        run.prepare();
+        if (run.prepare) run.prepare();
         reportMemory("plug-in set up (scene, rest state, frames)");
     };
     stages.read = [&](size_t pose, size_t index) {
