@@ -70,23 +70,10 @@ constexpr int rerunOutputs = 10000;
 void makeQuadShot(const fs::path& folder) {
     fs::create_directories(folder);
     std::ofstream((folder / "quad.obj").string()) << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
-    std::ofstream cache((folder / "quad.mdd").string(), std::ios::binary);
-    auto word = [&](uint32_t value) {
-        const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-        cache.write(bytes, 4);
-    };
-    auto real = [&](float value) {
-        uint32_t bits;
-        std::memcpy(&bits, &value, 4);
-        word(bits);
-    };
-    word(rerunOutputs);
-    word(4);
-    for (int f = 0; f < rerunOutputs; ++f) real(float(f) / 24.0f);
-    for (int f = 0; f < rerunOutputs; ++f) {
-        const float s = 1.0f + 0.1f * float(std::sin(f));
-        for (float v : {0.0f, 0.0f, 0.0f, s, 0.0f, 0.0f, s, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f}) real(v);
-    }
+    bench::writeMddWith((folder / "quad.mdd").string(), rerunOutputs, 4, [](int frame) {
+        const float s = 1.0f + 0.1f * float(std::sin(frame));
+        return std::vector<float>{0, 0, 0, s, 0, 0, s, 1, 0, 0, 1, 0};
+    });
 }
 
 const char* fileSystemName(const fs::path& folder) {

@@ -41,7 +41,8 @@ void writeObj(const std::string& path, const std::vector<float>& xyz, int side) 
     std::ofstream(path, std::ios::binary) << text;
 }
 
-void writeMdd(const std::string& path, int frames, int side) {
+void writeMddWith(const std::string& path, int frames, int points,
+                  const std::function<std::vector<float>(int frame)>& positions) {
     std::ofstream out(path, std::ios::binary);
     auto word = [&](uint32_t value) {
         const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
@@ -53,11 +54,15 @@ void writeMdd(const std::string& path, int frames, int side) {
         word(bits);
     };
     word(uint32_t(frames));
-    word(uint32_t(side * side));
+    word(uint32_t(points));
     for (int f = 0; f < frames; ++f) real(f / 24.0f);
     for (int f = 0; f < frames; ++f) {
-        for (float v : posePositions(f % poseCount, side)) real(v);
+        for (float v : positions(f)) real(v);
     }
+}
+
+void writeMdd(const std::string& path, int frames, int side) {
+    writeMddWith(path, frames, side * side, [side](int frame) { return posePositions(frame % poseCount, side); });
 }
 
 }  // namespace kestrin::bench

@@ -4,6 +4,7 @@
 // the scaling figures (bench/figures/) read the same files.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,10 @@ void writeObj(const std::string& path, const std::vector<float>& xyz, int side =
 
 // `frames` frames cycling through the 20 poses, as a big-endian MDD cache.
 void writeMdd(const std::string& path, int frames, int side = gridSide);
+
+// A big-endian MDD cache of `frames` frames of `points` points, frame f at
+// f / 24 seconds, its x y z from positions(f).
+void writeMddWith(const std::string& path, int frames, int points,
+                  const std::function<std::vector<float>(int frame)>& positions);
 
 }  // namespace kestrin::bench
