@@ -35,6 +35,7 @@ const scripts = [
   path.join(three, 'three.min.js'),
   path.join(three, 'examples/js/loaders/GLTFLoader.js'),
   path.join(three, 'examples/js/loaders/EXRLoader.js'),
+  path.join(page, 'camera_framing.js'),
   path.join(page, 'engine_proof.js'),
 ];
 // Each file base64 in a script element, named as the page's label names it.

@@ -14,6 +14,8 @@ packages=(
   nlohmann-json3-dev  # saved settings files
   libcli11-dev        # command-line parsing
   libstb-dev          # PNG output
+  zlib1g-dev          # deflates the shot page's data (.html)
+  lib32z1-dev         # the same for the 32-bit (-m32) configuration
   libjemalloc-dev     # the kestrin tool's allocator (64-bit): memory reused pose after pose, on huge pages
   clang               # fuzzers (libFuzzer)
   libclang-rt-14-dev  # sanitizer and fuzzer runtimes for clang

@@ -82,6 +82,11 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
         const formats::ShotWriterFactory open =
             role == formats::OutputRole::weights ? output.format->weightsShot : output.format->meshShot;
         output.shot = open(target(name).path, layout);
+        if (std::string(output.format->extension) == ".html") {
+            const std::string warning = formats::pageSizeWarning(
+                name, layout, role == formats::OutputRole::weights ? formats::ShotKind::weights : formats::ShotKind::morph);
+            if (!warning.empty()) std::fprintf(stderr, "kestrin: warning: %s\n", warning.c_str());
+        }
     }
 }
 

@@ -9,7 +9,8 @@
 // window.kestrinEngine offers the state, a read-back of the colours the
 // vertex shader computes (the browser test compares them with the shot
 // page's) and where the mesh is drawn; its `ready` turns true once the
-// first frame is on screen.
+// first frame is on screen. The camera stands as the shot page's does
+// (camera_framing.js), looking where chooseFraming says.
 (function () {
   'use strict';
 
@@ -155,7 +156,7 @@
     const view = element('view');
     renderer.setSize(view.clientWidth, view.clientHeight);
     camera.aspect = view.clientWidth / Math.max(1, view.clientHeight);
-    if (framing) frameCamera();
+    if (framing) kestrinPage.frameCamera(camera, framing.box, framing.direction, framing.up);
     camera.updateProjectionMatrix();
     render();
   }
@@ -221,29 +222,6 @@
     }
     if (Math.abs(up.dot(direction)) > 0.99) up = longest.clone().cross(direction);
     return { box, direction, up: up.sub(direction.clone().multiplyScalar(up.dot(direction))).normalize() };
-  }
-
-  // Far enough back that the shot's box fits the view both ways.
-  function frameCamera() {
-    const { box, direction, up } = framing;
-    const right = new THREE.Vector3().crossVectors(up, direction);
-    const centre = box.getCenter(new THREE.Vector3());
-    let halfWidth = 0, halfHeight = 0, halfDepth = 0;
-    const corner = new THREE.Vector3();
-    for (let c = 0; c < 8; ++c) {
-      corner.set(c & 1 ? box.max.x : box.min.x, c & 2 ? box.max.y : box.min.y, c & 4 ? box.max.z : box.min.z)
-        .sub(centre);
-      halfWidth = Math.max(halfWidth, Math.abs(corner.dot(right)));
-      halfHeight = Math.max(halfHeight, Math.abs(corner.dot(up)));
-      halfDepth = Math.max(halfDepth, Math.abs(corner.dot(direction)));
-    }
-    const tanHalf = Math.tan(camera.fov / 2 * Math.PI / 180);
-    const distance = halfDepth + 1.1 * Math.max(halfHeight / tanHalf, halfWidth / (tanHalf * camera.aspect), 1e-6);
-    camera.near = distance / 100;
-    camera.far = distance * 10;
-    camera.up.copy(up);
-    camera.position.copy(centre).addScaledVector(direction, distance);
-    camera.lookAt(centre);
   }
 
   // Where the mesh's vertices are drawn at this frame: the smallest box

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -11,10 +12,18 @@
 #include "files/colour_map.h"
 #include "files/format_error.h"
 #include "mesh/triangulation.h"
+#include "page/packed_words.h"
 #include "page/page_assets.h"
 
 namespace kestrin::formats {
 namespace {
+
+// What a page costs, measured on bench/page's shot: bytes a point a frame
+// (positions and weights; a morph's displacement too) and a triangle, once
+// packed and in base64.
+constexpr double weightBytesPerPointFrame = 2.5;
+constexpr double morphBytesPerPointFrame = 4.0;
+constexpr double triangleBytes = 2.0;
 
 constexpr std::string_view dataMarker = "<!--kestrin:data-->";
 constexpr std::string_view scriptsMarker = "<!--kestrin:scripts-->";
@@ -81,8 +90,9 @@ std::string templateTail() {
     tail.remove_prefix(tail.find(dataMarker) + dataMarker.size());
     const size_t scripts = tail.find(scriptsMarker);
     std::string out(tail.substr(0, scripts));
-    for (std::string_view script :
-         {page_assets::threeScript, page_assets::orbitScript, page_assets::viewerScript}) {
+    for (std::string_view script : {page_assets::threeScript, page_assets::orbitScript, page_assets::pageDataScript,
+                                    page_assets::heatColoursScript, page_assets::cameraFramingScript,
+                                    page_assets::sceneScript, page_assets::viewerScript}) {
         out += "<script>\n";
         out += script;
         out += "\n</script>\n";
@@ -118,7 +128,9 @@ ShotPage::ShotPage(std::string path, const std::vector<Point3>& points, const Po
     }
     try {
         put(templateHead());
-        writeBlock(triangles.data(), triangles.size() * sizeof(uint32_t));
+        // Each corner predicted by the one before: neighbouring faces share
+        // points, so differences stay small.
+        trianglesEntry_ = packedEntry<uint32_t>(triangles, nullptr);
     } catch (...) {
         // No destructor runs for a constructor that throws.
         std::fclose(file_);
@@ -144,33 +156,63 @@ void ShotPage::put(std::string_view text) {
 // an inert script element: the browser's HTML parser scans a comment about
 // twice as fast, which is most of the time a page of a hundred megabytes
 // takes to open; base64 never holds the "--" that would end it early.
-std::string ShotPage::writeBlock(const void* data, size_t size) {
+std::string ShotPage::writeBlock(const std::string& packed) {
     const std::string id = "kestrin-block-" + std::to_string(blockCount_++);
     std::string text = "<!--" + id + " ";
-    appendBase64(text, data, size);
+    appendBase64(text, packed.data(), packed.size());
     text += "-->\n";
     put(text);
     return id;
 }
 
+// Packs words into a block (packed_words.h) and returns the index's fields
+// for it: its block and how its words are predicted.
+template <typename Word>
+std::string ShotPage::packedEntry(const std::vector<Word>& words, const Word* previous) {
+    std::string packed;
+    try {
+        packed = packWords(words.data(), words.size(), previous);
+    } catch (const FormatError& error) {
+        throw FormatError(path_ + ": " + error.what());
+    }
+    return "\"block\":\"" + writeBlock(packed) + "\",\"predict\":\"" + (previous != nullptr ? "frame" : "point") + '"';
+}
+
+// float32 x 3 per point, axis by axis (every x, then every y, then every z),
+// as their bits.
+std::string ShotPage::floatTriplesEntry(const std::vector<double>& values) {
+    std::vector<uint32_t> bits(values.size());
+    const size_t count = values.size() / 3;
+    for (size_t i = 0; i < count; ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const float value = static_cast<float>(values[i * 3 + axis]);
+            std::memcpy(&bits[axis * count + i], &value, sizeof value);
+        }
+    }
+    return "\"encoding\":\"f32\"," + packedEntry<uint32_t>(bits, nullptr);
+}
+
 // Quantises to 16 bits a coordinate on the frame's box when that keeps every
 // point within a thousandth of the box's largest side (always, for finite
-// positions: the step is 1/65535 of a side); float32 otherwise.
+// positions: the step is 1/65535 of a side); float32 otherwise. The codes
+// lie axis by axis, each predicted by the previous frame's when that frame
+// was quantised too: a point that moved little changes its codes little.
 std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
     double low[3], high[3];
     const bool finite = boundingBox(positions, low, high);
+    const size_t count = positions.size();
 
     bool quantised = finite;
     std::vector<uint16_t> codes;
     if (finite) {
         const double largest = std::fmax(high[0] - low[0], std::fmax(high[1] - low[1], high[2] - low[2]));
-        codes.resize(positions.size() * 3);
-        for (size_t i = 0; i < positions.size() && quantised; ++i) {
+        codes.resize(count * 3);
+        for (size_t i = 0; i < count && quantised; ++i) {
             for (int axis = 0; axis < 3; ++axis) {
                 const double extent = high[axis] - low[axis];
                 const double value = coordinate(positions[i], axis);
                 const long code = extent > 0.0 ? std::lround((value - low[axis]) / extent * 65535.0) : 0;
-                codes[i * 3 + axis] = static_cast<uint16_t>(code);
+                codes[axis * count + i] = static_cast<uint16_t>(code);
                 // The page decodes exactly so, then draws in float32.
                 const float decoded = static_cast<float>(low[axis] + code * (extent / 65535.0));
                 if (std::fabs(decoded - value) > largest * 1e-3) quantised = false;
@@ -178,19 +220,19 @@ std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
         }
     }
 
-    std::string entry = "{\"encoding\":\"";
+    std::string entry = "{";
     if (quantised) {
-        entry += "u16\",\"block\":\"" + writeBlock(codes.data(), codes.size() * sizeof(uint16_t));
+        entry += "\"encoding\":\"u16\"," + packedEntry(codes, lastPositionCodes_.empty() ? nullptr : lastPositionCodes_.data());
+        lastPositionCodes_ = std::move(codes);
     } else {
-        std::vector<float> values(positions.size() * 3);
-        for (size_t i = 0; i < positions.size(); ++i) {
-            for (int axis = 0; axis < 3; ++axis) {
-                values[i * 3 + axis] = static_cast<float>(coordinate(positions[i], axis));
-            }
+        std::vector<double> values(count * 3);
+        for (size_t i = 0; i < count; ++i) {
+            for (int axis = 0; axis < 3; ++axis) values[i * 3 + axis] = coordinate(positions[i], axis);
         }
-        entry += "f32\",\"block\":\"" + writeBlock(values.data(), values.size() * sizeof(float));
+        entry += floatTriplesEntry(values);
+        lastPositionCodes_.clear();
     }
-    entry += "\",";
+    entry += ',';
     appendBox(entry, low, high);
     entry += '}';
     return entry;
@@ -202,7 +244,7 @@ std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
 // a mesh draws without colour and shows "moved 0" (two positions quantised
 // each on its own box would give it up to half a step of each box). Every
 // other coordinate is within half a step, 1/65534 of its axis's largest
-// move. float32 when a move is not finite.
+// move. float32 when a move is not finite. Codes lie axis by axis.
 std::string ShotPage::displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to) {
     std::vector<double> moves(from.size() * 3);
     double scale[3] = {0.0, 0.0, 0.0};
@@ -218,20 +260,54 @@ std::string ShotPage::displacementEntry(const std::vector<Point3>& from, const s
         if (std::isfinite(length)) largestMove_ = std::fmax(largestMove_, length);
     }
 
-    std::string entry = "{\"encoding\":\"";
+    std::string entry = "{";
     if (finite) {
-        std::vector<int16_t> codes(moves.size());
+        const size_t count = from.size();
+        std::vector<uint16_t> codes(moves.size());
         for (size_t i = 0; i < moves.size(); ++i) {
             const double axisScale = scale[i % 3];
-            codes[i] = static_cast<int16_t>(axisScale > 0.0 ? std::lround(moves[i] / axisScale * 32767.0) : 0);
+            const long code = axisScale > 0.0 ? std::lround(moves[i] / axisScale * 32767.0) : 0;
+            codes[(i % 3) * count + i / 3] = static_cast<uint16_t>(static_cast<int16_t>(code));
         }
-        entry += "s16\",\"block\":\"" + writeBlock(codes.data(), codes.size() * sizeof(int16_t));
+        entry += "\"encoding\":\"s16\"," + packedEntry<uint16_t>(codes, nullptr);
     } else {
-        const std::vector<float> values(moves.begin(), moves.end());
-        entry += "f32\",\"block\":\"" + writeBlock(values.data(), values.size() * sizeof(float));
+        entry += floatTriplesEntry(moves);
     }
-    entry += "\",\"scale\":";
+    entry += ",\"scale\":";
     appendTriple(entry, scale);
+    entry += '}';
+    return entry;
+}
+
+// Signed 16-bit codes on the frame's colour range, code * range / 32767,
+// -32768 for a weight that is not a number: within 1/65534 of the range of
+// the tool's value, far inside one step of the 8-bit colour it is drawn in.
+// float32 when a weight is infinite. Predicted by the previous frame's
+// codes when they share the range.
+std::string ShotPage::weightsEntry(const std::vector<float>& weights) {
+    const float range = colourRange(weights);
+    std::vector<uint16_t> codes(weights.size());
+    bool finite = true;
+    for (size_t i = 0; i < weights.size() && finite; ++i) {
+        const float weight = weights[i];
+        finite = !std::isinf(weight);
+        const long code = std::isnan(weight) ? -32768 : std::lround(static_cast<double>(weight) / range * 32767.0);
+        codes[i] = static_cast<uint16_t>(static_cast<int16_t>(code));
+    }
+    std::string entry = "{";
+    if (finite) {
+        const bool sameRange = !lastWeightCodes_.empty() && lastWeightRange_ == range;
+        entry += "\"encoding\":\"i16\"," + packedEntry(codes, sameRange ? lastWeightCodes_.data() : nullptr);
+        lastWeightCodes_ = std::move(codes);
+        lastWeightRange_ = range;
+    } else {
+        std::vector<uint32_t> bits(weights.size());
+        std::memcpy(bits.data(), weights.data(), weights.size() * sizeof(float));
+        entry += "\"encoding\":\"f32\"," + packedEntry<uint32_t>(bits, nullptr);
+        lastWeightCodes_.clear();
+    }
+    entry += ",\"range\":";
+    appendNumber(entry, range);
     entry += '}';
     return entry;
 }
@@ -261,10 +337,7 @@ void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const 
                std::memcmp(lastWeights_.data(), weights.data(), weights.size() * sizeof(float)) == 0) {
         entry += lastWeightsEntry_;
     } else {
-        lastWeightsEntry_ = "{\"block\":\"" + writeBlock(weights.data(), weights.size() * sizeof(float)) +
-                            "\",\"range\":";
-        appendNumber(lastWeightsEntry_, colourRange(weights));
-        lastWeightsEntry_ += '}';
+        lastWeightsEntry_ = weightsEntry(weights);
         lastWeights_ = weights;
         entry += lastWeightsEntry_;
     }
@@ -275,10 +348,10 @@ void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const 
 std::string ShotPage::finishStaged() {
     if (file_ == nullptr) throw FormatError(path_ + ": page finished twice");
     std::string index = "<script type=\"application/json\" id=\"kestrin-shot\">{\"format\":\"kestrin-shot\","
-                        "\"version\":1,\"kind\":\"";
+                        "\"version\":2,\"kind\":\"";
     index += kind_ == ShotKind::morph ? "morph" : "weights";
     index += "\",\"points\":" + std::to_string(pointCount_) +
-             ",\"triangles\":{\"block\":\"kestrin-block-0\",\"count\":" +
+             ",\"triangles\":{" + trianglesEntry_ + ",\"count\":" +
              std::to_string(triangleCount_) + "},\"rate\":";
     appendNumber(index, rate_);
     index += ",\"largestMove\":";
@@ -321,6 +394,29 @@ private:
 };
 
 }  // namespace
+
+std::string pageSizeWarning(const std::string& name, const ShotLayout& layout, ShotKind kind) {
+    // Bytes a point a frame and a triangle, as bench/page's shot packs
+    // them, base64 included, and the viewer's scripts.
+    const double perPointFrame = kind == ShotKind::morph ? morphBytesPerPointFrame : weightBytesPerPointFrame;
+    size_t triangles = 0;
+    for (size_t polygon = 0; polygon < layout.rest.polygons.size(); ++polygon) {
+        triangles += std::max<size_t>(layout.rest.polygons.count(polygon), 2) - 2;
+    }
+    const double points = static_cast<double>(layout.rest.points.size());
+    const double once = static_cast<double>(page_assets::threeScript.size()) + triangleBytes * triangles;
+    const double perFrame = perPointFrame * points;
+    const double estimate = once + perFrame * static_cast<double>(layout.poseCount);
+    if (estimate <= pageBudgetBytes) return {};
+    const long fits = std::max(1L, std::lround(std::floor((pageBudgetBytes - once) / perFrame)));
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "%s: a page of %zu frames of %.0f points comes to about %.0f MB, more than the %.0f MB a "
+                  "browser opens readily; write about %ld frames to a page (--frames 1-%ld, then %ld-%ld, ...)",
+                  name.c_str(), layout.poseCount, points, estimate / 1e6, pageBudgetBytes / 1e6, fits, fits,
+                  fits + 1, 2 * fits);
+    return text;
+}
 
 std::unique_ptr<ShotWriter> weightsPage(const std::string& path, const ShotLayout& layout) {
     return std::make_unique<PageShot>(path, layout, ShotKind::weights);

@@ -3,16 +3,24 @@
 // playback, for opening from disk in a browser. Written as a stream, one
 // frame at a time, so a long shot of a large mesh never sits in memory.
 //
-// Data layout inside the page (all binary little-endian, base64 in comments
-// <!--kestrin-block-N BASE64--> in the body, written as the frames arrive;
-// the index follows them and names blocks by "kestrin-block-N"):
+// Data layout inside the page (all binary little-endian, packed as
+// page/packed_words.h says: each word less its prediction, byte planes,
+// deflated; then base64 in comments <!--kestrin-block-N BASE64--> in the
+// body, written as the frames arrive; the index follows them and names each
+// block by "kestrin-block-N" with "predict": "frame" (less the same word of
+// the previous frame's block of that part) or "point" (less the word before
+// it)). Triples lie axis by axis: every point's x, then every y, every z.
 //   triangles  uint32 x 3 per triangle, the polygons split on the rest
 //              mesh (mesh/triangulation.h), written once
 //   positions  per frame: "u16" = uint16 x 3 per point, each coordinate
 //              min + q * (max - min) / 65535 on the frame's own box, or
 //              "f32" = float32 x 3 per point when a coordinate is not finite
-//   weights    per frame: float32 per point, exactly the tool's values; a
-//              frame whose weights equal the previous frame's shares its block
+//   weights    per frame: "i16" = int16 per point, q * range / 32767 with
+//              range the frame's colour range (files/colour_map.h), -32768
+//              for not a number: within 1/65534 of the range of the tool's
+//              value; or "f32" = float32 per point, exactly the tool's
+//              values, when one is infinite. A frame whose weights equal the
+//              previous frame's shares its block
 //   displacement  morph shots, per frame: each point's corrected position
 //              minus its pose (the viewer draws the corrected mesh as pose +
 //              displacement): "s16" = int16 x 3 per point, each coordinate
@@ -24,7 +32,8 @@
 //   corrected  morph shots, per frame: the corrected mesh's box, {min, max},
 //              which the viewer frames the shot on (no block)
 //   frame      per frame: its number in the shot (a pose file's number, a
-//              cache frame's), which the viewer shows (no block)
+//              cache frame's), which the viewer shows and a link's
+//              "#frame=N" opens at (no block)
 // The index is JSON in <script type="application/json" id="kestrin-shot">.
 #ifndef KESTRIN_FORMATS_SHOT_PAGE_H
 #define KESTRIN_FORMATS_SHOT_PAGE_H
@@ -78,9 +87,13 @@ public:
     int frameCount() const { return static_cast<int>(frames_.size()); }
 
 private:
-    std::string writeBlock(const void* data, size_t size);
+    std::string writeBlock(const std::string& packed);
+    template <typename Word>
+    std::string packedEntry(const std::vector<Word>& words, const Word* previous);
+    std::string floatTriplesEntry(const std::vector<double>& values);
     std::string positionsEntry(const std::vector<Point3>& positions);
     std::string displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to);
+    std::string weightsEntry(const std::vector<float>& weights);
     void put(std::string_view text);
 
     std::string path_;
@@ -91,11 +104,27 @@ private:
     ShotKind kind_;
     double rate_;
     int blockCount_ = 0;
+    std::string trianglesEntry_;
     std::vector<std::string> frames_;  // each frame's JSON index entry
     std::vector<float> lastWeights_;
     std::string lastWeightsEntry_;
+    // The last frame's codes, which the next frame's are predicted by; empty
+    // when that frame held none (float32, or no weights).
+    std::vector<uint16_t> lastPositionCodes_;
+    std::vector<uint16_t> lastWeightCodes_;
+    float lastWeightRange_ = 0.0f;
     double largestMove_ = 0.0;
 };
+
+// What a browser opens readily: past it a page takes minutes to open, or
+// fails to.
+constexpr double pageBudgetBytes = 100e6;
+
+// Empty, or the warning to give before writing a page of this shot (`name`,
+// `kind`) that would come to more than pageBudgetBytes: its size, estimated
+// at the packing's rate on a shot that moves as animations do, and how many
+// frames a page holds within the budget.
+std::string pageSizeWarning(const std::string& name, const ShotLayout& layout, ShotKind kind);
 
 // The shot as a page of weights, for the output registry.
 std::unique_ptr<ShotWriter> weightsPage(const std::string& path, const ShotLayout& layout);

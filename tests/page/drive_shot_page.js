@@ -2,11 +2,11 @@
 // would, through the DevTools protocol on a pipe (no port, no network):
 // reads what the page decoded, moves the frame slider with the keyboard (to
 // the last frame, one back, the first), points the mouse at the arm, takes
-// screenshots, then colours by movement and reads the last frame's colours.
-// Writes what it saw to
+// screenshots, reads the last frame's colours by weight, then by movement.
+// Opens the page at ADDRESS ("#frame=12") when given. Writes what it saw to
 // OUT/results.json and OUT/last.png, OUT/first.png; the C++ test judges it.
 //
-//   node drive_shot_page.js CHROMIUM PAGE.html OUT STRETCH_POINT SQUASH_POINT
+//   node drive_shot_page.js CHROMIUM PAGE.html OUT STRETCH_POINT SQUASH_POINT [ADDRESS]
 //
 // The mouse goes 0.3 of the way from the first point to the second as drawn at
 // the last frame: on the arm, well inside its outline.
@@ -17,7 +17,7 @@ const os = require('os');
 const path = require('path');
 const { startChromium, waitForShotPage, runDriver, collectPageErrors } = require('../../scripts/chromium_pipe.js');
 
-const [chromiumPath, pagePath, outDir, stretchArg, squashArg] = process.argv.slice(2);
+const [chromiumPath, pagePath, outDir, stretchArg, squashArg, address = ''] = process.argv.slice(2);
 const stretchPoint = Number(stretchArg);
 const squashPoint = Number(squashArg);
 const width = 800;
@@ -45,16 +45,20 @@ async function main() {
       frame: document.getElementById('frame-label').textContent,
       point: document.getElementById('readout-point')?.textContent ?? null,
       weight: document.getElementById('readout-weight')?.textContent ?? null,
-      moved: document.getElementById('readout-moved')?.textContent ?? null })`);
+      moved: document.getElementById('readout-moved')?.textContent ?? null,
+      index: window.kestrinShot.frame(),
+      address: window.location.hash,
+      at: window.kestrinShot.screenPosition(${stretchPoint}) })`);
 
   await page('Runtime.enable');
   await page('Log.enable');
   await page('Page.enable');
   await page('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false });
   const started = Date.now();
-  await page('Page.navigate', { url: 'file://' + path.resolve(pagePath) });
+  await page('Page.navigate', { url: 'file://' + path.resolve(pagePath) + address });
   await waitForShotPage(evaluate, 60000);
   const loadSeconds = (Date.now() - started) / 1000;
+  const opened = await shown();
 
   const decoded = await evaluate(`(() => {
       const shot = window.kestrinShot;
@@ -79,6 +83,7 @@ async function main() {
   await page('Input.dispatchMouseEvent', { type: 'mouseMoved', x: mouse.x, y: mouse.y });
   await drawn();
   const last = await shown();
+  const weightColours = await evaluate('Array.from(window.kestrinShot.colours())');
   await screenshot('last.png');
   await key('ArrowLeft', 37);
   const before = await shown();
@@ -93,7 +98,8 @@ async function main() {
   await key('End', 35);
   const movedColours = await evaluate('Array.from(window.kestrinShot.colours())');
 
-  const results = { loadSeconds, errors, decoded, stretchAt, squashAt, mouse, last, before, first, movedColours };
+  const results = { loadSeconds, errors, decoded, stretchAt, squashAt, mouse, opened, last, before, first,
+                    weightColours, movedColours };
   fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify(results));
 }
 
