@@ -72,17 +72,20 @@ async function measure(pagePath) {
   }
 }
 
-// The shot: a grid of quads in the xy plane, each frame's a bend about the
-// y axis a little deeper than the last, and a ripple travelling along it.
+// The shot: a grid of quads in the xy plane with a little relief of its own
+// (as a scanned or sculpted surface has), each frame's a bend about the y
+// axis a little deeper than the last, stretched and squashed in waves that
+// travel along it, so that its weights vary as a character's do.
 const columns = 1000;
 const rows = 500;
 const frameCount = 30;
 function position(frame, column, row) {
-  const x = column * 0.01;
-  const y = row * 0.01;
-  if (frame < 0) return [x, y, 0];
+  const relief = 0.004 * Math.sin(column * 12.9898 + row * 78.233) * Math.sin(column * 0.7 + row * 1.3);
+  if (frame < 0) return [column * 0.01, row * 0.01, relief];
+  const x = column * 0.01 * (1 + 0.1 * Math.sin(0.004 * column + 0.2 * frame));
+  const y = row * 0.01 * (1 + 0.08 * Math.sin(0.01 * row + 0.15 * frame));
   const angle = (x - 5) * 0.02 * (frame + 1);
-  const z = 0.05 * Math.sin(0.3 * x + 0.2 * frame) * Math.cos(0.2 * y);
+  const z = relief + 0.05 * Math.sin(0.3 * x + 0.2 * frame) * Math.cos(0.2 * y);
   const bendRadius = 1 / (0.02 * (frame + 1));
   return [5 + (bendRadius - z) * Math.sin(angle), y, bendRadius - (bendRadius - z) * Math.cos(angle)];
 }

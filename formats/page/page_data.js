@@ -3,7 +3,8 @@
 // packing (formats/page/packed_words.h: deflate, inflated here by the
 // browser's own DecompressionStream; byte planes; predictions) and offers
 // each frame's positions, displacement and weights as float32 arrays.
-// kestrinPage.loadShot(shot) resolves once every block is unpacked.
+// kestrinPage.loadShot(shot) resolves once the triangles are read; a frame's
+// arrays are there once its ready(f) has resolved.
 (function (kestrinPage) {
   'use strict';
 
@@ -90,6 +91,10 @@
     };
   }
 
+  // Decodes blocks when a frame first needs them: a page opens once its
+  // triangles and the frames up to the one it shows are read (a "frame"
+  // prediction reaches back at most to the last "point" block of its part,
+  // every tenth frame), and decode() reads the rest while the user looks.
   kestrinPage.loadShot = async function (shot) {
     const pointCount = shot.points;
     // The data blocks are comments in the body, "kestrin-block-N BASE64".
@@ -99,44 +104,38 @@
         comments.set(node.data.slice(0, node.data.indexOf(' ')), node);
       }
     }
-    // Every block inflating at once, each comment's text let go once read.
-    const planes = new Map();
-    const inflating = [];
-    const wanted = [shot.triangles];
-    for (const frame of shot.frames) wanted.push(frame.pose, frame.displacement, frame.weights);
-    for (const entry of wanted) {
-      if (!entry || planes.has(entry.block)) continue;
-      const node = comments.get(entry.block);
-      planes.set(entry.block, null);
-      inflating.push(inflate(base64Bytes(node.data, entry.block.length + 1)).then((bytes) => {
-        planes.set(entry.block, bytes);
-      }));
-      node.remove();
-    }
-    await Promise.all(inflating);
-    performance.mark('kestrin:inflated');
-
-    // Blocks in frame order, a "frame" prediction on the last block of its
-    // part; frames that share a block share its words.
+    // Each block's words, once; the comment's text let go once read.
     const words = new Map();
-    const last = {};
-    function wordsOf(entry, part) {
+    async function read(entry, Words, previous) {
       if (!words.has(entry.block)) {
-        const Words = entry.encoding === 'f32' ? Uint32Array : Uint16Array;
-        words.set(entry.block, unpack(planes.get(entry.block), Words, entry.predict === 'frame' ? last[part] : null));
-        planes.delete(entry.block);
+        const node = comments.get(entry.block);
+        const planes = await inflate(base64Bytes(node.data, entry.block.length + 1));
+        node.remove();
+        words.set(entry.block, unpack(planes, Words, previous));
       }
-      last[part] = words.get(entry.block);
-      return last[part];
+      return words.get(entry.block);
     }
-    const triangles = unpack(planes.get(shot.triangles.block), Uint32Array, null);
-    planes.delete(shot.triangles.block);
-    for (const frame of shot.frames) {
-      wordsOf(frame.pose, 'pose');
-      if (frame.displacement) wordsOf(frame.displacement, 'displacement');
-      if (frame.weights) wordsOf(frame.weights, 'weights');
+    const parts = ['pose', 'displacement', 'weights'];
+    // Frame f's blocks and every block its predictions reach, in frame order.
+    async function readFrame(f) {
+      for (const part of parts) {
+        const entry = shot.frames[f][part];
+        if (!entry || words.has(entry.block)) continue;
+        let previous = null;
+        if (entry.predict === 'frame') {
+          let before = f - 1;
+          while (before >= 0 && (!shot.frames[before][part] || shot.frames[before][part].block === entry.block)) --before;
+          await readFrame(before);
+          previous = words.get(shot.frames[before][part].block);
+        }
+        await read(entry, entry.encoding === 'f32' ? Uint32Array : Uint16Array, previous);
+      }
     }
-    performance.mark('kestrin:unpacked');
+    // One read at a time: two would decode a shared chain twice.
+    let queue = Promise.resolve();
+    const ready = (f) => (queue = queue.then(() => readFrame(f)));
+    const isReady = (f) => parts.every((part) => !shot.frames[f][part] || words.has(shot.frames[f][part].block));
+    const triangles = await read(shot.triangles, Uint32Array, null);
 
     const cached = recentCache(8);
     const floats = (entry) => new Float32Array(words.get(entry.block).buffer);
@@ -181,6 +180,10 @@
         return out;
       });
     };
-    return { triangles, pose, displacement, corrected, weights };
+    // Every frame read, in order: resolves when the whole shot is.
+    const decode = async () => {
+      for (let f = 0; f < shot.frames.length; ++f) await ready(f);
+    };
+    return { triangles, ready, isReady, decode, pose, displacement, corrected, weights };
   };
 })(window.kestrinPage = window.kestrinPage || {});

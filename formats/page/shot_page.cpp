@@ -18,11 +18,17 @@
 namespace kestrin::formats {
 namespace {
 
-// What a page costs, measured on bench/page's shot: bytes a point a frame
-// (positions and weights; a morph's displacement too) and a triangle, once
-// packed and in base64.
-constexpr double weightBytesPerPointFrame = 2.5;
-constexpr double morphBytesPerPointFrame = 4.0;
+// Every tenth frame's codes stand alone, predicted by point rather than by
+// the frame before: a page opened at a frame reads at most ten frames before
+// showing it.
+constexpr size_t keyFrameInterval = 10;
+
+// What a page costs, once packed and in base64: bytes a point a frame
+// (bench/page's shot of 500,000 points and 30 frames takes 3.6 for
+// positions and weights; a morph's moving displacement adds to that) and a
+// triangle (a regular grid's take far less, a scan's more).
+constexpr double weightBytesPerPointFrame = 3.6;
+constexpr double morphBytesPerPointFrame = 5.0;
 constexpr double triangleBytes = 2.0;
 
 constexpr std::string_view dataMarker = "<!--kestrin:data-->";
@@ -192,6 +198,8 @@ std::string ShotPage::floatTriplesEntry(const std::vector<double>& values) {
     return "\"encoding\":\"f32\"," + packedEntry<uint32_t>(bits, nullptr);
 }
 
+bool ShotPage::keyFrame() const { return frames_.size() % keyFrameInterval == 0; }
+
 // Quantises to 16 bits a coordinate on the frame's box when that keeps every
 // point within a thousandth of the box's largest side (always, for finite
 // positions: the step is 1/65535 of a side); float32 otherwise. The codes
@@ -222,7 +230,8 @@ std::string ShotPage::positionsEntry(const std::vector<Point3>& positions) {
 
     std::string entry = "{";
     if (quantised) {
-        entry += "\"encoding\":\"u16\"," + packedEntry(codes, lastPositionCodes_.empty() ? nullptr : lastPositionCodes_.data());
+        const bool predicted = !lastPositionCodes_.empty() && !keyFrame();
+        entry += "\"encoding\":\"u16\"," + packedEntry(codes, predicted ? lastPositionCodes_.data() : nullptr);
         lastPositionCodes_ = std::move(codes);
     } else {
         std::vector<double> values(count * 3);
@@ -296,8 +305,8 @@ std::string ShotPage::weightsEntry(const std::vector<float>& weights) {
     }
     std::string entry = "{";
     if (finite) {
-        const bool sameRange = !lastWeightCodes_.empty() && lastWeightRange_ == range;
-        entry += "\"encoding\":\"i16\"," + packedEntry(codes, sameRange ? lastWeightCodes_.data() : nullptr);
+        const bool predicted = !lastWeightCodes_.empty() && lastWeightRange_ == range && !keyFrame();
+        entry += "\"encoding\":\"i16\"," + packedEntry(codes, predicted ? lastWeightCodes_.data() : nullptr);
         lastWeightCodes_ = std::move(codes);
         lastWeightRange_ = range;
     } else {

@@ -8,8 +8,9 @@
 // deflated; then base64 in comments <!--kestrin-block-N BASE64--> in the
 // body, written as the frames arrive; the index follows them and names each
 // block by "kestrin-block-N" with "predict": "frame" (less the same word of
-// the previous frame's block of that part) or "point" (less the word before
-// it)). Triples lie axis by axis: every point's x, then every y, every z.
+// the last earlier block of that part) or "point" (less the word before it;
+// every tenth frame's, so that a frame is read from at most ten). Triples
+// lie axis by axis: every point's x, then every y, every z.
 //   triangles  uint32 x 3 per triangle, the polygons split on the rest
 //              mesh (mesh/triangulation.h), written once
 //   positions  per frame: "u16" = uint16 x 3 per point, each coordinate
@@ -94,6 +95,7 @@ private:
     std::string positionsEntry(const std::vector<Point3>& positions);
     std::string displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to);
     std::string weightsEntry(const std::vector<float>& weights);
+    bool keyFrame() const;
     void put(std::string_view text);
 
     std::string path_;

@@ -70,7 +70,9 @@
   }
   performance.mark('kestrin:renderer-created');
 
-  const state = { frame: 0, showCorrected: false, colouring: anyWeights ? 'weight' : 'moved',
+  // frame: the one asked for; shown: the one drawn, which waits for its
+  // data to be read.
+  const state = { frame: 0, shown: 0, showCorrected: false, colouring: anyWeights ? 'weight' : 'moved',
                   pointer: null, needsPick: false, playing: false, playStart: 0, playFrom: 0 };
 
   // ---- text -------------------------------------------------------------
@@ -132,8 +134,19 @@
 
   const lengthAt = (by, i) => Math.hypot(by[i], by[i + 1], by[i + 2]);
 
+  // A frame not read yet shows once it is, unless another was asked for
+  // meanwhile; the one drawn stays until then.
   function showFrame(f) {
     state.frame = Math.max(0, Math.min(frameCount - 1, f));
+    slider.value = String(state.frame);
+    if (!data.isReady(state.frame)) {
+      const wanted = state.frame;
+      data.ready(wanted).then(() => {
+        if (state.frame === wanted) showFrame(wanted);
+      });
+      return;
+    }
+    state.shown = state.frame;
     view.positions.array.set(state.showCorrected && isMorph ? data.corrected(state.frame) : data.pose(state.frame));
     performance.mark('kestrin:positions');
     const heat = view.heat.array;
@@ -150,7 +163,6 @@
     performance.mark('kestrin:colours');
     view.update();
     performance.mark('kestrin:normals-bounds');
-    slider.value = String(state.frame);
     frameLabel.textContent = 'frame ' + shot.frames[state.frame].frame + ' of ' + shotFrames;
     updateLegend();
     state.needsPick = true;
@@ -193,11 +205,11 @@
       readout.innerHTML = 'Point under the cursor: none';
       return;
     }
-    const values = data.weights(state.frame);
+    const values = data.weights(state.shown);
     let html = 'point <span id="readout-point">' + point + '</span><br>weight <span id="readout-weight">' +
-               (values === null ? '-' : weightText(values[point], shot.frames[state.frame].weights)) + '</span>';
+               (values === null ? '-' : weightText(values[point], shot.frames[state.shown].weights)) + '</span>';
     if (isMorph) {
-      const moved = lengthAt(data.displacement(state.frame), point * 3);
+      const moved = lengthAt(data.displacement(state.shown), point * 3);
       html += '<br>moved <span id="readout-moved">' + floatText(f32(moved)) + '</span>';
     }
     readout.innerHTML = html;
@@ -290,6 +302,9 @@
   window.kestrinShot = {
     ready: false,
     index: shot,
+    // Resolves once every frame is read, which pose() and the others of a
+    // frame need.
+    decoded: null,
     frame: () => state.frame,
     pose: data.pose,
     displacement: data.displacement,
@@ -303,12 +318,17 @@
   };
 
   resize();
-  showFrame(frameInAddress() ?? 0);
+  const opening = frameInAddress() ?? 0;
+  await data.ready(opening);
+  performance.mark('kestrin:frame-read');
+  showFrame(opening);
   // The first callback runs in the frame that draws; the second, in the next
-  // one, once the drawing has reached the screen.
+  // one, once the drawing has reached the screen. Then the other frames are
+  // read, so that scrubbing and playing find them there.
   requestAnimationFrame(() => requestAnimationFrame(() => {
     performance.mark('kestrin:ready');
     window.kestrinShot.readyAt = performance.now();
     window.kestrinShot.ready = true;
+    window.kestrinShot.decoded = data.decode();
   }));
 })();

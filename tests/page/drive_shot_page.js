@@ -60,8 +60,9 @@ async function main() {
   const loadSeconds = (Date.now() - started) / 1000;
   const opened = await shown();
 
-  const decoded = await evaluate(`(() => {
+  const decoded = await evaluate(`(async () => {
       const shot = window.kestrinShot;
+      await shot.decoded;
       const frames = [];
       for (let f = 0; f < shot.index.frames.length; ++f) {
         const corrected = shot.corrected(f);

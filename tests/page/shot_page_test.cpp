@@ -159,6 +159,21 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     }
 }
 
+// 500,000 points: 30 frames fit the budget, 60 do not, and the warning
+// says how many frames a page can hold and how to ask for them.
+TEST(ShotPageWriter, WarnsOfAPageOverTheBudget) {
+    formats::MeshData rest;
+    rest.points.resize(500000);
+    for (int32_t i = 0; i + 3 < 500000; i += 2) rest.polygons.add({i, i + 1, i + 3, i + 2});
+    const formats::ShotLayout fits{rest, 30, {}, {}};
+    const formats::ShotLayout over{rest, 60, {}, {}};
+    EXPECT_EQ(formats::pageSizeWarning("shot.html", fits, ShotKind::weights), "");
+    const std::string warning = formats::pageSizeWarning("shot.html", over, ShotKind::morph);
+    EXPECT_NE(warning.find("shot.html: a page of 60 frames of 500000 points comes to about"), std::string::npos)
+        << warning;
+    EXPECT_NE(warning.find("--frames 1-"), std::string::npos) << warning;
+}
+
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 // What drive_shot_page.js saw of the page (its results.json, written under
