@@ -83,8 +83,9 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
             role == formats::OutputRole::weights ? output.format->weightsShot : output.format->meshShot;
         output.shot = open(target(name).path, layout);
         if (std::string(output.format->extension) == ".html") {
-            const std::string warning = formats::pageSizeWarning(
-                name, layout, role == formats::OutputRole::weights ? formats::ShotKind::weights : formats::ShotKind::morph);
+            const formats::ShotKind kind =
+                role == formats::OutputRole::weights ? formats::ShotKind::weights : formats::ShotKind::morph;
+            const std::string warning = formats::pageSizeWarning(name, layout, kind);
             if (!warning.empty()) std::fprintf(stderr, "kestrin: warning: %s\n", warning.c_str());
         }
     }

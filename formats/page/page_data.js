@@ -124,7 +124,8 @@
         let previous = null;
         if (entry.predict === 'frame') {
           let before = f - 1;
-          while (before >= 0 && (!shot.frames[before][part] || shot.frames[before][part].block === entry.block)) --before;
+          const sameBlock = (g) => !shot.frames[g][part] || shot.frames[g][part].block === entry.block;
+          while (before >= 0 && sameBlock(before)) --before;
           await readFrame(before);
           previous = words.get(shot.frames[before][part].block);
         }

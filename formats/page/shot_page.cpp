@@ -181,7 +181,8 @@ std::string ShotPage::packedEntry(const std::vector<Word>& words, const Word* pr
     } catch (const FormatError& error) {
         throw FormatError(path_ + ": " + error.what());
     }
-    return "\"block\":\"" + writeBlock(packed) + "\",\"predict\":\"" + (previous != nullptr ? "frame" : "point") + '"';
+    return "\"block\":\"" + writeBlock(packed) + "\",\"predict\":\"" +
+           (previous != nullptr ? "frame" : "point") + '"';
 }
 
 // float32 x 3 per point, axis by axis (every x, then every y, then every z),

@@ -156,7 +156,9 @@
       for (let i = 0; i < pointCount; ++i) colours.putDivergingColour(values[i], range, heat, i * 3, 255);
     } else if (isMorph) {
       const by = data.displacement(state.frame);
-      for (let i = 0; i < pointCount; ++i) colours.putMovedColour(lengthAt(by, i * 3), shot.largestMove, heat, i * 3, 255);
+      for (let i = 0; i < pointCount; ++i) {
+        colours.putMovedColour(lengthAt(by, i * 3), shot.largestMove, heat, i * 3, 255);
+      }
     } else {
       heat.fill(1);
     }

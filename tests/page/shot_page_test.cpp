@@ -318,7 +318,8 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
         const formats::Rgb tool = formats::divergingColour(last[i], lastRange);
         const int expected[3] = {tool.red, tool.green, tool.blue};
         for (int c = 0; c < 3; ++c) {
-            ASSERT_NEAR(drawn[i * 3 + c].get<double>() * 255, expected[c], 1.0 + 1e-9) << "point " << i << " channel " << c;
+            ASSERT_NEAR(drawn[i * 3 + c].get<double>() * 255, expected[c], 1.0 + 1e-9)
+                << "point " << i << " channel " << c;
         }
     }
 
