@@ -34,10 +34,13 @@
   const frameCount = shot.frames.length;
   const isMorph = shot.kind === 'morph';
   const anyWeights = shot.frames.some((frame) => frame.weights !== null);
+  if (frameCount === 0) {
+    fail('This page holds no frames.');
+    return;
+  }
   // The shot's own frame numbers (a chunk of frames 11-20 shows 11 to 20),
   // which the label and a link to a frame use.
-  const shotFrames = frameCount === 0 ? ''
-    : frameCount === 1 ? String(shot.frames[0].frame)
+  const shotFrames = frameCount === 1 ? String(shot.frames[0].frame)
     : shot.frames[0].frame + '-' + shot.frames[frameCount - 1].frame;
 
   let data;
@@ -177,7 +180,7 @@
   // address names none.
   function frameInAddress() {
     const named = /(?:^#|&)frame=(-?\d+)(?:&|$)/.exec(window.location.hash);
-    if (!named || frameCount === 0) return null;
+    if (!named) return null;
     const wanted = Number(named[1]);
     let best = 0;
     shot.frames.forEach((frame, f) => {
@@ -188,7 +191,7 @@
   // Not while playing: an address changing 24 times a second fills nothing
   // but costs.
   function keepAddress() {
-    if (frameCount > 0) history.replaceState(null, '', '#frame=' + shot.frames[state.frame].frame);
+    history.replaceState(null, '', '#frame=' + shot.frames[state.frame].frame);
   }
   window.addEventListener('hashchange', () => {
     const f = frameInAddress();
@@ -268,7 +271,7 @@
     requestRender();
   }
 
-  slider.max = String(Math.max(0, frameCount - 1));
+  slider.max = String(frameCount - 1);
   slider.addEventListener('input', () => {
     setPlaying(false);
     showFrame(Number(slider.value));
