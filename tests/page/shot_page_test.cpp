@@ -159,17 +159,17 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     }
 }
 
-// 500,000 points: 30 frames fit the budget, 60 do not, and the warning
+// 50,000 points: 300 frames fit the budget, 600 do not, and the warning
 // says how many frames a page can hold and how to ask for them.
 TEST(ShotPageWriter, WarnsOfAPageOverTheBudget) {
     formats::MeshData rest;
-    rest.points.resize(500000);
-    for (int32_t i = 0; i + 3 < 500000; i += 2) rest.polygons.add({i, i + 1, i + 3, i + 2});
-    const formats::ShotLayout fits{rest, 30, {}, {}};
-    const formats::ShotLayout over{rest, 60, {}, {}};
+    rest.points.resize(50000);
+    for (int32_t i = 0; i + 3 < 50000; i += 2) rest.polygons.add({i, i + 1, i + 3, i + 2});
+    const formats::ShotLayout fits{rest, 300, {}, {}};
+    const formats::ShotLayout over{rest, 600, {}, {}};
     EXPECT_EQ(formats::pageSizeWarning("shot.html", fits, ShotKind::weights), "");
     const std::string warning = formats::pageSizeWarning("shot.html", over, ShotKind::morph);
-    EXPECT_NE(warning.find("shot.html: a page of 60 frames of 500000 points comes to about"), std::string::npos)
+    EXPECT_NE(warning.find("shot.html: a page of 600 frames of 50000 points comes to about"), std::string::npos)
         << warning;
     EXPECT_NE(warning.find("--frames 1-"), std::string::npos) << warning;
 }
