@@ -124,13 +124,14 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
 }
 
 // A 500,000-point, 30-pose shot must stay under 100 MB: scaled up from a
-// page a tenth that size (two triangles a point, as a closed quad mesh has),
+// page a twenty-fifth that size (two triangles a point, as a closed quad
+// mesh has),
 // for weights and for a morph with a weight map (the same every frame), on
 // a shot that moves a little from frame to frame as an animation does. The
 // real size and opening time are bench/page's.
 TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     ScratchDirectory scratch;
-    const size_t points = 50000;
+    const size_t points = 20000;
     Polygons quads;
     for (int32_t i = 0; i + 3 < static_cast<int32_t>(points); ++i) quads.add({i, i + 1, i + 2, i + 3});
     for (formats::ShotKind kind : {formats::ShotKind::weights, formats::ShotKind::morph}) {
