@@ -125,10 +125,9 @@ TEST(ShotPageWriter, EncodesEachFrameByWhatItHolds) {
 
 // A 500,000-point, 30-pose shot must stay under 100 MB: scaled up from a
 // page a twenty-fifth that size (two triangles a point, as a closed quad
-// mesh has),
-// for weights and for a morph with a weight map (the same every frame), on
-// a shot that moves a little from frame to frame as an animation does. The
-// real size and opening time are bench/page's.
+// mesh has), for weights and for a morph with a weight map (the same every
+// frame), on a shot that moves a little from frame to frame as an
+// animation does. The real size and opening time are bench/page's.
 TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     ScratchDirectory scratch;
     const size_t points = 20000;
