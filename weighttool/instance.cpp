@@ -4,39 +4,22 @@
 
 #include "host_api.h"
 #include "rest_state.h"
-
-namespace {
-
-struct ToggleDefault {
-    int32_t WeightToolInstance::*field;
-    int32_t value;
-};
-const ToggleDefault toggleDefaults[] = {
-#define WEIGHT_TOGGLE(field, callback, label, savedKey, savedPosition, value, ...) \
-    {&WeightToolInstance::field, value},
-#include "weight_toggles.def"
-};
-
-}  // namespace
+#include "weight_tool_record.h"
 
 void resetWeightTool(WeightToolInstance* tool) {
     tool->exponent = 0.0;
     tool->captured = 0;
-    for (const ToggleDefault& toggle : toggleDefaults) {
-        if (toggle.value == 1) tool->*toggle.field = 1;
-    }
+    setDefaultToggles(tool, false);
 }
 
-WeightToolInstance* findInstance(HostHandle item) {
-    return static_cast<WeightToolInstance*>(fxObjectGetTypeData(item, 0));
-}
+WeightToolInstance* findInstance(HostHandle item) { return findRecord<WeightToolInstance>(item); }
 
 void createInstance(HostHandle item) {
     WeightToolInstance* tool =
         static_cast<WeightToolInstance*>(calloc(1, sizeof(WeightToolInstance)));
     if (tool == nullptr) return;
     resetWeightTool(tool);
-    for (const ToggleDefault& toggle : toggleDefaults) tool->*toggle.field = toggle.value;
+    setDefaultToggles(tool, true);
     fxObjectSetTypeData(item, tool, 0);
 
     double* fields[TENSION_CHANNEL_COUNT];
