@@ -29,6 +29,7 @@ void keepPluginsLoaded() {
     keepLoaded(TANGENTSPACE_PATH);
     keepLoaded(STRAINMARK_PATH);
     keepLoaded(RIMSHAPER_PATH);
+    keepLoaded(GRAINMARK_PATH);
 }
 
 int loadOrAbort(host::Host& host, const char* path) {
@@ -81,6 +82,7 @@ LoadedPlugins loadPlugins(host::Host& host) {
     LoadedPlugins plugins;
     plugins.strainmark = loadOrAbort(host, STRAINMARK_PATH);
     plugins.rimshaper = loadOrAbort(host, RIMSHAPER_PATH);
+    plugins.grainmark = loadOrAbort(host, GRAINMARK_PATH);
     host.linkModules();
     host.log.enable(true);
     return plugins;
@@ -106,7 +108,7 @@ void closeScene(host::Host& host, const LoadedPlugins& plugins,
     std::vector<HostHandle> items = others;
     for (const host::SceneObject& object : host.scene.objects()) items.push_back(object.id);
     for (HostHandle item : items) {
-        for (int module : {plugins.strainmark, plugins.rimshaper}) {
+        for (int module : {plugins.strainmark, plugins.rimshaper, plugins.grainmark}) {
             if (host.typeData(module, item) == nullptr) continue;
             require(host.send(module, item, MSG_OBJECT, OBJ_DESTROY) == 0,
                     "OBJ_DESTROY is answered 0");

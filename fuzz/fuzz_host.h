@@ -14,10 +14,11 @@ namespace kestrin::fuzz {
 struct LoadedPlugins {
     int strainmark = -1;
     int rimshaper = -1;
+    int grainmark = -1;
 };
 
-// Loads the tangent-space provider, Strainmark and the Strainshaper effect
-// (Rimshaper.so) into host and links them. The libraries stay loaded for the whole process (a reference
+// Loads the tangent-space provider, Strainmark, the Strainshaper effect
+// (Rimshaper.so) and Grainmark into host and links them. The libraries stay loaded for the whole process (a reference
 // is kept from the first call on): unloading and loading them per input
 // would be slow, and libFuzzer counts coverage per loaded library, which
 // must not come and go. Their binding is done once; later entries find

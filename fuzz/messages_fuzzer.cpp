@@ -1,11 +1,11 @@
-// Message sequences for both plug-ins, on meshes no exporter would write.
+// Message sequences for the three plug-ins, on meshes no exporter would write.
 //
 // The input is a little program: first a scene (a few objects whose meshes
 // have polygons of 0 to 6 vertices, repeated and out-of-range indices, and
 // coordinates that may be zero, huge, not a number or infinite; targets with
 // fewer points), then up to 96 steps, each one thing a host or its user does:
 // a message of any class and sub-kind (high words included) to either
-// plug-in, a channel value, a control event, a weight computation, an effect
+// plug-in, a channel value (the axis too), a control event, a weight computation, an effect
 // pass, a save or a load (of a save, of a damaged save, of nothing), a mesh
 // that gains or loses points, the provider's functions withdrawn.
 //
@@ -32,12 +32,12 @@ constexpr int maxPoints = 24;
 constexpr int maxPolygons = 24;
 
 const char* const channelNames[] = {"Exponent", "Pre Multiplier", "Post Multiplier",
-                                    "Stretch Multi", "Squash Multi", "Bogus"};
+                                    "Stretch Multi", "Squash Multi", "Bogus", "Axis X", "Axis Z"};
 const char* const providerNames[] = {"useful_CreateTangentSpace", "useful_FetchTangentSpace",
                                      "useful_DeleteTangentSpace", "useful_TangentSpaceCalculate",
                                      "useful_TangentGetMatrix"};
 const char* const savedKeys[] = {"lag", "multiplier1", "multiplier2", "positive", "switch_mode",
-                                 "clamp_values", "weight", "squash", "stretch", "scan", ""};
+                                 "clamp_values", "weight", "squash", "stretch", "scan", "", "measure"};
 
 Point3 awkwardPoint(FuzzBytes& in) {
     // Mostly small whole coordinates, so meshes have real edges to measure.
@@ -83,8 +83,9 @@ uint32_t awkwardClass(FuzzBytes& in) {
 // A save whose values were changed as a damaged or foreign file might have
 // them: keys dropped, types swapped, values out of range.
 void damage(host::SettingsContext& context, FuzzBytes& in) {
-    host::SavedBlock* block = context.block("LagData");
-    if (block == nullptr) block = context.newBlock("LagData");
+    const char* const name = in.flag() ? "LagData" : "GrainData";
+    host::SavedBlock* block = context.block(name);
+    if (block == nullptr) block = context.newBlock(name);
     const int edits = int(in.below(4));
     for (int e = 0; e < edits; ++e) {
         switch (in.below(4)) {
@@ -93,7 +94,7 @@ void damage(host::SettingsContext& context, FuzzBytes& in) {
                 break;
             case 1: {
                 host::SavedValue value;
-                value.key = savedKeys[in.below(11)];
+                value.key = savedKeys[in.below(12)];
                 value.type = host::SavedType(in.below(3));
                 value.intValue = int32_t(in.u32());
                 value.doubleValue = in.awkwardDouble();
@@ -105,7 +106,7 @@ void damage(host::SettingsContext& context, FuzzBytes& in) {
                 for (host::SavedValue& value : block->values) value.type = host::SavedType(in.below(3));
                 break;
             default:
-                context.channels.emplace_back(channelNames[in.below(6)], in.awkwardDouble());
+                context.channels.emplace_back(channelNames[in.below(8)], in.awkwardDouble());
                 break;
         }
     }
@@ -119,7 +120,8 @@ struct Run {
     // Every item sent OBJ_CREATE, scene object or not.
     std::vector<HostHandle> created;
 
-    int plugin(FuzzBytes& in) { return in.flag() ? plugins.strainmark : plugins.rimshaper; }
+    int plugin(FuzzBytes& in) { return in.flag() ? weightTool(in) : plugins.rimshaper; }
+    int weightTool(FuzzBytes& in) { return in.flag() ? plugins.strainmark : plugins.grainmark; }
     HostHandle item(FuzzBytes& in) {
         // Now and then a handle the scene does not have, or none.
         if (in.below(8) == 0) return in.below(3) == 0 ? 0 : in.u32();
@@ -152,7 +154,7 @@ struct Run {
                 send(plugin(in), item(in), MSG_OBJECT, OBJ_CREATE, nullptr);
                 break;
             case 3:
-                host.channels.set(plugin(in), item(in), channelNames[in.below(6)], in.awkwardDouble());
+                host.channels.set(plugin(in), item(in), channelNames[in.below(8)], in.awkwardDouble());
                 break;
             case 4: {  // a control event
                 const std::vector<host::Control>& all = host.controls.all();
@@ -171,7 +173,7 @@ struct Run {
                 break;
             }
             case 5:
-                host.computeWeights(plugins.strainmark, item(in), "Tension");
+                host.computeWeights(weightTool(in), item(in), "Tension");
                 break;
             case 6:
                 expectZero(host.setupEffect(plugins.rimshaper, item(in)));

@@ -200,7 +200,7 @@ TEST_P(Binding, NullLookupCallbackFailsTheEntry) {
     dlclose(library);
 }
 
-KESTRIN_FOR_BOTH_PLUGINS(Binding);
+KESTRIN_FOR_EVERY_PLUGIN(Binding);
 
 }  // namespace
 }  // namespace kestrin::test

@@ -91,7 +91,7 @@ TEST_P(Entry, ANullNameBufferStillLoadsTheModule) {
     EXPECT_TRUE(second.module(loaded).registered());
 }
 
-KESTRIN_FOR_BOTH_PLUGINS(Entry);
+KESTRIN_FOR_EVERY_PLUGIN(Entry);
 
 }  // namespace
 }  // namespace kestrin::test

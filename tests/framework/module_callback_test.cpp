@@ -88,7 +88,7 @@ TEST_P(ModuleCallback, DeclaredOnlyObjectSubKindChangesNothing) {
     EXPECT_EQ(host.attachedRecords(), 0u);
 }
 
-KESTRIN_FOR_BOTH_PLUGINS(ModuleCallback);
+KESTRIN_FOR_EVERY_PLUGIN(ModuleCallback);
 
 }  // namespace
 }  // namespace kestrin::test

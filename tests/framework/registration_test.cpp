@@ -30,6 +30,12 @@ TEST(Registration, EachLibraryDescribesDeclaresAndRegistersItsModule) {
           "fxModuleAccess(30, 256, 0)", "fxModuleAccess(29, 1, 0)",
           "fxModuleAccess(10, " + std::to_string(0x1004) + ", 0)", "fxModuleAccess(31, 2, 0)",
           "fxModuleRegister(1, \"Strainshaper\", fn, 1)"}},
+        {grainmarkPath,
+         {"fxModuleDescription(\"WeightTool to show the stretch of the surface along a "
+          "direction\", 0)",
+          "fxModuleAccess(11, " + std::to_string(0x10001805) + ", 0)",
+          "fxModuleAccess(30, 256, 0)", "fxModuleAccess(29, 1, 0)", "fxModuleAccess(23, 1, 0)",
+          "fxModuleRegister(3, \"Grainmark\", fn, 4096)"}},
     };
     for (const Case& c : cases) {
         host::Host host;
@@ -38,16 +44,19 @@ TEST(Registration, EachLibraryDescribesDeclaresAndRegistersItsModule) {
     }
 }
 
-// The two libraries are independent: each keeps its own module-wide state
-// and registers its own callback.
-TEST(Registration, BothLibrariesLoadSideBySide) {
+// The libraries are independent: each keeps its own module-wide state and
+// registers its own callback.
+TEST(Registration, TheLibrariesLoadSideBySide) {
     host::Host host;
     const int strainmark = loadPlugin(host, strainmarkPath);
     const int rimshaper = loadPlugin(host, rimshaperPath);
+    const int grainmark = loadPlugin(host, grainmarkPath);
     EXPECT_EQ(host.module(strainmark).name, "Strainmark");
     EXPECT_EQ(host.module(rimshaper).name, "Strainshaper");
+    EXPECT_EQ(host.module(grainmark).name, "Grainmark");
     EXPECT_NE(host.module(strainmark).callback, host.module(rimshaper).callback);
-    EXPECT_EQ(host.lookups().size(), 715u + 708u);
+    EXPECT_NE(host.module(strainmark).callback, host.module(grainmark).callback);
+    EXPECT_EQ(host.lookups().size(), 715u + 708u + 715u);
 }
 
 }  // namespace

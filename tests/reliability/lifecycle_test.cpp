@@ -1,5 +1,5 @@
-// Instances come and go by the thousand, as in a long session: both plug-ins
-// in one host, several live instances each, captures, passes, saves and loads
+// Instances come and go by the thousand, as in a long session: the three
+// plug-ins in one host (the two weight tools on the same items), several live instances each, captures, passes, saves and loads
 // (into the same instance, into another one, and loads of a save that lacks
 // the block) between creation and destruction, destroyed in varying orders.
 // After every cycle no record is attached to any item and no channel is left,
@@ -30,12 +30,15 @@ protected:
         ASSERT_TRUE(host.provider.load(tangentSpacePath, &error)) << error;
         strainmark = loadPlugin(host, strainmarkPath);
         rimshaper = loadPlugin(host, rimshaperPath);
+        grainmark = loadPlugin(host, grainmarkPath);
+        ASSERT_GE(grainmark, 0);
         ASSERT_GE(strainmark, 0);
         ASSERT_GE(rimshaper, 0);
         host.log.enable(false);
         host.linkModules();
         host.send(strainmark, 0, MSG_INTERFACE, INTERFACE_BUILD);
         host.send(rimshaper, 0, MSG_INTERFACE, INTERFACE_BUILD);
+        host.send(grainmark, 0, MSG_INTERFACE, INTERFACE_BUILD);
 
         rest = gridPoints(3, 3);
         for (int k = 0; k < itemsPerPlugin; ++k) {
@@ -55,7 +58,7 @@ protected:
     // A cycle that failed part-way leaves its instances to the closing scene.
     void TearDown() override {
         for (const host::SceneObject& object : host.scene.objects()) {
-            for (int module : {strainmark, rimshaper}) {
+            for (int module : {strainmark, rimshaper, grainmark}) {
                 if (host.typeData(module, object.id) != nullptr) {
                     host.send(module, object.id, MSG_OBJECT, OBJ_DESTROY);
                 }
@@ -86,27 +89,30 @@ protected:
         }
     }
 
-    // Everything a cycle does to its Strainmark instances between creation and
-    // destruction.
-    void workOnWeights(const std::vector<HostHandle>& items, int cycle) {
+    // Everything a cycle does to a weight tool's instances between creation
+    // and destruction.
+    void workOnWeights(int tool, const std::vector<HostHandle>& items, int cycle) {
+        static const char* const measures[] = {"Along Axis", "Across Axis", "Area", "Most Stretched",
+                                               "Most Squashed"};
         host::SettingsContext saved;
         host::SettingsContext empty;
         for (size_t k = 0; k < items.size(); ++k) {
             const HostHandle item = items[k];
             if ((cycle + k) % 2 == 0) {
-                host.changeControl(control(strainmark, "Clamp"), item, int32_t(cycle % 3 != 0));
-                host.channels.set(strainmark, item, "Exponent", 0.1 * (cycle % 4));
+                host.changeControl(control(tool, "Clamp"), item, int32_t(cycle % 3 != 0));
+                host.channels.set(tool, item, "Exponent", 0.1 * (cycle % 4));
+                if (tool == grainmark) host.changeControl(control(tool, measures[cycle % 5]), item, 1);
             }
             pose(item, cycle + int(k));
-            if ((cycle + k) % 3 != 2) expectFiniteWeights(host.computeWeights(strainmark, item, "Tension"));
+            if ((cycle + k) % 3 != 2) expectFiniteWeights(host.computeWeights(tool, item, "Tension"));
         }
-        host.saveInstance(strainmark, items[0], saved);
+        host.saveInstance(tool, items[0], saved);
         // Loading throws the rest state away; the next computation builds it
         // again.
-        host.loadInstance(strainmark, items[cycle % items.size()], saved);
-        host.loadInstance(strainmark, items[1], empty);
-        expectFiniteWeights(host.computeWeights(strainmark, items[1], "Tension"));
-        host.send(strainmark, items[2], MSG_DISPLAY, DISPLAY_SETUP);
+        host.loadInstance(tool, items[cycle % items.size()], saved);
+        host.loadInstance(tool, items[1], empty);
+        expectFiniteWeights(host.computeWeights(tool, items[1], "Tension"));
+        host.send(tool, items[2], MSG_DISPLAY, DISPLAY_SETUP);
     }
 
     void workOnEffects(const std::vector<HostHandle>& items, int cycle) {
@@ -143,6 +149,7 @@ protected:
     host::Host host;
     int strainmark = -1;
     int rimshaper = -1;
+    int grainmark = -1;
     std::vector<Point3> rest;
     std::vector<HostHandle> weightItems;
     std::vector<HostHandle> effectItems;
@@ -164,17 +171,23 @@ TEST_F(Lifecycle, ThousandCyclesLeaveNothingAttachedAndNoChannelBehind) {
         for (int k = 0; k < liveInstances; ++k) {
             EXPECT_EQ(host.send(strainmark, weighed[k], MSG_OBJECT, OBJ_CREATE), 0);
             EXPECT_EQ(host.send(rimshaper, shaped[k], MSG_OBJECT, OBJ_CREATE), 0);
+            EXPECT_EQ(host.send(grainmark, weighed[k], MSG_OBJECT, OBJ_CREATE), 0);
         }
-        instances += 2 * liveInstances;
-        ASSERT_EQ(host.attachedRecords(), size_t(2 * liveInstances));
-        ASSERT_EQ(host.channels.linkCount(), size_t(2 * liveInstances * 5));
+        instances += 3 * liveInstances;
+        ASSERT_EQ(host.attachedRecords(), size_t(3 * liveInstances));
+        ASSERT_EQ(host.channels.linkCount(), size_t(2 * liveInstances * 5 + liveInstances * 8));
 
-        workOnWeights(weighed, cycle);
+        workOnWeights(strainmark, weighed, cycle);
+        workOnWeights(grainmark, weighed, cycle);
         workOnEffects(shaped, cycle);
 
         for (HostHandle item : destructionOrder(weighed, cycle)) {
             EXPECT_EQ(host.send(strainmark, item, MSG_OBJECT, OBJ_DESTROY), 0);
             EXPECT_EQ(host.typeData(strainmark, item), nullptr);
+        }
+        for (HostHandle item : destructionOrder(weighed, cycle + 2)) {
+            EXPECT_EQ(host.send(grainmark, item, MSG_OBJECT, OBJ_DESTROY), 0);
+            EXPECT_EQ(host.typeData(grainmark, item), nullptr);
         }
         for (HostHandle item : destructionOrder(shaped, cycle + 1)) {
             EXPECT_EQ(host.send(rimshaper, item, MSG_OBJECT, OBJ_DESTROY), 0);
@@ -187,6 +200,7 @@ TEST_F(Lifecycle, ThousandCyclesLeaveNothingAttachedAndNoChannelBehind) {
         // A message for an item whose record is gone reaches nothing.
         host.channels.writeLinks();
         EXPECT_EQ(host.send(strainmark, weighed[0], MSG_WEIGHT_TOOL, WEIGHT_COMPUTE), 0);
+        EXPECT_EQ(host.send(grainmark, weighed[0], MSG_WEIGHT_TOOL, WEIGHT_COMPUTE), 0);
         EXPECT_EQ(host.displaceEffect(rimshaper, shaped[0]), 0);
     }
     recordCount("lifecycle cycles", cycles);

@@ -83,7 +83,7 @@ TEST(EveryMissingFunctionProvider, TangentSpaceProviderLoadsWithRtldNow) {
     dlclose(library);
 }
 
-KESTRIN_FOR_BOTH_PLUGINS(EveryMissingFunction);
+KESTRIN_FOR_EVERY_PLUGIN(EveryMissingFunction);
 
 }  // namespace
 }  // namespace kestrin::test

@@ -10,6 +10,7 @@ namespace kestrin::test {
 
 inline const std::string strainmarkPath = STRAINMARK_PATH;
 inline const std::string rimshaperPath = RIMSHAPER_PATH;
+inline const std::string grainmarkPath = GRAINMARK_PATH;
 inline const std::string tangentSpacePath = TANGENTSPACE_PATH;
 
 // Loads the plug-in into the host with call recording on; fails the test
