@@ -5,6 +5,7 @@
 
 #include "files/atomic_file.h"
 #include "files/format_error.h"
+#include "setting_lists.h"
 #include "settings_file.h"
 
 namespace kestrin::drive {
@@ -101,16 +102,19 @@ void Attached::loadChecked(const std::string& path, const host::SavedSettings& s
     requireFinite(path, settings);
     const host::Instance& instance = live();
     const std::string plugin = session_.pluginName(instance.plugin);
-    const bool ours = settings.module == "Strainmark" || settings.module == "Strainshaper";
+    const bool ours =
+        settings.module == "Strainmark" || settings.module == "Strainshaper" || settings.module == "Grainmark";
     if (!settings.module.empty() && settings.module != plugin && !ours) {
         throw formats::FormatError(path + ": holds settings of \"" + settings.module + "\", not of " + plugin);
     }
     if (!settings.module.empty() && settings.module != plugin) {
-        // Both plug-ins share the five tension channels; nothing else of the
-        // other's settings means anything here.
-        std::fprintf(stderr, "kestrin: note: %s holds settings of %s: only its channel values apply to %s\n",
+        // The plug-ins share the five tension channels; nothing else of the
+        // other's settings (Grainmark's axis among them) means anything here.
+        std::fprintf(stderr, "kestrin: note: %s holds settings of %s: only its tension channel values apply to %s\n",
                      path.c_str(), settings.module.c_str(), plugin.c_str());
-        for (const auto& [name, value] : settings.channels) session_.setChannel(instance, name, value);
+        for (const auto& [name, value] : settings.channels) {
+            if (isTensionChannel(name)) session_.setChannel(instance, name, value);
+        }
         return;
     }
     try {
@@ -120,17 +124,17 @@ void Attached::loadChecked(const std::string& path, const host::SavedSettings& s
     }
 }
 
-Strainmark::Strainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
-                       const PluginSettings& settings, const ObjectNames& names)
+WeightTool::WeightTool(WeightToolKind kind, host::Session& session, const std::vector<Point3>& points,
+                       const Polygons& polygons, const PluginSettings& settings, const ObjectNames& names)
     : Attached(session, points.size()) {
     const HostHandle item = own(session.addObject(names("mesh"), points, polygons));
-    instance_ = session.addStrainmark(item);
+    instance_ = kind == WeightToolKind::Grainmark ? session.addGrainmark(item) : session.addStrainmark(item);
     orDestroy([&] { apply(settings); });
 }
 
-void Strainmark::compute(const Point3* pose, float* out) { session_.computeWeights(live(), pose, out); }
+void WeightTool::compute(const Point3* pose, float* out) { session_.computeWeights(live(), pose, out); }
 
-std::vector<float> Strainmark::compute(const std::vector<Point3>& pose) {
+std::vector<float> WeightTool::compute(const std::vector<Point3>& pose) {
     return session_.computeWeights(live(), pose);
 }
 

@@ -100,18 +100,38 @@ protected:
     std::vector<HostHandle> owned_;
 };
 
-// Strainmark on a mesh.
-class Strainmark : public Attached {
+// The weight tools: Strainmark (edge tension) and Grainmark (the surface's
+// stretch along an axis, across it, in area, most or least).
+enum class WeightToolKind { Strainmark, Grainmark };
+
+// A weight tool on a mesh.
+class WeightTool : public Attached {
 public:
     // points and polygons: the rest shape. Settings: a file, then channel
-    // values, then check boxes.
-    Strainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
-               const PluginSettings& settings, const ObjectNames& names = {});
+    // values, then check boxes (Grainmark's measure is one of them).
+    WeightTool(WeightToolKind kind, host::Session& session, const std::vector<Point3>& points,
+               const Polygons& polygons, const PluginSettings& settings, const ObjectNames& names = {});
 
     // The weight of every point for the mesh posed at `pose` (pointCount()
     // positions), into out (pointCount() entries).
     void compute(const Point3* pose, float* out);
     std::vector<float> compute(const std::vector<Point3>& pose);
+};
+
+// Strainmark on a mesh.
+class Strainmark : public WeightTool {
+public:
+    Strainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
+               const PluginSettings& settings, const ObjectNames& names = {})
+        : WeightTool(WeightToolKind::Strainmark, session, points, polygons, settings, names) {}
+};
+
+// Grainmark on a mesh.
+class Grainmark : public WeightTool {
+public:
+    Grainmark(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
+              const PluginSettings& settings, const ObjectNames& names = {})
+        : WeightTool(WeightToolKind::Grainmark, session, points, polygons, settings, names) {}
 };
 
 // When a new Strainshaper's setup pass runs: as the last step of its

@@ -18,6 +18,20 @@ const ChannelSetting& channelSetting(const std::string& option) {
     throw std::logic_error("no channel has the option " + option);
 }
 
+const MeasureSetting* measureSetting(const std::string& direction) {
+    for (const MeasureSetting& measure : measureSettings) {
+        if (direction == measure.direction) return &measure;
+    }
+    return nullptr;
+}
+
+bool isTensionChannel(const std::string& name) {
+    for (const ChannelSetting& channel : channelSettings) {
+        if (name == channel.name) return true;
+    }
+    return false;
+}
+
 const ToggleSetting& toggleSetting(const std::string& option) {
     for (const ToggleSetting& toggle : toggleSettings) {
         if (option == toggle.option) return toggle;

@@ -1,7 +1,9 @@
 // The settings a user gives the plug-ins, listed once for every driver: the
-// five tension channels both plug-ins have and Strainmark's check boxes, each
-// with its labels, saved key, default, range, command-line option, Python
-// keyword and help (framework/tension_channels.def and weight_toggles.def).
+// five tension channels every plug-in has and the weight tools' check boxes,
+// each with its labels, saved key, default, range, command-line option,
+// Python keyword and help (framework/tension_channels.def and
+// weight_toggles.def); Grainmark's axis and measures (axis_channels.def,
+// grain_measures.def).
 #ifndef KESTRIN_DRIVE_SETTING_LISTS_H
 #define KESTRIN_DRIVE_SETTING_LISTS_H
 
@@ -43,6 +45,36 @@ constexpr ToggleSetting toggleSettings[] = {
 #include "weight_toggles.def"
 };
 constexpr size_t toggleSettingCount = sizeof toggleSettings / sizeof toggleSettings[0];
+
+// Grainmark's axis channels (axis_channels.def), after the five.
+struct AxisSetting {
+    const char* name;  // the channel's name and its control's label ("Axis X")
+    double defaultValue;
+    const char* help;
+};
+constexpr AxisSetting axisSettings[] = {
+#define AXIS_CHANNEL(field, name, value, help) {name, value, help},
+#include "axis_channels.def"
+};
+constexpr size_t axisSettingCount = sizeof axisSettings / sizeof axisSettings[0];
+
+// Grainmark's measures (grain_measures.def), one check box each, in order.
+struct MeasureSetting {
+    const char* label;      // its check box ("Along Axis")
+    const char* direction;  // "along": --direction along, direction="along"
+    const char* help;
+};
+constexpr MeasureSetting measureSettings[] = {
+#define GRAIN_MEASURE(id, callback, label, direction, help) {label, direction, help},
+#include "grain_measures.def"
+};
+constexpr size_t measureSettingCount = sizeof measureSettings / sizeof measureSettings[0];
+
+// The measure of a --direction value; null when none has it.
+const MeasureSetting* measureSetting(const std::string& direction);
+
+// Whether name is one of the five tension channels every plug-in has.
+bool isTensionChannel(const std::string& name);
 
 // The Python keyword of an option: '-' becomes '_'.
 std::string keywordOf(const char* option);

@@ -20,6 +20,7 @@ namespace kestrin::host {
 
 const char* const Session::strainmarkFile = "Strainmark.so";
 const char* const Session::rimshaperFile = "Rimshaper.so";
+const char* const Session::grainmarkFile = "Grainmark.so";
 const char* const Session::providerFile = "TangentSpace.so";
 
 const char* const stretchObjectPopup = "Stretch object";
@@ -367,6 +368,11 @@ std::vector<Point3> Session::displace(const Instance& instance, const std::vecto
 Instance Session::addStrainmark(HostHandle object) {
     std::lock_guard<TurnLock> lock(state_->mutex);
     return create(loadPlugin(strainmarkFile), object);
+}
+
+Instance Session::addGrainmark(HostHandle object) {
+    std::lock_guard<TurnLock> lock(state_->mutex);
+    return create(loadPlugin(grainmarkFile), object);
 }
 
 Instance Session::addStrainshaper(HostHandle object) {

@@ -109,6 +109,7 @@ public:
     // The file names the build gives the plug-ins and the provider.
     static const char* const strainmarkFile;
     static const char* const rimshaperFile;
+    static const char* const grainmarkFile;
     static const char* const providerFile;
 
     // Loads and enters a plug-in: a path, or a file name of the plug-in
@@ -173,6 +174,7 @@ public:
     // not correct anything, so its absence is an error. What follows (the
     // settings, the targets, the setup pass) is the driving layer's.
     Instance addStrainmark(HostHandle object);
+    Instance addGrainmark(HostHandle object);
     Instance addStrainshaper(HostHandle object);
 
     // Saves the instance through its save message, with its channel values.

@@ -1,4 +1,4 @@
-"""kestrin: the Strainmark and Strainshaper plug-ins on NumPy arrays.
+"""kestrin: the Strainmark, Grainmark and Strainshaper plug-ins on NumPy arrays.
 
 The real plug-in libraries run inside the kestrin host simulator, exactly as
 the `kestrin` command-line tool runs them: same inputs, same bits out.
@@ -8,6 +8,8 @@ the `kestrin` command-line tool runs them: same inputs, same bits out.
     tool = kestrin.Strainmark(rest, faces, exponent=0.2, clamp=True)
     w = tool.weights(pose)                                # (N,) float32, one pose
     W = kestrin.weights(rest, faces, poses)               # (P, N) float32, a whole sequence
+    grain = kestrin.Grainmark(rest, faces, direction="across", axis=(0, 1, 0))
+    g = grain.weights(pose)                               # (N,) float32: stretch across the axis
     fx = kestrin.Strainshaper(rest, faces, stretch_target=s, squash_target=q, weight_map=None)
     corrected = fx.displace(pose)                         # (N, 3) float64
 
@@ -20,11 +22,14 @@ Meshes
     point count than the rest mesh are refused with ValueError.
 
 Settings
-    Both plug-ins take the five tension channels as keywords, with their
+    Every plug-in takes the five tension channels as keywords, with their
     defaults:
 {channels}
-    Strainmark adds its check boxes:
+    The weight tools, Strainmark and Grainmark, add their check boxes:
 {toggles}
+    Grainmark adds direction= (one of DIRECTIONS: "along", "across", "area",
+    "max", "min"; MEASURES says what each means) and axis=(x, y, z), default
+    (0, 1, 0), which "along" and "across" follow.
     Each is a property too, to change between poses; help(kestrin.Strainmark)
     says what each does. CHANNELS and TOGGLES list them with their labels,
     saved keys, defaults, ranges and help. save_settings(path) and
@@ -48,7 +53,8 @@ from ._cache import read_cache, write_cache, write_weights
 from ._kestrin import SessionError
 from ._mesh import read_mesh
 from . import _plugins
-from ._plugins import CHANNELS, TOGGLES, Channel, Strainmark, Strainshaper, Toggle, attached_records, weights
+from ._plugins import (AXIS, CHANNELS, DIRECTIONS, MEASURES, TOGGLES, Axis, Channel, Grainmark, Measure, Strainmark,
+                       Strainshaper, Toggle, attached_records, weights)
 
 if __doc__:
     __doc__ = __doc__.format(**{name: _plugins.defaults_doc(settings)
@@ -57,5 +63,6 @@ if __doc__:
 # The tests' view of the scene: records still attached.
 _attached_records = attached_records
 
-__all__ = ["Strainmark", "Strainshaper", "weights", "read_mesh", "read_cache", "write_cache", "write_weights",
-           "SessionError", "CHANNELS", "TOGGLES", "Channel", "Toggle", "attached_records"]
+__all__ = ["Strainmark", "Grainmark", "Strainshaper", "weights", "read_mesh", "read_cache", "write_cache",
+           "write_weights", "SessionError", "CHANNELS", "TOGGLES", "Channel", "Toggle", "AXIS", "MEASURES",
+           "DIRECTIONS", "Axis", "Measure", "attached_records"]

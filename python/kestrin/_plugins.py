@@ -1,4 +1,4 @@
-"""The two plug-ins as Python objects, and the one-call weights of a sequence."""
+"""The plug-ins as Python objects, and the one-call weights of a sequence."""
 
 import functools
 import inspect
@@ -28,6 +28,15 @@ default, the tool's option and its help."""
 # add-on's properties are.
 CHANNELS = tuple(Channel(**channel) for channel in _kestrin.CHANNELS)
 TOGGLES = tuple(Toggle(**toggle) for toggle in _kestrin.TOGGLES)
+
+Axis = namedtuple("Axis", "name default help")
+Axis.__doc__ = """One of Grainmark's axis channels: its name (also its control's label), default and help."""
+Measure = namedtuple("Measure", "label direction help")
+Measure.__doc__ = """One of Grainmark's measures: its check box's label, its direction keyword and what it means."""
+# Grainmark's axis channels and measures, from its lists.
+AXIS = tuple(Axis(**axis) for axis in _kestrin.AXIS)
+MEASURES = tuple(Measure(**measure) for measure in _kestrin.MEASURES)
+DIRECTIONS = tuple(measure.direction for measure in MEASURES)
 
 
 def _channel_property(channel):
@@ -236,7 +245,23 @@ class _PluginObject:
         return f"<kestrin.{type(self).__name__} of {self.point_count} points, {settings}>"
 
 
-class Strainmark(_PluginObject):
+class _WeightTool(_PluginObject):
+    """What both weight tools share: weights of poses."""
+
+    def weights(self, pose, out=None):
+        """Weights of the mesh posed at pose.
+
+        pose: (N, 3) positions of the rest mesh's points, (P, N, 3) for P
+        poses (any real dtype, byte order or strides, a memory-mapped cache
+        too: read one pose at a time, never copied whole), or an iterable of
+        (N, 3) poses. Returns (N,) float32, or (P, N) float32 for P poses,
+        written into out when given (ValueError if its shape or dtype differ).
+        """
+        core = self._core()
+        return _run(core.weights, pose, core.point_count, out, np.float32, ())
+
+
+class Strainmark(_WeightTool):
     """The Strainmark weight tool on a mesh: how stretched or squashed each point is.
 
     {call}
@@ -259,21 +284,82 @@ class Strainmark(_PluginObject):
         toggles = [(t.label, _check_box(settings[t.keyword], t.keyword)) for t in TOGGLES]
         self._object = _kestrin.Strainmark(rest, offsets, corners, _channel_values(settings), toggles)
 
-    def weights(self, pose, out=None):
-        """Weights of the mesh posed at pose.
-
-        pose: (N, 3) positions of the rest mesh's points, (P, N, 3) for P
-        poses (any real dtype, byte order or strides, a memory-mapped cache
-        too: read one pose at a time, never copied whole), or an iterable of
-        (N, 3) poses. Returns (N,) float32, or (P, N) float32 for P poses,
-        written into out when given (ValueError if its shape or dtype differ).
-        """
-        core = self._core()
-        return _run(core.weights, pose, core.point_count, out, np.float32, ())
-
     @staticmethod
     def _settings():
         return [s.keyword for s in CHANNELS + TOGGLES]
+
+
+def _direction(value):
+    """The measure of a direction keyword ("along", "across", "area", "max", "min")."""
+    for measure in MEASURES:
+        if value == measure.direction:
+            return measure
+    raise ValueError(f"direction: {value!r} is not one of {', '.join(DIRECTIONS)}")
+
+
+def _axis(value):
+    """Three finite numbers."""
+    values = np.asarray(value, dtype=object).ravel() if not isinstance(value, str) else None
+    if values is None or values.shape != (3,):
+        raise ValueError(f"axis: {value!r} is not three numbers")
+    return [_finite(v, "axis") for v in values]
+
+
+class Grainmark(_WeightTool):
+    """The Grainmark weight tool on a mesh: the surface's stretch along a direction.
+
+    {call}
+
+    rest, faces: as for Strainmark.
+    direction:   what each point's weight measures, as the log2 of a ratio
+                 against the rest surface through Strainmark's curve:
+                 "along" the axis (projected on the rest surface), "across"
+                 it (at right angles, in the surface), "area", "max" (the
+                 most stretched direction) or "min" (the most squashed).
+    axis:        three numbers in the mesh's own space, default (0, 1, 0);
+                 "along" and "across" read 0 where it lies along the normal.
+
+    Settings, each also a property that may change between poses (direction
+    and axis too):
+{settings}
+
+    weights(pose) gives one weight per point, positive where stretched.
+    """
+
+    @_with_settings(CHANNELS + TOGGLES)
+    def __init__(self, rest, faces, *, direction=DIRECTIONS[0], axis=tuple(a.default for a in AXIS), **settings):
+        rest = _checks.points(rest, "rest")
+        offsets, corners = _checks.faces(faces, rest.shape[0])
+        toggles = [(t.label, _check_box(settings[t.keyword], t.keyword)) for t in TOGGLES]
+        toggles.append((_direction(direction).label, True))
+        channels = _channel_values(settings) + list(zip((a.name for a in AXIS), _axis(axis)))
+        self._object = _kestrin.Grainmark(rest, offsets, corners, channels, toggles)
+
+    @property
+    def direction(self):
+        """The measure, as its direction keyword ("along", "across", "area", "max" or "min")."""
+        core = self._core()
+        return next(m.direction for m in MEASURES if core.toggle(m.label))
+
+    @direction.setter
+    def direction(self, value):
+        self._core().set_toggle(_direction(value).label, True)
+
+    @property
+    def axis(self):
+        """The axis channels' values (x, y, z), in the mesh's own space."""
+        core = self._core()
+        return tuple(core.channel(a.name) for a in AXIS)
+
+    @axis.setter
+    def axis(self, value):
+        core = self._core()
+        for a, v in zip(AXIS, _axis(value)):
+            core.set_channel(a.name, v)
+
+    @staticmethod
+    def _settings():
+        return ["direction", "axis"] + [s.keyword for s in CHANNELS + TOGGLES]
 
 
 class Strainshaper(_PluginObject):
@@ -329,11 +415,12 @@ class Strainshaper(_PluginObject):
 
 
 for _channel in CHANNELS:
-    setattr(Strainmark, _channel.keyword, _channel_property(_channel))
-    setattr(Strainshaper, _channel.keyword, _channel_property(_channel))
+    for _class in (Strainmark, Grainmark, Strainshaper):
+        setattr(_class, _channel.keyword, _channel_property(_channel))
 for _toggle in TOGGLES:
-    setattr(Strainmark, _toggle.keyword, _toggle_property(_toggle))
-del _channel, _toggle
+    for _class in (Strainmark, Grainmark):
+        setattr(_class, _toggle.keyword, _toggle_property(_toggle))
+del _channel, _toggle, _class
 
 
 @_with_settings(CHANNELS + TOGGLES)
@@ -352,6 +439,7 @@ def weights(rest, faces, poses, out=None, **settings):
 
 
 _document(Strainmark, Strainmark.__init__, CHANNELS + TOGGLES)
+_document(Grainmark, Grainmark.__init__, CHANNELS + TOGGLES)
 _document(Strainshaper, Strainshaper.__init__, CHANNELS)
 _document(weights, weights, CHANNELS + TOGGLES)
 

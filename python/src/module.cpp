@@ -116,6 +116,25 @@ py::list toggleTable() {
     return table;
 }
 
+// Grainmark's axis channels and measures, in their lists' order.
+py::list axisTable() {
+    py::list table;
+    for (const drive::AxisSetting& axis : drive::axisSettings) {
+        table.append(py::dict(py::arg("name") = axis.name, py::arg("default") = axis.defaultValue,
+                              py::arg("help") = axis.help));
+    }
+    return table;
+}
+
+py::list measureTable() {
+    py::list table;
+    for (const drive::MeasureSetting& measure : drive::measureSettings) {
+        table.append(py::dict(py::arg("label") = measure.label, py::arg("direction") = measure.direction,
+                              py::arg("help") = measure.help));
+    }
+    return table;
+}
+
 // out: C-contiguous, writeable, of the given dtype, (P, N) for weights or
 // (P, N, 3) for positions; ValueError otherwise. Its memory, to write into
 // without the GIL.
@@ -191,6 +210,34 @@ void bindCommon(py::class_<Object>& type) {
              Release());
 }
 
+// A weight tool's class: made from the rest mesh, its channel values and
+// check boxes by name; weights of whole sequences.
+template <drive::WeightToolKind Kind>
+void bindWeightTool(py::module_& m, const char* name) {
+    using Object = WeightToolOf<Kind>;
+    py::class_<Object> tool(m, name);
+    tool.def(py::init([](const Doubles& points, const Ints& offsets, const Ints& vertices,
+                             const std::vector<std::pair<std::string, double>>& channels,
+                             const std::vector<std::pair<std::string, bool>>& toggles) {
+                 std::vector<Point3> rest = pointsOf(points, "rest");
+                 const Polygons polygons = polygonsOf(offsets, vertices, rest.size());
+                 py::gil_scoped_release unlocked;
+                 return std::make_unique<Object>(rest, polygons, settingsOf(channels, toggles));
+             }),
+             py::arg("points"), py::arg("offsets"), py::arg("corners"), py::arg("channels"), py::arg("toggles"))
+        .def("weights",
+             [](Object& self, const py::array& poses, const py::array& out) {
+                 const PoseInput input = poseInput(poses, "poses");
+                 float* into = static_cast<float*>(outputFor(out, input.source, self, py::dtype::of<float>(), 2));
+                 run(self, input.source, [&](size_t pose, const Point3* points) {
+                     self.compute(points, into + pose * self.pointCount());
+                 });
+                 return out;
+             },
+             py::arg("poses"), py::arg("out"), "Weights of (P, N, 3) poses into out, (P, N) float32.");
+    bindCommon(tool);
+}
+
 }  // namespace
 }  // namespace kestrin::python
 
@@ -220,6 +267,8 @@ PYBIND11_MODULE(_kestrin, m) {
 
     m.attr("CHANNELS") = channelTable();
     m.attr("TOGGLES") = toggleTable();
+    m.attr("AXIS") = axisTable();
+    m.attr("MEASURES") = measureTable();
 
     m.def("read_obj", &readObj, py::arg("path"),
           "(points (N, 3) float64, offsets int32, corners int32) of an OBJ file, polygons packed.");
@@ -228,28 +277,8 @@ PYBIND11_MODULE(_kestrin, m) {
 
     bindCaches(m);
 
-    py::class_<WeightToolObject> strainmark(m, "Strainmark");
-    strainmark
-        .def(py::init([](const Doubles& points, const Ints& offsets, const Ints& vertices,
-                         const std::vector<std::pair<std::string, double>>& channels,
-                         const std::vector<std::pair<std::string, bool>>& toggles) {
-                 std::vector<Point3> rest = pointsOf(points, "rest");
-                 const Polygons polygons = polygonsOf(offsets, vertices, rest.size());
-                 py::gil_scoped_release unlocked;
-                 return std::make_unique<WeightToolObject>(rest, polygons, settingsOf(channels, toggles));
-             }),
-             py::arg("points"), py::arg("offsets"), py::arg("corners"), py::arg("channels"), py::arg("toggles"))
-        .def("weights",
-             [](WeightToolObject& self, const py::array& poses, const py::array& out) {
-                 const PoseInput input = poseInput(poses, "poses");
-                 float* into = static_cast<float*>(outputFor(out, input.source, self, py::dtype::of<float>(), 2));
-                 run(self, input.source, [&](size_t pose, const Point3* points) {
-                     self.compute(points, into + pose * self.pointCount());
-                 });
-                 return out;
-             },
-             py::arg("poses"), py::arg("out"), "Weights of (P, N, 3) poses into out, (P, N) float32.");
-    bindCommon(strainmark);
+    bindWeightTool<drive::WeightToolKind::Strainmark>(m, "Strainmark");
+    bindWeightTool<drive::WeightToolKind::Grainmark>(m, "Grainmark");
 
     py::class_<StrainshaperObject> strainshaper(m, "Strainshaper");
     strainshaper

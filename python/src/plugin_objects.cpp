@@ -78,9 +78,9 @@ SessionHold::SessionHold() : session(sharedSession()) {
     names.tag = " " + std::to_string(++lastSerial);
 }
 
-WeightToolObject::WeightToolObject(const std::vector<Point3>& points, const Polygons& polygons,
-                                   const drive::PluginSettings& settings)
-    : drive::Strainmark(*session, points, polygons, settings, names) {}
+WeightToolObject::WeightToolObject(drive::WeightToolKind kind, const std::vector<Point3>& points,
+                                   const Polygons& polygons, const drive::PluginSettings& settings)
+    : drive::WeightTool(kind, *session, points, polygons, settings, names) {}
 
 StrainshaperObject::StrainshaperObject(const std::vector<Point3>& points, const Polygons& polygons,
                                        const std::vector<Point3>& stretch, const std::vector<Point3>& squash,

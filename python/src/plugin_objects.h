@@ -72,12 +72,20 @@ struct SessionHold {
     CallGuard calls;
 };
 
-// Strainmark on a mesh.
-class WeightToolObject : public SessionHold, public drive::Strainmark {
+// A weight tool (Strainmark or Grainmark) on a mesh.
+class WeightToolObject : public SessionHold, public drive::WeightTool {
 public:
-    WeightToolObject(const std::vector<Point3>& points, const Polygons& polygons,
+    WeightToolObject(drive::WeightToolKind kind, const std::vector<Point3>& points, const Polygons& polygons,
                      const drive::PluginSettings& settings);
     drive::Attached& attached() { return *this; }
+};
+
+// One weight tool's object: Python gives each class a C++ type of its own.
+template <drive::WeightToolKind Kind>
+class WeightToolOf : public WeightToolObject {
+public:
+    WeightToolOf(const std::vector<Point3>& points, const Polygons& polygons, const drive::PluginSettings& settings)
+        : WeightToolObject(Kind, points, polygons, settings) {}
 };
 
 // The Strainshaper effect on a mesh, with its targets and optional weight map.
