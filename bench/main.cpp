@@ -155,6 +155,15 @@ void strainmarkScan(benchmark::State& state, const CaseSpec& caseSpec) {
                   strainmarkCompute, strainmarkCompute);
 }
 
+void grainmarkCapture(benchmark::State& state, const CaseSpec& caseSpec) {
+    timeCapture(state, caseSpec, grainmarkFreshInstance, grainmarkCompute);
+}
+
+void grainmarkScan(benchmark::State& state, const CaseSpec& caseSpec) {
+    timeLaterPass(state, caseSpec, &PluginScene::grainmarkCaptured, grainmarkFreshInstance, grainmarkCompute,
+                  grainmarkCompute);
+}
+
 void strainshaperSetupPass(benchmark::State& state, const CaseSpec& caseSpec) {
     timeCapture(state, caseSpec, strainshaperFreshInstance, strainshaperSetup);
 }
@@ -174,6 +183,7 @@ const Pass kPasses[] = {
     {"reference_setup", referenceSetup},       {"reference_displace", referenceDisplace},
     {"strainmark_capture", strainmarkCapture}, {"strainmark_scan", strainmarkScan},
     {"strainshaper_setup", strainshaperSetupPass},   {"strainshaper_displace", strainshaperDisplacePass},
+    {"grainmark_capture", grainmarkCapture},   {"grainmark_scan", grainmarkScan},
 };
 
 std::vector<CaseSpec> defaultCases() {

@@ -41,8 +41,10 @@ void orDie(const char* what, F&& f) {
 void closeBoth(PluginScene& scene) {
     scene.strainmark.reset();
     scene.strainshaper.reset();
+    scene.grainmark.reset();
     scene.strainmarkCaptured = false;
     scene.strainshaperCaptured = false;
+    scene.grainmarkCaptured = false;
 }
 
 }  // namespace
@@ -68,20 +70,36 @@ void dropPluginScene() {
     held.reset();
 }
 
-void strainmarkFreshInstance(PluginScene& scene) {
+namespace {
+
+// A weight tool of the given kind on a new mesh posed as the case.
+template <typename Tool>
+void freshWeightTool(PluginScene& scene, std::unique_ptr<Tool>& tool) {
     closeBoth(scene);
-    orDie("cannot set up Strainmark", [&] {
-        scene.strainmark =
-            std::make_unique<drive::Strainmark>(*scene.session, scene.c->mesh.rest, scene.polygons, drive::PluginSettings{});
+    orDie("cannot set up the weight tool", [&] {
+        tool = std::make_unique<Tool>(*scene.session, scene.c->mesh.rest, scene.polygons, drive::PluginSettings{});
     });
-    poseMesh(scene, scene.strainmark->instance());
+    poseMesh(scene, tool->instance());
 }
 
-void strainmarkCompute(PluginScene& scene) {
-    const host::Instance& instance = scene.strainmark->instance();
+void computeWeights(PluginScene& scene, const drive::WeightTool& tool, bool& captured) {
+    const host::Instance& instance = tool.instance();
     simulator(scene).computeWeights(instance.plugin.index, instance.item, scanMap);
-    scene.strainmarkCaptured = true;
+    captured = true;
 }
+
+}  // namespace
+
+void strainmarkFreshInstance(PluginScene& scene) { freshWeightTool(scene, scene.strainmark); }
+
+void strainmarkCompute(PluginScene& scene) {
+    computeWeights(scene, *scene.strainmark, scene.strainmarkCaptured);
+}
+
+void grainmarkFreshInstance(PluginScene& scene) { freshWeightTool(scene, scene.grainmark); }
+
+void grainmarkCompute(PluginScene& scene) { computeWeights(scene, *scene.grainmark, scene.grainmarkCaptured); }
+
 
 void strainshaperFreshInstance(PluginScene& scene) {
     closeBoth(scene);

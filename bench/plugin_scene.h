@@ -23,8 +23,10 @@ struct PluginScene {
     Polygons polygons;  // the case's, as the driving layer takes them
     std::unique_ptr<drive::Strainmark> strainmark;
     std::unique_ptr<drive::Strainshaper> strainshaper;
+    std::unique_ptr<drive::Grainmark> grainmark;
     bool strainmarkCaptured = false;  // its instance holds a rest state
     bool strainshaperCaptured = false;
+    bool grainmarkCaptured = false;
 };
 
 // The scene of the held case, made on first use: a session that finds the
@@ -40,6 +42,10 @@ void dropPluginScene();
 void strainmarkFreshInstance(PluginScene& scene);
 // One WEIGHT_COMPUTE as the host sends it.
 void strainmarkCompute(PluginScene& scene);
+
+// Grainmark, measuring along its default axis, the same way.
+void grainmarkFreshInstance(PluginScene& scene);
+void grainmarkCompute(PluginScene& scene);
 
 // The Strainshaper effect: a new instance on a new mesh posed as the case,
 // both targets chosen, its setup pass not yet run, so that the next one

@@ -4,7 +4,7 @@
 
 namespace kestrin::tool {
 
-double strainmarkWeightBound(const drive::Strainmark& tool) {
+double weightToolBound(const drive::WeightTool& tool) {
     TensionSettings settings;
 #define TENSION_CHANNEL(field, name, ...) settings.field = tool.channel(name);
 #include "tension_channels.def"

@@ -1,4 +1,4 @@
-// The largest weight magnitude that Strainmark's settings allow, known
+// The largest weight magnitude that a weight tool's settings allow, known
 // before any pose is weighed: outputs that cannot hold every value (a half
 // float texture) are refused up front instead of failing half way.
 #ifndef KESTRIN_TOOL_WEIGHT_BOUND_H
@@ -11,7 +11,7 @@ namespace kestrin::tool {
 // The bound of |weight| for the instance's channels and check boxes as they
 // stand: the weight curve's own bound (measure/tension_bound.h), reached by
 // the weights of a saturated stretch or squash; infinity when there is none.
-double strainmarkWeightBound(const drive::Strainmark& tool);
+double weightToolBound(const drive::WeightTool& tool);
 
 }  // namespace kestrin::tool
 

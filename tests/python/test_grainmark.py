@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import kestrin
-from conftest import bent_poses, grid
+from conftest import bent_poses, grid, write_obj
 
 F = np.float32
 
@@ -168,3 +168,19 @@ def test_direction_and_axis_are_settings_like_the_others(tmp_path):
         with pytest.raises(ValueError):
             kestrin.Grainmark(rest, faces, **bad)
     assert kestrin.attached_records() == 0
+
+
+# The tool runs the same plug-in: one .npy per direction, the same bits as the module's.
+def test_tool_writes_one_output_per_direction(tmp_path, run_tool):
+    rest, faces = grid()
+    poses = bent_poses(rest)[1:4]
+    rest_obj = write_obj(tmp_path / "rest.obj", rest, faces)
+    pose_objs = [write_obj(tmp_path / f"pose{i}.obj", pose, faces) for i, pose in enumerate(poses)]
+    args = ["weights", "--rest", rest_obj, "-o", tmp_path / "w.npy", "--axis", "1,0.5,0", "--exponent", "0.1"]
+    for pose in pose_objs:
+        args += ["--pose", pose]
+    run_tool(*args, "--direction", "across", "--direction", "max")
+    for direction in ("across", "max"):
+        with kestrin.Grainmark(rest, faces, direction=direction, axis=(1, 0.5, 0), exponent=0.1) as tool:
+            np.testing.assert_array_equal(np.load(tmp_path / f"w.{direction}.npy"), tool.weights(poses))
+    assert not (tmp_path / "w.npy").exists()
