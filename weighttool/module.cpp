@@ -1,21 +1,14 @@
 // Strainmark's description for the framework, and its message dispatch.
 #include "module.h"
 
-#include "display.h"
 #include "host_api.h"
 #include "instance.h"
-#include "messages.h"
 #include "panel.h"
 #include "settings.h"
 #include "weight.h"
+#include "weight_tool_module.h"
 
 namespace {
-const ModuleAccess strainmarkAccess[] = {
-    {MSG_OBJECT, OBJ_CREATE | OBJ_DESTROY | OBJ_LOAD | OBJ_SAVE | OBJ_DECLARED_ONLY},
-    {MSG_DISPLAY, DISPLAY_SETUP},
-    {MSG_INTERFACE, INTERFACE_BUILD},
-    {MSG_WEIGHT_TOOL, WEIGHT_COMPUTE},
-};
 
 // WEIGHT_COMPUTE: the host calls computePointWeight for every point of the
 // item's mesh, with the record as its instance.
@@ -26,44 +19,20 @@ void computeWeights(HostHandle item) {
     fxWeightToolScan(item, tool, computePointWeight, 0);
 }
 
-void onObject(void* data, HostHandle item, uint64_t subKind) {
-    if (subKind == OBJ_CREATE) {
-        createInstance(item);
-    } else if (subKind == OBJ_DESTROY) {
-        destroyInstance(item);
-    } else if (subKind == OBJ_LOAD) {
-        loadSettings(data, item);
-    } else if (subKind == OBJ_SAVE) {
-        saveSettings(data, item);
-    }
-}
+const WeightToolHandlers strainmark = {createInstance, destroyInstance, loadSettings,
+                                       saveSettings,   computeWeights,  buildPanel};
+
 }  // namespace
 
 const ModuleDescriptor moduleDescriptor = {
     "Strainmark",
     "WeightTool to show the tension of a vertex based on edge length",
-    strainmarkAccess,
-    sizeof strainmarkAccess / sizeof strainmarkAccess[0],
+    weightToolAccess,
+    WEIGHT_TOOL_ACCESS_COUNT,
     MODULE_CLASS_WEIGHT_TOOL,
     REGISTER_FLAGS_WEIGHT_TOOL,
 };
 
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {
-    switch (messageClass) {
-        case MSG_OBJECT:
-            onObject(data, item, subKind);
-            break;
-        case MSG_WEIGHT_TOOL:
-            if (subKind == WEIGHT_COMPUTE) computeWeights(item);
-            break;
-        case MSG_INTERFACE:
-            if (subKind == INTERFACE_BUILD) buildPanel();
-            break;
-        case MSG_DISPLAY:
-            if (subKind == DISPLAY_SETUP) setupModuleDisplay();
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return dispatchWeightToolMessage(strainmark, data, item, messageClass, subKind);
 }
