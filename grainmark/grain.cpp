@@ -98,9 +98,14 @@ void readPose(GrainInstance* grain, HostHandle mesh) {
         rest->pose[i] = Point3{0.0, 0.0, 0.0};
         readPoint(mesh, i, &rest->pose[i], 1);
     }
-    const double axis[3] = {grain->axisX, grain->axisY, grain->axisZ};
+    // Scaled by its largest component first, so that an axis of huge or tiny
+    // numbers keeps its direction instead of overflowing or vanishing.
+    const double raw[3] = {grain->axisX, grain->axisY, grain->axisZ};
+    const double largest = fmax(fabs(raw[0]), fmax(fabs(raw[1]), fabs(raw[2])));
+    grain->axisUsable = largest > 0.0 && isfinite(largest) && isfinite(raw[0] + raw[1] + raw[2]) ? 1 : 0;
+    double axis[3] = {0.0, 0.0, 0.0};
+    for (int32_t i = 0; i < 3 && grain->axisUsable == 1; ++i) axis[i] = raw[i] / largest;
     const double length = sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
-    grain->axisUsable = length > 0.0 && isfinite(length) ? 1 : 0;
     for (int32_t i = 0; i < 3; ++i) grain->unitAxis[i] = grain->axisUsable == 1 ? axis[i] / length : 0.0;
     grain->poseRead = 1;
 }

@@ -201,7 +201,7 @@ int32_t appendPairs(Capture* capture, GrainRest* rest, int32_t i) {
 
     size_t next = rest->firstPair[i];
     if (next + triangles > capture->pairCapacity) {
-        size_t capacity = capture->pairCapacity;
+        size_t capacity = capture->pairCapacity > 16 ? capture->pairCapacity : 16;
         while (capacity < next + triangles) {
             if (capacity > SIZE_MAX / 2 / sizeof(GrainPair)) return 0;
             capacity *= 2;
@@ -237,7 +237,10 @@ int32_t captureGrainRest(GrainRest* rest, HostHandle mesh, int32_t pointCount) {
     releaseGrainRest(rest);
     const int32_t n = pointCount > 0 ? pointCount : 0;
     const size_t entries = n > 0 ? (size_t)n : 1;
-    Capture capture = {mesh, n, {}, {}, {}, 4 * entries};
+    // Room for four triangles a point to start with, grown as needed; a
+    // count too large for that grows from one a point.
+    const size_t firstCapacity = entries <= SIZE_MAX / 4 / sizeof(GrainPair) ? 4 * entries : entries;
+    Capture capture = {mesh, n, {}, {}, {}, firstCapacity};
     rest->pointCount = n;
     rest->firstPair = static_cast<size_t*>(calloc(entries + 1, sizeof(size_t)));
     rest->tangents = static_cast<float*>(calloc(entries, 6 * sizeof(float)));

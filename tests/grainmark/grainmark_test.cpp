@@ -158,6 +158,7 @@ TEST_F(GrainmarkTest, DegenerateInputReadsUnchangedForEveryMeasure) {
         {"axis along the normal", gridMesh(2, 2), {}, {0, 0, 1}, nine},
         {"zero axis", gridMesh(2, 2), {}, {0, 0, 0}, nine},
         {"axis not a number", gridMesh(2, 2), {}, {nan, 0, 0}, nine},
+        {"axis of huge numbers, still x", gridMesh(2, 2), {}, {1e300, 0, 0}, nine},
         {"pose not a number", gridMesh(1, 1), {{nan, 0, 0}, {nan, 0, 0}, {nan, 0, 0}, {nan, 0, 0}}, {1, 0, 0}, {}},
         {"all points at one place at rest",
          host::Mesh({{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, {{0, 1, 2}}), {}, {1, 0, 0}, {}},
