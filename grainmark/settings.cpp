@@ -31,7 +31,11 @@ void loadSettings(void* data, HostHandle item) {
     resetGrainmark(grain);
     FormatBlock block = fxFormatGet(data, SAVED_BLOCK);
     loadWeightToggles(block, grain);
-    fxArgLoadInt(block, MEASURE_KEY, &grain->measure);
+    // A damaged or foreign block's measure that names none keeps the one
+    // chosen: the tool never ends up measuring nothing.
+    int32_t measure = grain->measure;
+    fxArgLoadInt(block, MEASURE_KEY, &measure);
+    if (measure >= 0 && measure < GRAIN_MEASURE_COUNT) grain->measure = measure;
     double* fields[TENSION_CHANNEL_COUNT];
     tensionChannelFields(grain, fields);
     loadTensionChannels(block, fields);

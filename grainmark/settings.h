@@ -13,7 +13,8 @@ void saveSettings(void* data, HostHandle item);
 
 // OBJ_LOAD: resets the item's record, reads back what "GrainData" holds (a
 // missing key leaves its field as the reset left it) and drops the rest
-// state, so the next computation captures anew.
+// state, so the next computation captures anew. A measure that names none
+// keeps the one chosen.
 void loadSettings(void* data, HostHandle item);
 
 #endif

@@ -339,7 +339,7 @@ class Grainmark(_WeightTool):
     def direction(self):
         """The measure, as its direction keyword ("along", "across", "area", "max" or "min")."""
         core = self._core()
-        return next(m.direction for m in MEASURES if core.toggle(m.label))
+        return next((m.direction for m in MEASURES if core.toggle(m.label)), None)
 
     @direction.setter
     def direction(self, value):

@@ -98,8 +98,8 @@ TEST_F(GrainmarkTest, ChannelsPanelAndMeasureBoxes) {
 
 // The block of its own, in order: Strainmark's check boxes in their saved
 // positions, the measure, the exponent and multipliers. A fresh instance
-// loads it whole; a load drops the rest state; a block without the measure
-// leaves the one chosen.
+// loads it whole; a load drops the rest state; a block without the measure,
+// or with one that names none, leaves the one chosen.
 TEST_F(GrainmarkTest, GrainDataSavesAndLoadsTheSettings) {
     addInstance(cubeMesh(), "Saved");
     tick("Clamp", 0);
@@ -128,6 +128,15 @@ TEST_F(GrainmarkTest, GrainDataSavesAndLoadsTheSettings) {
     EXPECT_EQ(record()->measure, GRAIN_ACROSS);
     EXPECT_EQ(record()->exponent, 0.35);
     EXPECT_EQ(record()->preMultiplier, 0.8);
+
+    for (int32_t bad : {9, -1}) {
+        host::SettingsContext damaged = saved;
+        for (host::SavedValue& value : damaged.block("GrainData")->values) {
+            if (value.key == "measure") value.intValue = bad;
+        }
+        host.loadInstance(module, item, damaged);
+        EXPECT_EQ(record()->measure, GRAIN_ACROSS) << bad;
+    }
 
     host::SettingsContext empty;
     host.loadInstance(module, item, empty);
