@@ -18,7 +18,7 @@ import pytest
 BUILD = os.path.realpath(os.environ["KESTRIN_BUILD_DIR"])
 SOURCE = os.path.realpath(os.environ["KESTRIN_SOURCE_DIR"])
 PYTHON = sys.executable  # the interpreter the module was built for
-PLUGINS = ("Strainmark.so", "Rimshaper.so", "TangentSpace.so")
+PLUGINS = ("Strainmark.so", "Rimshaper.so", "Grainmark.so", "TangentSpace.so")
 
 # A 3 x 3 grid of quads at rest, and stretched along x.
 REST = [(x, y, 0.0) for y in range(4) for x in range(4)]
