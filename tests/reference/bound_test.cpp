@@ -98,6 +98,7 @@ TEST(TensionBound, NoWeightPassesItAndASaturatedOneReachesIt) {
             EXPECT_EQ(largest, bound);
         }
     }
+    host.send(module, item, MSG_OBJECT, OBJ_DESTROY);
 }
 
 TEST(TensionBound, NoDisplacementFactorPassesItAndASaturatedOneReachesIt) {
@@ -139,6 +140,7 @@ TEST(TensionBound, NoDisplacementFactorPassesItAndASaturatedOneReachesIt) {
             EXPECT_EQ(largest, bound);
         }
     }
+    host.send(module, item, MSG_OBJECT, OBJ_DESTROY);
 }
 
 }  // namespace

@@ -73,6 +73,7 @@ TEST(SettingLists, BothPluginsMakeTheListsChannelsAndPanels) {
             EXPECT_EQ(channels[i]->label, listed.*panel.label);
             EXPECT_EQ(channels[i]->channel, static_cast<int32_t>(i)) << listed.name;
         }
+        host.send(module, item, MSG_OBJECT, OBJ_DESTROY);
         const auto boxes = controlsOf(host, module, host::ControlKind::Bool);
         if (panel.path == test::rimshaperPath) {
             EXPECT_TRUE(boxes.empty());
@@ -106,7 +107,9 @@ TEST(SettingLists, SavedSettingsHoldTheListsKeysAndDefaults) {
     for (const ChannelSetting& channel : channelSettings) {
         if (channel.savedKey != nullptr) channelKeys.push_back(channel.savedKey);
     }
-    for (const host::SavedSetting& value : session.save(strainmark.instance()).blocks.at(0).values) {
+    // Kept: a loop over a member of the temporary would outlive it.
+    const host::SavedSettings saved = session.save(strainmark.instance());
+    for (const host::SavedSetting& value : saved.blocks.at(0).values) {
         if (value.type == host::SavedSetting::Type::Double) savedChannelKeys.push_back(value.key);
     }
     EXPECT_EQ(savedChannelKeys, channelKeys);
