@@ -14,8 +14,6 @@
 #include <filesystem>
 #include <algorithm>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -325,25 +323,11 @@ void removeTemporary(const std::string& temporary) {
 }
 
 void removeTemporaries(const std::vector<std::string>& temporaries) {
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t i = next++; i < temporaries.size(); i = next++) {
-            if (!temporaries[i].empty()) ::unlink(temporaries[i].c_str());
-        }
-    };
-    // A thread for every 64 files, up to 16: a few files are not worth a
-    // thread's start, and more threads than the disk's queue gain nothing.
-    const size_t helpers = std::min<size_t>(16, temporaries.size() / 64);
-    std::vector<std::thread> threads;
-    try {
-        for (size_t i = 0; i < helpers; ++i) threads.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Fewer threads, or this one alone: the same work, slower.
-    }
-    work();
-    for (std::thread& thread : threads) thread.join();
     // Each is unlinked before it is forgotten, as by removeTemporary, so
     // that an interrupt in between finds it (gone) rather than missing it.
+    for (const std::string& temporary : temporaries) {
+        if (!temporary.empty()) ::unlink(temporary.c_str());
+    }
     std::lock_guard<std::mutex> guard(registry().mutex);
     for (const std::string& temporary : temporaries) {
         if (!temporary.empty()) forget(temporary);
