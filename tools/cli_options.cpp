@@ -37,6 +37,24 @@ drive::PluginSettings SettingsOptions::pluginSettings() const {
     return settings;
 }
 
+void addRestAndPoseOptions(CLI::App& command, ShotOptions& options) {
+    command.add_option("--rest", options.rest, "Rest mesh (OBJ)")->required()->type_name("REST");
+    command.add_option("--pose", options.poses,
+                       "Posed meshes: OBJ files with the rest mesh's points (and its faces, or "
+                       "none), or one point cache (.mdd, .pc2) holding every pose")
+        ->required()
+        ->type_name("POSE");
+}
+
+void addRunOptions(CLI::App& command, ShotOptions& options, bool toggles) {
+    command.add_option("--jobs", options.jobs, "Threads reading and writing (default: the number of cores)")
+        ->check(CLI::Range(1u, 256u))
+        ->type_name("N");
+    addSettingsOptions(command, options.settings, toggles);
+    addPlyFormatOption(command, options.settings);
+    addPluginDirectoryOption(command, options.settings);
+}
+
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options) {
     options.pluginDirectory = pluginFolder();
     command.add_option("--plugin-dir", options.pluginDirectory,

@@ -1,5 +1,5 @@
-// Options that several commands share: the plug-in directory, the plug-in
-// settings and the PLY encoding.
+// Options that several commands share: the shot's inputs and threads, the
+// plug-in directory, the plug-in settings and the PLY encoding.
 #ifndef KESTRIN_TOOL_CLI_OPTIONS_H
 #define KESTRIN_TOOL_CLI_OPTIONS_H
 
@@ -28,6 +28,23 @@ struct SettingsOptions {
     // The settings to apply: a channel only when its option was given.
     drive::PluginSettings pluginSettings() const;
 };
+
+// What both shot commands (weights, morph) read: the rest mesh, the poses,
+// the frames, the outputs, the threads and the plug-in's settings.
+struct ShotOptions {
+    std::string rest;
+    std::vector<std::string> poses;
+    FrameRange frames;
+    std::vector<std::string> outputs;
+    unsigned jobs = 0;
+    SettingsOptions settings;
+};
+
+// --rest and --pose.
+void addRestAndPoseOptions(CLI::App& command, ShotOptions& options);
+// --jobs, then the settings (with Strainmark's check boxes when `toggles`),
+// --ply-format and --plugin-dir: the options every shot command ends with.
+void addRunOptions(CLI::App& command, ShotOptions& options, bool toggles);
 
 // --plugin-dir, defaulting to pluginFolder().
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options);

@@ -17,17 +17,11 @@
 namespace kestrin::tool {
 namespace {
 
-struct MorphOptions {
-    std::string rest;
-    std::vector<std::string> poses;
+struct MorphOptions : ShotOptions {
     std::string stretchTarget;
     std::string squashTarget;
     std::string weightMap;
-    FrameRange frames;
-    std::vector<std::string> outputs;
-    unsigned jobs = 0;
     std::string exrValues = "displacement";
-    SettingsOptions settings;
 };
 
 void runMorph(const MorphOptions& options) {
@@ -93,12 +87,7 @@ void addMorphCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "morph", "Corrected meshes from the Strainshaper effect: each point moves toward the "
                  "stretch or squash target by its edge tension");
-    command->add_option("--rest", options->rest, "Rest mesh (OBJ)")->required()->type_name("REST");
-    command->add_option("--pose", options->poses,
-                        "Posed meshes: OBJ files with the rest mesh's points (and its faces, or "
-                        "none), or one point cache (.mdd, .pc2) holding every pose")
-        ->required()
-        ->type_name("POSE");
+    addRestAndPoseOptions(*command, *options);
     command->add_option("--stretch-target", options->stretchTarget,
                         "Shape (OBJ, the rest mesh's points) that stretched points move toward")
         ->required()
@@ -126,12 +115,7 @@ void addMorphCommand(CLI::App& app) {
                         "(default) or its corrected position")
         ->check(CLI::IsMember({"displacement", "position"}))
         ->type_name("displacement|position");
-    command->add_option("--jobs", options->jobs, "Threads reading and writing (default: the number of cores)")
-        ->check(CLI::Range(1u, 256u))
-        ->type_name("N");
-    addSettingsOptions(*command, options->settings, false);
-    addPlyFormatOption(*command, options->settings);
-    addPluginDirectoryOption(*command, options->settings);
+    addRunOptions(*command, *options, false);
     command->callback([options] { runMorph(*options); });
 }
 

@@ -23,13 +23,7 @@ std::vector<std::string> directionNames() {
     return names;
 }
 
-struct WeightsOptions {
-    std::string rest;
-    std::vector<std::string> poses;
-    FrameRange frames;
-    std::vector<std::string> outputs;
-    unsigned jobs = 0;
-    SettingsOptions settings;
+struct WeightsOptions : ShotOptions {
     // Grainmark's measures, in the order given; none runs Strainmark.
     std::vector<std::string> directions;
     std::vector<double> axis;
@@ -123,12 +117,7 @@ void addWeightsCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "weights", "Tension weights of posed meshes from Strainmark: positive where the edges "
                    "around a point are stretched, negative where squashed");
-    command->add_option("--rest", options->rest, "Rest mesh (OBJ)")->required()->type_name("REST");
-    command->add_option("--pose", options->poses,
-                        "Posed meshes: OBJ files with the rest mesh's points (and its faces, or "
-                        "none), or one point cache (.mdd, .pc2) holding every pose")
-        ->required()
-        ->type_name("POSE");
+    addRestAndPoseOptions(*command, *options);
     addFramesOption(*command, options->frames);
     command->add_option("-o,--output", options->outputs,
                         "Outputs by extension: per pose .csv (point,weight), .ply (posed mesh with "
@@ -139,9 +128,6 @@ void addWeightsCommand(CLI::App& app) {
                         "for engines, addressing that texture)")
         ->required()
         ->type_name("OUT");
-    command->add_option("--jobs", options->jobs, "Threads reading and writing (default: the number of cores)")
-        ->check(CLI::Range(1u, 256u))
-        ->type_name("N");
     std::string directions;
     for (const drive::MeasureSetting& measure : drive::measureSettings) {
         directions += std::string(directions.empty() ? "" : ", ") + measure.direction + ": " + measure.help;
@@ -158,9 +144,7 @@ void addWeightsCommand(CLI::App& app) {
         ->expected(3)
         ->check(CLI::Number)
         ->type_name("X,Y,Z");
-    addSettingsOptions(*command, options->settings, true);
-    addPlyFormatOption(*command, options->settings);
-    addPluginDirectoryOption(*command, options->settings);
+    addRunOptions(*command, *options, true);
     command->callback([options] {
         if (!options->axis.empty() && options->directions.empty()) {
             throw CLI::ValidationError("--axis", "only Grainmark has an axis: give --direction too");
