@@ -32,11 +32,61 @@ constexpr int frameCount = sizeof frameAngles / sizeof frameAngles[0];
 
 void printModule(host::Session& session, host::Plugin plugin) {
     const host::PluginInfo loaded = session.pluginInfo(plugin);
+    const PluginRegistration& registered = loaded.registration;
     std::printf("%s: \"%s\" (class %d, flags 0x%x, interface 0x%x, %zu message classes)\n  %s\n",
-                std::filesystem::path(loaded.path).filename().c_str(), loaded.name.c_str(),
-                loaded.moduleClass, static_cast<unsigned>(loaded.registerFlags),
-                static_cast<unsigned>(loaded.apiVersion), loaded.messageClasses,
-                loaded.description.c_str());
+                std::filesystem::path(loaded.path).filename().c_str(), registered.name.c_str(),
+                registered.moduleClass, static_cast<unsigned>(registered.registerFlags),
+                static_cast<unsigned>(registered.apiVersion), loaded.messageClasses,
+                registered.description.c_str());
+}
+
+// The demo's inputs as OBJ files in `directory`, so that the commands can be
+// tried on them: the rest arm, its squash and stretch targets, and the arm
+// bent at each frame. Returns the poses' files. They are outputs of the demo
+// like any other: checked first, as every command checks its outputs (a
+// read-only file is refused, a link's target is written).
+std::vector<std::string> writeInputs(const std::filesystem::path& directory) {
+    std::vector<std::string> names = {(directory / "arm_rest.obj").string(), (directory / "arm_squash.obj").string(),
+                                      (directory / "arm_stretch.obj").string()};
+    std::vector<std::string> poseFiles;
+    for (int frame = 0; frame < frameCount; ++frame) {
+        poseFiles.push_back(numberedOutput((directory / "arm_pose_%04d.obj").string(), frame + 1, true));
+        names.push_back(poseFiles.back());
+    }
+    const std::vector<OutputTarget> targets = planOutputs(names, {});
+    const ArmShape shape;
+    const formats::MeshData arm = makeArm(shape);
+    std::vector<std::string> texts = {formats::meshObj(arm), formats::meshObj(squashTarget(arm, shape)),
+                                      formats::meshObj(stretchTarget(arm, shape))};
+    for (int frame = 0; frame < frameCount; ++frame) {
+        texts.push_back(formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
+    }
+    for (size_t i = 0; i < targets.size(); ++i) formats::writeFileAtomically(targets[i].path, texts[i]);
+    return poseFiles;
+}
+
+// The effect on the rest arm, or null when it does not load: the demo then
+// says why and goes on with the weights alone.
+std::unique_ptr<drive::Strainshaper> startEffect(host::Session& session, const formats::ObjMesh& rest,
+                                                 const formats::MeshData& stretch, const formats::MeshData& squash) {
+    try {
+        auto effect = std::make_unique<drive::Strainshaper>(session, rest.points, rest.polygons, stretch.points,
+                                                            squash.points, std::nullopt, drive::PluginSettings{});
+        printModule(session, effect->instance().plugin);
+        return effect;
+    } catch (const host::SessionError& failure) {
+        std::printf("The Strainshaper effect did not run: %s\n", failure.what());
+        return nullptr;
+    }
+}
+
+void printTable(const std::vector<WeightSummary>& weighed, const std::vector<DisplacementSummary>* moved) {
+    printWeightHeader(stdout, moved != nullptr);
+    for (int frame = 0; frame < frameCount; ++frame) {
+        char label[32];
+        std::snprintf(label, sizeof label, "(%g deg)", frameAngles[frame]);
+        printWeightRow(stdout, frame + 1, label, weighed[frame], moved != nullptr ? &(*moved)[frame] : nullptr);
+    }
 }
 
 void runDemo(const DemoOptions& options) {
@@ -46,26 +96,8 @@ void runDemo(const DemoOptions& options) {
     if (error) throw ToolError(options.outputDirectory + ": cannot make directory: " + error.message());
     auto file = [&](const std::string& name) { return (directory / name).string(); };
 
-    // The inputs as files, so that the commands can be tried on them; the
-    // run then reads them back as `weights` and `morph` would.
-    // They are outputs of the demo like any other: checked first, as every
-    // command checks its outputs (a read-only file is refused, a link's
-    // target is written).
-    std::vector<std::string> inputNames = {file("arm_rest.obj"), file("arm_squash.obj"), file("arm_stretch.obj")};
-    std::vector<std::string> poseFiles;
-    for (int frame = 0; frame < frameCount; ++frame) {
-        poseFiles.push_back(numberedOutput(file("arm_pose_%04d.obj"), frame + 1, true));
-        inputNames.push_back(poseFiles.back());
-    }
-    const std::vector<OutputTarget> inputFiles = planOutputs(inputNames, {});
-    const ArmShape shape;
-    const formats::MeshData arm = makeArm(shape);
-    std::vector<std::string> texts = {formats::meshObj(arm), formats::meshObj(squashTarget(arm, shape)),
-                                      formats::meshObj(stretchTarget(arm, shape))};
-    for (int frame = 0; frame < frameCount; ++frame) {
-        texts.push_back(formats::meshObj(bendArm(arm, shape, frameAngles[frame])));
-    }
-    for (size_t i = 0; i < inputFiles.size(); ++i) formats::writeFileAtomically(inputFiles[i].path, texts[i]);
+    // The run reads the inputs back as `weights` and `morph` would.
+    const std::vector<std::string> poseFiles = writeInputs(directory);
     const formats::ObjMesh rest = formats::readObj(file("arm_rest.obj"));
     const formats::MeshData squash = formats::readObj(file("arm_squash.obj"));
     const formats::MeshData stretch = formats::readObj(file("arm_stretch.obj"));
@@ -80,14 +112,7 @@ void runDemo(const DemoOptions& options) {
     host::Session session(options.settings.pluginDirectory);
     drive::Strainmark tool(session, rest.points, rest.polygons, {});
     printModule(session, tool.instance().plugin);
-    std::unique_ptr<drive::Strainshaper> effect;
-    try {
-        effect = std::make_unique<drive::Strainshaper>(session, rest.points, rest.polygons, stretch.points,
-                                                       squash.points, std::nullopt, drive::PluginSettings{});
-        printModule(session, effect->instance().plugin);
-    } catch (const host::SessionError& failure) {
-        std::printf("The Strainshaper effect did not run: %s\n", failure.what());
-    }
+    const std::unique_ptr<drive::Strainshaper> effect = startEffect(session, rest, stretch, squash);
     std::vector<WeightSummary> weighed(frameCount);
     std::vector<DisplacementSummary> moved(frameCount);
     std::vector<ResultFiles*> results = {&weightFiles};
@@ -106,12 +131,7 @@ void runDemo(const DemoOptions& options) {
 
     std::printf("\nArm of %zu points and %zu faces, bent at the elbow; outputs in %s/\n",
                 rest.points.size(), rest.polygons.size(), options.outputDirectory.c_str());
-    printWeightHeader(stdout, effect != nullptr);
-    for (int frame = 0; frame < frameCount; ++frame) {
-        char label[32];
-        std::snprintf(label, sizeof label, "(%g deg)", frameAngles[frame]);
-        printWeightRow(stdout, frame + 1, label, weighed[frame], effect ? &moved[frame] : nullptr);
-    }
+    printTable(weighed, effect ? &moved : nullptr);
 }
 
 }  // namespace
