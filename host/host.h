@@ -25,6 +25,7 @@
 #include "controls.h"
 #include "effects.h"
 #include "kestrin_types.h"
+#include "plugin_registration.h"
 #include "provider.h"
 #include "scene.h"
 #include "settings.h"
@@ -68,6 +69,9 @@ struct LoadedModule {
     int32_t registerFlags = 0;
 
     bool registered() const { return callback != nullptr; }
+    PluginRegistration registration() const {
+        return {apiVersion, entryResult, name, description, moduleClass, registerFlags};
+    }
 };
 
 class Host {

@@ -48,12 +48,13 @@ std::string providerPath(const std::string& plugin) {
 
 void printRegistration(const host::PluginReport& report) {
     std::printf("%s\n", report.path.c_str());
-    std::printf("  interface version  0x%x\n", static_cast<unsigned>(report.apiVersion));
-    std::printf("  entry result       %d\n", report.entryResult);
-    std::printf("  module name        \"%s\"\n", report.moduleName.c_str());
-    std::printf("  description        \"%s\"\n", report.description.c_str());
-    std::printf("  register class     %d, flags 0x%x\n", report.registerClass,
-                static_cast<unsigned>(report.registerFlags));
+    const PluginRegistration& registered = report.registration;
+    std::printf("  interface version  0x%x\n", static_cast<unsigned>(registered.apiVersion));
+    std::printf("  entry result       %d\n", registered.entryResult);
+    std::printf("  module name        \"%s\"\n", registered.name.c_str());
+    std::printf("  description        \"%s\"\n", registered.description.c_str());
+    std::printf("  register class     %d, flags 0x%x\n", registered.moduleClass,
+                static_cast<unsigned>(registered.registerFlags));
     std::printf("  host functions     %zu looked up\n", report.lookups);
     std::printf("  messages declared\n");
     for (const host::DeclaredMessages& declared : report.declared) {

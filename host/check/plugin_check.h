@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "plugin_registration.h"
+
 namespace kestrin::host {
 
 // One fxModuleAccess call of the plug-in.
@@ -45,12 +47,7 @@ struct PluginReport {
     // Registration. `entered` is false when the file could not be loaded or
     // has no entry points; the fields below it are then unset.
     bool entered = false;
-    int32_t apiVersion = 0;    // kestrinAPI's answer
-    int32_t entryResult = -1;  // kestrinEntry's answer; 0 when registered
-    std::string moduleName;    // fxModuleRegister's name
-    std::string description;   // fxModuleDescription's text
-    int32_t registerClass = 0;
-    int32_t registerFlags = 0;
+    PluginRegistration registration;
     size_t lookups = 0;        // HostLookup requests during kestrinEntry
     std::vector<DeclaredMessages> declared;  // in the order declared
     std::vector<ShownText> shown;            // during the whole check

@@ -76,9 +76,10 @@ void RecordWriter::stage(Stage::Kind kind, const std::string& what) {
 }
 
 void RecordWriter::registration(const PluginReport& report) {
-    write({"registered", std::to_string(report.apiVersion), std::to_string(report.entryResult),
-           std::to_string(report.registerClass), std::to_string(report.registerFlags),
-           std::to_string(report.lookups), report.moduleName, report.description});
+    const PluginRegistration& registered = report.registration;
+    write({"registered", std::to_string(registered.apiVersion), std::to_string(registered.entryResult),
+           std::to_string(registered.moduleClass), std::to_string(registered.registerFlags),
+           std::to_string(report.lookups), registered.name, registered.description});
     for (const DeclaredMessages& declared : report.declared) {
         write({"declared", std::to_string(declared.messageClass), std::to_string(declared.subKindMask)});
     }
@@ -109,13 +110,14 @@ bool readRecord(const std::string& line, PluginReport& report, Stage& stage) {
         stage.what = f[2];
     } else if (tag == "registered" && f.size() == 8) {
         report.entered = true;
-        report.apiVersion = static_cast<int32_t>(integer(f[1]));
-        report.entryResult = static_cast<int32_t>(integer(f[2]));
-        report.registerClass = static_cast<int32_t>(integer(f[3]));
-        report.registerFlags = static_cast<int32_t>(integer(f[4]));
+        PluginRegistration& registered = report.registration;
+        registered.apiVersion = static_cast<int32_t>(integer(f[1]));
+        registered.entryResult = static_cast<int32_t>(integer(f[2]));
+        registered.moduleClass = static_cast<int32_t>(integer(f[3]));
+        registered.registerFlags = static_cast<int32_t>(integer(f[4]));
         report.lookups = static_cast<size_t>(unsignedInteger(f[5]));
-        report.moduleName = f[6];
-        report.description = f[7];
+        registered.name = f[6];
+        registered.description = f[7];
     } else if (tag == "declared" && f.size() == 3) {
         report.declared.push_back({static_cast<uint32_t>(unsignedInteger(f[1])), unsignedInteger(f[2])});
     } else if (tag == "shown" && f.size() == 3) {

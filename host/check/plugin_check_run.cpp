@@ -180,12 +180,7 @@ private:
         if (module_ < 0) fail("cannot load plug-in: " + error);
         const LoadedModule& loaded = host_->module(module_);
         PluginReport report;
-        report.apiVersion = loaded.apiVersion;
-        report.entryResult = loaded.entryResult;
-        report.moduleName = loaded.name;
-        report.description = loaded.description;
-        report.registerClass = loaded.moduleClass;
-        report.registerFlags = loaded.registerFlags;
+        report.registration = loaded.registration();
         report.lookups = host_->lookups().size();
         for (const ModuleAccessRecord& access : loaded.access) {
             report.declared.push_back({access.messageClass, access.subKindMask});

@@ -148,11 +148,7 @@ PluginInfo Session::pluginInfo(Plugin plugin) const {
     if (plugin.index < 0 || plugin.index >= state_->host.moduleCount()) return info;
     const LoadedModule& module = state_->host.module(plugin.index);
     info.path = module.path;
-    info.name = module.name;
-    info.description = module.description;
-    info.moduleClass = module.moduleClass;
-    info.registerFlags = module.registerFlags;
-    info.apiVersion = module.apiVersion;
+    info.registration = module.registration();
     info.messageClasses = module.access.size();
     return info;
 }

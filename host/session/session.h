@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "kestrin_types.h"
+#include "plugin_registration.h"
 #include "polygons.h"
 
 namespace kestrin::host {
@@ -68,15 +69,11 @@ struct Plugin {
     bool valid() const { return index >= 0; }
 };
 
-// What a plug-in registered when it was entered.
+// A loaded plug-in: its file and what it registered when it was entered.
 struct PluginInfo {
     std::string path;
-    std::string name;         // fxModuleRegister's name
-    std::string description;  // the name buffer kestrinEntry filled
-    int32_t moduleClass = 0;
-    int32_t registerFlags = 0;
-    int32_t apiVersion = 0;   // kestrinAPI's answer
-    size_t messageClasses = 0;
+    PluginRegistration registration;
+    size_t messageClasses = 0;  // fxModuleAccess calls
 };
 
 // A plug-in's record on one object of the scene.
