@@ -24,6 +24,17 @@ inline void writeFile(const std::string& path, std::string_view bytes) {
     file.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+// A cache target's scratch files: the input ("shot.mdd") and what the
+// target writes back from it ("copy.mdd").
+struct CacheFiles {
+    std::string input;
+    std::string copy;
+};
+
+inline CacheFiles cacheFiles(const std::string& extension) {
+    return {scratchPath("shot." + extension), scratchPath("copy." + extension)};
+}
+
 // Points as a cache reader gives them: finite and within the readers'
 // largest coordinate.
 inline void requireReadPoints(const std::vector<Point3>& points, size_t count) {

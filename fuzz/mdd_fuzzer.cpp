@@ -18,14 +18,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;
     using namespace kestrin::fuzz;
-    static const std::string path = scratchPath("shot.mdd");
-    static const std::string copy = scratchPath("copy.mdd");
-    writeFile(path, {reinterpret_cast<const char*>(data), size});
+    static const CacheFiles files = cacheFiles("mdd");
+    writeFile(files.input, {reinterpret_cast<const char*>(data), size});
     std::vector<std::vector<Point3>> frames;
     std::vector<float> times;
     size_t points = 0;
     try {
-        const formats::MddReader reader(path, formats::anyPointCount);
+        const formats::MddReader reader(files.input, formats::anyPointCount);
         points = reader.pointCount();
         require(8 + reader.frameCount() * (4 + 12 * points) == size, "the counts fill the file exactly");
         for (size_t f = 0; f < reader.frameCount(); ++f) {
@@ -37,13 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             times.push_back(reader.frameTime(f));
         }
     } catch (const formats::FormatError& error) {
-        requireRefusal(error, path);
+        requireRefusal(error, files.input);
         return 0;
     }
-    formats::MddWriter writer(copy, points, times);
+    formats::MddWriter writer(files.copy, points, times);
     for (const std::vector<Point3>& frame : frames) writer.appendFrame(frame.data());
     writer.finish();
-    const formats::MddReader again(copy, points);
+    const formats::MddReader again(files.copy, points);
     requireFramesReadBack(again, frames);
     for (size_t f = 0; f < frames.size(); ++f) require(again.frameTime(f) == times[f], "every time reads back");
     return 0;

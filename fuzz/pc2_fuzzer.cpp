@@ -18,14 +18,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;
     using namespace kestrin::fuzz;
-    static const std::string path = scratchPath("shot.pc2");
-    static const std::string copy = scratchPath("copy.pc2");
-    writeFile(path, {reinterpret_cast<const char*>(data), size});
+    static const CacheFiles files = cacheFiles("pc2");
+    writeFile(files.input, {reinterpret_cast<const char*>(data), size});
     std::vector<std::vector<Point3>> samples;
     size_t points = 0;
     float start = 0.0f, rate = 0.0f;
     try {
-        const formats::Pc2Reader reader(path, formats::anyPointCount);
+        const formats::Pc2Reader reader(files.input, formats::anyPointCount);
         points = reader.pointCount();
         start = reader.startFrame();
         rate = reader.sampleRate();
@@ -40,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             samples.push_back(std::move(sample));
         }
     } catch (const formats::FormatError& error) {
-        requireRefusal(error, path);
+        requireRefusal(error, files.input);
         return 0;
     }
-    formats::Pc2Writer writer(copy, points, samples.size(), start, rate);
+    formats::Pc2Writer writer(files.copy, points, samples.size(), start, rate);
     for (const std::vector<Point3>& sample : samples) writer.appendFrame(sample.data());
     writer.finish();
-    const formats::Pc2Reader again(copy, points);
+    const formats::Pc2Reader again(files.copy, points);
     requireFramesReadBack(again, samples);
     require(again.startFrame() == start && again.sampleRate() == rate, "start and rate read back");
     return 0;

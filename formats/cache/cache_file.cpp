@@ -49,6 +49,34 @@ void storeFloat(unsigned char* bytes, float value, ByteOrder order) {
     storeWord(bytes, word, order);
 }
 
+bool CacheCounts::fill(uint64_t fileSize) const {
+    if (records < 0 || points < 0 || fileSize < headerBytes) return false;
+    const uint64_t recordBytes = extraBytes + 12 * static_cast<uint64_t>(points);
+    const uint64_t body = fileSize - headerBytes;
+    // Records of no bytes (a cache of no points) fill only an empty body.
+    if (recordBytes == 0) return body == 0;
+    return static_cast<uint64_t>(records) <= body / recordBytes && body == static_cast<uint64_t>(records) * recordBytes;
+}
+
+void requireCounts(const CacheInput& file, const CacheCounts& counts, const CacheNames& names,
+                   size_t expectedPoints) {
+    const std::string records = std::to_string(counts.records) + " " + names.records;
+    const std::string points = std::to_string(counts.points) + " points";
+    if (counts.records < 0 || counts.points < 0) {
+        throw FormatError(file.path() + ": not " + names.cache + ": negative count in the header (" +
+                          (names.recordsFirst ? records + ", " + points : points + ", " + records) + ")");
+    }
+    if (!counts.fill(file.size())) {
+        throw FormatError(file.path() + ": the header says " + records + " of " + points +
+                          ", which does not match the file's " + std::to_string(file.size()) +
+                          " bytes (truncated or not " + names.cache + ")");
+    }
+    if (expectedPoints != anyPointCount && static_cast<size_t>(counts.points) != expectedPoints) {
+        throw FormatError(file.path() + ": the cache has " + points + " but the rest mesh has " +
+                          std::to_string(expectedPoints));
+    }
+}
+
 CacheInput::CacheInput(const std::string& path, int file) : path_(path) {
     file_ = file >= 0 ? ::fcntl(file, F_DUPFD_CLOEXEC, 0) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file_ < 0) throw FormatError(path + ": cannot open: " + systemReason(errno));

@@ -28,6 +28,36 @@ float loadFloat(const unsigned char* bytes, ByteOrder order);
 void storeWord(unsigned char* bytes, uint32_t word, ByteOrder order);
 void storeFloat(unsigned char* bytes, float value, ByteOrder order);
 
+// What a cache's header says of its size: after headerBytes, `records`
+// records (MDD's frames, PC2's samples), each extraBytes (MDD's time) and
+// `points` (x, y, z) floats.
+struct CacheCounts {
+    int32_t records = 0;
+    int32_t points = 0;
+    uint64_t headerBytes = 0;
+    uint64_t extraBytes = 0;
+
+    // Whether neither count is negative and the records fill a file of
+    // fileSize bytes exactly, worked out in a form that cannot overflow.
+    bool fill(uint64_t fileSize) const;
+};
+
+// How a format's messages name it: "an MDD cache" with its "frames", and
+// whether its header gives the record count before the point count.
+struct CacheNames {
+    const char* cache;
+    const char* records;
+    bool recordsFirst;
+};
+
+class CacheInput;
+
+// Checks a header's counts against its file: throws FormatError "PATH: ..."
+// when a count is negative, when the records do not fill the file exactly,
+// or when the points are not expectedPoints (unless anyPointCount).
+void requireCounts(const CacheInput& file, const CacheCounts& counts, const CacheNames& names,
+                   size_t expectedPoints);
+
 // An open cache file to read. Not copyable; reads may come from several
 // threads at once (pread, no shared position).
 class CacheInput {

@@ -14,36 +14,25 @@ namespace {
 constexpr ByteOrder order = ByteOrder::big;
 constexpr uint64_t headerBytes = 8;
 constexpr uint64_t pointBytes = 12;
+constexpr CacheNames names = {"an MDD cache", "frames", true};
+
+// The header's frame and point counts; each frame is its time and its points.
+CacheCounts countsOf(const unsigned char* header) {
+    return {static_cast<int32_t>(loadWord(header, order)), static_cast<int32_t>(loadWord(header + 4, order)),
+            headerBytes, 4};
+}
 
 }  // namespace
 
 MddReader::MddReader(const std::string& path, size_t expectedPoints, int file) : file_(path, file) {
     unsigned char header[headerBytes];
     file_.read(0, header, sizeof header, "the header");
-    const int32_t frames = static_cast<int32_t>(loadWord(header, order));
-    const int32_t points = static_cast<int32_t>(loadWord(header + 4, order));
-    if (frames < 0 || points < 0) {
-        throw FormatError(path + ": not an MDD cache: negative count in the header (" +
-                        std::to_string(frames) + " frames, " + std::to_string(points) + " points)");
-    }
-    // Each frame takes a time and its points: the counts must fill the file
-    // exactly, checked in a form that cannot overflow.
-    const uint64_t frameBytes = 4 + pointBytes * static_cast<uint64_t>(points);
-    const uint64_t body = file_.size() - headerBytes;
-    if (static_cast<uint64_t>(frames) > body / frameBytes ||
-        body != static_cast<uint64_t>(frames) * frameBytes) {
-        throw FormatError(path + ": the header says " + std::to_string(frames) + " frames of " +
-                        std::to_string(points) + " points, which does not match the file's " +
-                        std::to_string(file_.size()) + " bytes (truncated or not an MDD cache)");
-    }
-    if (expectedPoints != anyPointCount && static_cast<size_t>(points) != expectedPoints) {
-        throw FormatError(path + ": the cache has " + std::to_string(points) +
-                        " points but the rest mesh has " + std::to_string(expectedPoints));
-    }
-    points_ = static_cast<size_t>(points);
-    std::vector<unsigned char> bytes(static_cast<size_t>(frames) * 4);
+    const CacheCounts counts = countsOf(header);
+    requireCounts(file_, counts, names, expectedPoints);
+    points_ = static_cast<size_t>(counts.points);
+    std::vector<unsigned char> bytes(static_cast<size_t>(counts.records) * 4);
     file_.read(headerBytes, bytes.data(), bytes.size(), "the frame times");
-    times_.resize(static_cast<size_t>(frames));
+    times_.resize(static_cast<size_t>(counts.records));
     for (size_t i = 0; i < times_.size(); ++i) {
         times_[i] = loadFloat(&bytes[4 * i], order);
         if (!std::isfinite(times_[i])) {
@@ -58,11 +47,8 @@ bool holdsMdd(int file, size_t pointCount) {
     if (::pread(file, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) || ::fstat(file, &status) != 0) {
         return false;
     }
-    const int32_t frames = static_cast<int32_t>(loadWord(header, order));
-    const int32_t points = static_cast<int32_t>(loadWord(header + 4, order));
-    return frames >= 0 && points >= 0 && static_cast<size_t>(points) == pointCount &&
-           static_cast<uint64_t>(status.st_size) ==
-               headerBytes + static_cast<uint64_t>(frames) * (4 + pointBytes * static_cast<uint64_t>(points));
+    const CacheCounts counts = countsOf(header);
+    return counts.fill(static_cast<uint64_t>(status.st_size)) && static_cast<size_t>(counts.points) == pointCount;
 }
 
 void MddReader::readFrame(size_t frame, Point3* out) const {

@@ -17,6 +17,7 @@ constexpr char signature[12] = {'P', 'O', 'I', 'N', 'T', 'C', 'A', 'C', 'H', 'E'
 constexpr uint64_t headerBytes = 32;
 constexpr uint64_t pointBytes = 12;
 constexpr int32_t version = 1;
+constexpr CacheNames names = {"a PC2 cache", "samples", false};
 // How far from even a pose's frame may be, as MDD times in float seconds
 // put a long shot's frames a thousandth of a frame off.
 constexpr double evenFramesTolerance = 0.01;
@@ -33,35 +34,16 @@ Pc2Reader::Pc2Reader(const std::string& path, size_t expectedPoints, int file) :
     if (fileVersion != version) {
         throw FormatError(path + ": PC2 version " + std::to_string(fileVersion) + " (only 1 is read)");
     }
-    const int32_t points = static_cast<int32_t>(loadWord(header + 16, order));
+    const CacheCounts counts = {static_cast<int32_t>(loadWord(header + 28, order)),
+                                static_cast<int32_t>(loadWord(header + 16, order)), headerBytes, 0};
     start_ = loadFloat(header + 20, order);
     rate_ = loadFloat(header + 24, order);
-    const int32_t samples = static_cast<int32_t>(loadWord(header + 28, order));
-    if (points < 0 || samples < 0) {
-        throw FormatError(path + ": not a PC2 cache: negative count in the header (" +
-                        std::to_string(points) + " points, " + std::to_string(samples) + " samples)");
-    }
+    requireCounts(file_, counts, names, expectedPoints);
     if (!std::isfinite(start_) || !std::isfinite(rate_)) {
         throw FormatError(path + ": the start frame or sample rate is not a finite number");
     }
-    // The counts must fill the file exactly, checked in a form that cannot
-    // overflow (a cache of no points has a body of no bytes).
-    const uint64_t sampleBytes = pointBytes * static_cast<uint64_t>(points);
-    const uint64_t body = file_.size() - headerBytes;
-    const bool fits = sampleBytes == 0 ? body == 0
-                                       : static_cast<uint64_t>(samples) <= body / sampleBytes &&
-                                             body == static_cast<uint64_t>(samples) * sampleBytes;
-    if (!fits) {
-        throw FormatError(path + ": the header says " + std::to_string(samples) + " samples of " +
-                        std::to_string(points) + " points, which does not match the file's " +
-                        std::to_string(file_.size()) + " bytes (truncated or not a PC2 cache)");
-    }
-    if (expectedPoints != anyPointCount && static_cast<size_t>(points) != expectedPoints) {
-        throw FormatError(path + ": the cache has " + std::to_string(points) +
-                        " points but the rest mesh has " + std::to_string(expectedPoints));
-    }
-    points_ = static_cast<size_t>(points);
-    samples_ = static_cast<size_t>(samples);
+    points_ = static_cast<size_t>(counts.points);
+    samples_ = static_cast<size_t>(counts.records);
 }
 
 bool holdsPc2(int file) {
