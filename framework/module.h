@@ -31,8 +31,20 @@ enum : int32_t {
     REGISTER_FLAGS_WEIGHT_TOOL = 0x1000,
 };
 
-// Defined by each plug-in.
+// Defined by each plug-in: its description, its records' life on an item
+// (OBJ_CREATE, OBJ_DESTROY), its saved block (OBJ_LOAD, OBJ_SAVE with the
+// host's data), its panel (INTERFACE_BUILD), and the messages of the classes
+// only it declares (an effect's passes, a weight tool's scan).
 extern const ModuleDescriptor moduleDescriptor;
+void createInstance(HostHandle item);
+void destroyInstance(HostHandle item);
+void loadSettings(void* data, HostHandle item);
+void saveSettings(void* data, HostHandle item);
+void buildPanel(void);
+void moduleMessage(HostHandle item, uint32_t messageClass, uint64_t subKind);
+
+// The callback the framework registers (module_callback.cpp): answers 0 to
+// every message, and acts only on a sub-kind that is exactly a handled one.
 int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind);
 
 #endif

@@ -1,30 +1,11 @@
-// Grainmark's description for the framework, and its message dispatch.
+// Grainmark's description for the framework, and its own message: the
+// weight scan.
 #include "module.h"
 
 #include "grain.h"
 #include "host_api.h"
 #include "instance.h"
-#include "panel.h"
-#include "settings.h"
 #include "weight_tool_module.h"
-
-namespace {
-
-// WEIGHT_COMPUTE: the host calls computePointGrain for every point of the
-// item's mesh, with the record as its instance; the first call reads the
-// pose the scan measures.
-void computeWeights(HostHandle item) {
-    GrainInstance* grain = findInstance(item);
-    if (grain == nullptr) return;
-    grain->captureFailed = 0;
-    grain->poseRead = 0;
-    fxWeightToolScan(item, grain, computePointGrain, 0);
-}
-
-const WeightToolHandlers grainmark = {createInstance, destroyInstance, loadSettings,
-                                      saveSettings,   computeWeights,  buildPanel};
-
-}  // namespace
 
 const ModuleDescriptor moduleDescriptor = {
     "Grainmark",
@@ -35,6 +16,14 @@ const ModuleDescriptor moduleDescriptor = {
     REGISTER_FLAGS_WEIGHT_TOOL,
 };
 
-int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {
-    return dispatchWeightToolMessage(grainmark, data, item, messageClass, subKind);
+// WEIGHT_COMPUTE: the host calls computePointGrain for every point of the
+// item's mesh, with the record as its instance; the first call reads the
+// pose the scan measures.
+void moduleMessage(HostHandle item, uint32_t messageClass, uint64_t subKind) {
+    if (messageClass != MSG_WEIGHT_TOOL || subKind != WEIGHT_COMPUTE) return;
+    GrainInstance* grain = findInstance(item);
+    if (grain == nullptr) return;
+    grain->captureFailed = 0;
+    grain->poseRead = 0;
+    fxWeightToolScan(item, grain, computePointGrain, 0);
 }

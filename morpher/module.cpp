@@ -1,15 +1,13 @@
 // Rimshaper's description for the framework (it registers the effect
-// "Strainshaper"), and its message dispatch.
+// "Strainshaper"), and its own messages: the effect passes and the link to
+// the tangent-space provider.
 #include "module.h"
 
 #include "capture.h"
 #include "displace.h"
-#include "display.h"
 #include "host_api.h"
 #include "instance.h"
 #include "messages.h"
-#include "panel.h"
-#include "settings.h"
 #include "tangent_api.h"
 
 namespace {
@@ -27,24 +25,6 @@ void scanTargets(HostHandle item, TargetScanRoutine routine) {
     if (record != nullptr) fxEffectTargetScan(item, routine, record, 0);
 }
 
-void onEffect(HostHandle item, uint64_t subKind) {
-    if (subKind == EFFECT_SETUP) {
-        scanTargets(item, captureRoutine);
-    } else if (subKind == EFFECT_DISPLACE) {
-        scanTargets(item, displaceRoutine);
-    }
-}
-
-void onObject(void* data, HostHandle item, uint64_t subKind) {
-    switch (subKind) {
-        case OBJ_CREATE: createInstance(item); break;
-        case OBJ_DESTROY: destroyInstance(item); break;
-        case OBJ_LOAD: loadSettings(data, item); break;
-        case OBJ_SAVE: saveSettings(data, item); break;
-        default: break;
-    }
-}
-
 }  // namespace
 
 // The description does not say what the effect does, but the host registers
@@ -58,20 +38,12 @@ const ModuleDescriptor moduleDescriptor = {
     REGISTER_FLAGS_EFFECT,
 };
 
-int32_t moduleCallback(void* data, HostHandle item, uint32_t messageClass, uint64_t subKind) {
-    switch (messageClass) {
-        case MSG_EFFECT: onEffect(item, subKind); break;
-        case MSG_OBJECT: onObject(data, item, subKind); break;
-        case MSG_INTERFACE:
-            if (subKind == INTERFACE_BUILD) buildPanel();
-            break;
-        case MSG_DISPLAY:
-            if (subKind == DISPLAY_SETUP) setupModuleDisplay();
-            break;
-        case MSG_LINK:
-            if (subKind == LINK_FUNCTIONS) linkTangentFunctions();
-            break;
-        default: break;
+void moduleMessage(HostHandle item, uint32_t messageClass, uint64_t subKind) {
+    if (messageClass == MSG_EFFECT && subKind == EFFECT_SETUP) {
+        scanTargets(item, captureRoutine);
+    } else if (messageClass == MSG_EFFECT && subKind == EFFECT_DISPLACE) {
+        scanTargets(item, displaceRoutine);
+    } else if (messageClass == MSG_LINK && subKind == LINK_FUNCTIONS) {
+        linkTangentFunctions();
     }
-    return 0;
 }
