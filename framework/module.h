@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "kestrin_types.h"
+#include "messages.h"
 
 // One fxModuleAccess call: a message class and the OR of the sub-kinds wanted.
 typedef struct ModuleAccess {
@@ -30,6 +31,20 @@ enum : int32_t {
     REGISTER_FLAGS_EFFECT = 1,
     REGISTER_FLAGS_WEIGHT_TOOL = 0x1000,
 };
+
+// The messages every plug-in declares first, in this order: those
+// moduleCallback answers for it (module_callback.cpp).
+#define MODULE_ACCESS_COMMON                                                        \
+    {MSG_OBJECT, OBJ_CREATE | OBJ_DESTROY | OBJ_LOAD | OBJ_SAVE | OBJ_DECLARED_ONLY}, \
+        {MSG_DISPLAY, DISPLAY_SETUP}, {MSG_INTERFACE, INTERFACE_BUILD}
+
+// A descriptor with its access list's length taken from the array.
+template <int32_t count>
+constexpr ModuleDescriptor describeModule(const char* name, const char* description,
+                                          const ModuleAccess (&access)[count], int32_t moduleClass,
+                                          int32_t registerFlags) {
+    return {name, description, access, count, moduleClass, registerFlags};
+}
 
 // Defined by each plug-in: its description, its records' life on an item
 // (OBJ_CREATE, OBJ_DESTROY), its saved block (OBJ_LOAD, OBJ_SAVE with the

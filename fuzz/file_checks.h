@@ -5,6 +5,7 @@
 #define KESTRIN_FUZZ_FILE_CHECKS_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <cmath>
 #include <fstream>
@@ -31,8 +32,13 @@ struct CacheFiles {
     std::string copy;
 };
 
-inline CacheFiles cacheFiles(const std::string& extension) {
-    return {scratchPath("shot." + extension), scratchPath("copy." + extension)};
+// The target's input written to its scratch file; a target reads one cache
+// format, named by its extension.
+inline const CacheFiles& cacheInput(const char* extension, const uint8_t* data, size_t size) {
+    static const CacheFiles files = {scratchPath(std::string("shot.") + extension),
+                                     scratchPath(std::string("copy.") + extension)};
+    writeFile(files.input, {reinterpret_cast<const char*>(data), size});
+    return files;
 }
 
 // Points as a cache reader gives them: finite and within the readers'
@@ -44,6 +50,17 @@ inline void requireReadPoints(const std::vector<Point3>& points, size_t count) {
                     std::fabs(p.z) <= formats::largestCoordinate,
                 "every coordinate read is finite and within 1e18");
     }
+}
+
+// The reader's first `count` frames, each checked by requireReadPoints.
+template <typename Reader>
+std::vector<std::vector<Point3>> readFrames(const Reader& reader, size_t count) {
+    std::vector<std::vector<Point3>> frames(count);
+    for (size_t f = 0; f < count; ++f) {
+        reader.readFrame(f, frames[f]);
+        requireReadPoints(frames[f], reader.pointCount());
+    }
+    return frames;
 }
 
 // A cache written from frames reads back as the same frames, bit for bit.

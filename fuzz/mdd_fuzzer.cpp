@@ -18,8 +18,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;
     using namespace kestrin::fuzz;
-    static const CacheFiles files = cacheFiles("mdd");
-    writeFile(files.input, {reinterpret_cast<const char*>(data), size});
+    const CacheFiles& files = cacheInput("mdd", data, size);
     std::vector<std::vector<Point3>> frames;
     std::vector<float> times;
     size_t points = 0;
@@ -27,12 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const formats::MddReader reader(files.input, formats::anyPointCount);
         points = reader.pointCount();
         require(8 + reader.frameCount() * (4 + 12 * points) == size, "the counts fill the file exactly");
+        frames = readFrames(reader, reader.frameCount());
         for (size_t f = 0; f < reader.frameCount(); ++f) {
-            std::vector<Point3> frame;
-            reader.readFrame(f, frame);
-            requireReadPoints(frame, points);
             require(std::isfinite(reader.frameTime(f)), "every time read is finite");
-            frames.push_back(std::move(frame));
             times.push_back(reader.frameTime(f));
         }
     } catch (const formats::FormatError& error) {

@@ -18,11 +18,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrin;
     using namespace kestrin::fuzz;
-    static const CacheFiles files = cacheFiles("pc2");
-    writeFile(files.input, {reinterpret_cast<const char*>(data), size});
+    const CacheFiles& files = cacheInput("pc2", data, size);
+    float start = 0.0f, rate = 0.0f;
     std::vector<std::vector<Point3>> samples;
     size_t points = 0;
-    float start = 0.0f, rate = 0.0f;
     try {
         const formats::Pc2Reader reader(files.input, formats::anyPointCount);
         points = reader.pointCount();
@@ -32,12 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A cache of no points may claim any number of samples of no bytes.
         const size_t count = points > 0 ? reader.frameCount() : 0;
         require(points == 0 ? size == 32 : 32 + count * 12 * points == size, "the counts fill the file exactly");
-        for (size_t f = 0; f < count; ++f) {
-            std::vector<Point3> sample;
-            reader.readFrame(f, sample);
-            requireReadPoints(sample, points);
-            samples.push_back(std::move(sample));
-        }
+        samples = readFrames(reader, count);
     } catch (const formats::FormatError& error) {
         requireRefusal(error, files.input);
         return 0;

@@ -7,14 +7,9 @@
 #include "instance.h"
 #include "weight_tool_module.h"
 
-const ModuleDescriptor moduleDescriptor = {
-    "Grainmark",
-    "WeightTool to show the stretch of the surface along a direction",
-    weightToolAccess,
-    WEIGHT_TOOL_ACCESS_COUNT,
-    MODULE_CLASS_WEIGHT_TOOL,
-    REGISTER_FLAGS_WEIGHT_TOOL,
-};
+const ModuleDescriptor moduleDescriptor =
+    describeModule("Grainmark", "WeightTool to show the stretch of the surface along a direction", weightToolAccess,
+                   MODULE_CLASS_WEIGHT_TOOL, REGISTER_FLAGS_WEIGHT_TOOL);
 
 // WEIGHT_COMPUTE: the host calls computePointGrain for every point of the
 // item's mesh, with the record as its instance; the first call reads the

@@ -12,9 +12,7 @@
 
 namespace {
 const ModuleAccess strainshaperAccess[] = {
-    {MSG_OBJECT, OBJ_CREATE | OBJ_DESTROY | OBJ_LOAD | OBJ_SAVE | OBJ_DECLARED_ONLY},
-    {MSG_DISPLAY, DISPLAY_SETUP},
-    {MSG_INTERFACE, INTERFACE_BUILD},
+    MODULE_ACCESS_COMMON,
     {MSG_EFFECT, EFFECT_SETUP | EFFECT_DISPLACE},
     {MSG_LINK, LINK_FUNCTIONS},
 };
@@ -29,14 +27,9 @@ void scanTargets(HostHandle item, TargetScanRoutine routine) {
 
 // The description does not say what the effect does, but the host registers
 // the effect under it and stored scenes refer to the effect by it: it stays.
-const ModuleDescriptor moduleDescriptor = {
-    "Strainshaper",
-    "Points lag behind the motion of the object based on their distance from the pivot",
-    strainshaperAccess,
-    sizeof strainshaperAccess / sizeof strainshaperAccess[0],
-    MODULE_CLASS_EFFECT,
-    REGISTER_FLAGS_EFFECT,
-};
+const ModuleDescriptor moduleDescriptor =
+    describeModule("Strainshaper", "Points lag behind the motion of the object based on their distance from the pivot",
+                   strainshaperAccess, MODULE_CLASS_EFFECT, REGISTER_FLAGS_EFFECT);
 
 void moduleMessage(HostHandle item, uint32_t messageClass, uint64_t subKind) {
     if (messageClass == MSG_EFFECT && subKind == EFFECT_SETUP) {

@@ -15,6 +15,13 @@
 namespace kestrin::tool {
 namespace {
 
+// What `kestrin check --help` says the command does.
+constexpr const char* summary =
+    "Load a plug-in in the host simulator, report what it registered and check "
+    "that it answers every message class with 0 without crashing or hanging; an "
+    "effect's passes run with the tangent-space provider found beside it or in "
+    "kestrin's plug-in folder";
+
 struct CheckOptions {
     std::string plugin;
     int timeoutSeconds = 10;
@@ -110,19 +117,13 @@ void runCheck(const CheckOptions& options) {
 }  // namespace
 
 void addCheckCommand(CLI::App& app) {
-    auto options = std::make_shared<CheckOptions>();
-    CLI::App* command = app.add_subcommand(
-        "check", "Load a plug-in in the host simulator, report what it registered and check "
-                 "that it answers every message class with 0 without crashing or hanging; an "
-                 "effect's passes run with the tangent-space provider found beside it or in "
-                 "kestrin's plug-in folder");
+    const auto [command, options] = addCommand<CheckOptions>(app, "check", summary, runCheck);
     command->add_option("plugin", options->plugin, "Plug-in library (.so)")->required()->type_name("PLUGIN.so");
     command->add_option("--timeout", options->timeoutSeconds,
                         "Seconds the whole check may take before the plug-in is reported as hanging")
         ->check(CLI::Range(1, 3600))
         ->type_name("SECONDS")
         ->capture_default_str();
-    command->callback([options] { runCheck(*options); });
 }
 
 }  // namespace kestrin::tool

@@ -22,6 +22,12 @@
 namespace kestrin::tool {
 namespace {
 
+// What `kestrin demo --help` says the command does.
+constexpr const char* summary =
+    "Built-in example: a procedural arm bent at the elbow, its tension weights "
+    "(CSV, PLY, PNG), corrected meshes and the whole shot as a page (shot.html), "
+    "with a table per frame";
+
 struct DemoOptions {
     std::string outputDirectory = "out/demo";
     SettingsOptions settings;
@@ -137,15 +143,10 @@ void runDemo(const DemoOptions& options) {
 }  // namespace
 
 void addDemoCommand(CLI::App& app) {
-    auto options = std::make_shared<DemoOptions>();
-    CLI::App* command = app.add_subcommand(
-        "demo", "Built-in example: a procedural arm bent at the elbow, its tension weights "
-                "(CSV, PLY, PNG), corrected meshes and the whole shot as a page (shot.html), "
-                "with a table per frame");
+    const auto [command, options] = addCommand<DemoOptions>(app, "demo", summary, runDemo);
     command->add_option("--out", options->outputDirectory, "Output directory (default out/demo)")
         ->type_name("DIR");
     addPluginDirectoryOption(*command, options->settings);
-    command->callback([options] { runDemo(*options); });
 }
 
 }  // namespace kestrin::tool

@@ -17,6 +17,11 @@
 namespace kestrin::tool {
 namespace {
 
+// What `kestrin morph --help` says the command does.
+constexpr const char* summary =
+    "Corrected meshes from the Strainshaper effect: each point moves toward the "
+    "stretch or squash target by its edge tension";
+
 struct MorphOptions : ShotOptions {
     std::string stretchTarget;
     std::string squashTarget;
@@ -83,10 +88,7 @@ void runMorph(const MorphOptions& options) {
 }  // namespace
 
 void addMorphCommand(CLI::App& app) {
-    auto options = std::make_shared<MorphOptions>();
-    CLI::App* command = app.add_subcommand(
-        "morph", "Corrected meshes from the Strainshaper effect: each point moves toward the "
-                 "stretch or squash target by its edge tension");
+    const auto [command, options] = addCommand<MorphOptions>(app, "morph", summary, runMorph);
     addRestAndPoseOptions(*command, *options);
     command->add_option("--stretch-target", options->stretchTarget,
                         "Shape (OBJ, the rest mesh's points) that stretched points move toward")
@@ -116,7 +118,6 @@ void addMorphCommand(CLI::App& app) {
         ->check(CLI::IsMember({"displacement", "position"}))
         ->type_name("displacement|position");
     addRunOptions(*command, *options, false);
-    command->callback([options] { runMorph(*options); });
 }
 
 }  // namespace kestrin::tool

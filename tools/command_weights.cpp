@@ -17,6 +17,11 @@
 namespace kestrin::tool {
 namespace {
 
+// What `kestrin weights --help` says the command does.
+constexpr const char* summary =
+    "Tension weights of posed meshes from Strainmark: positive where the edges "
+    "around a point are stretched, negative where squashed";
+
 std::vector<std::string> directionNames() {
     std::vector<std::string> names;
     for (const drive::MeasureSetting& measure : drive::measureSettings) names.push_back(measure.direction);
@@ -50,8 +55,27 @@ drive::PluginSettings settingsFor(const WeightsOptions& options, const std::stri
     return settings;
 }
 
+// What the command line cannot say by itself: an axis only with a measure,
+// each measure once, an axis of numbers.
+void checkGrainOptions(const WeightsOptions& options) {
+    if (!options.axis.empty() && options.directions.empty()) {
+        throw CLI::ValidationError("--axis", "only Grainmark has an axis: give --direction too");
+    }
+    for (size_t i = 0; i < options.directions.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            if (options.directions[i] == options.directions[j]) {
+                throw CLI::ValidationError("--direction", options.directions[i] + " is given twice");
+            }
+        }
+    }
+    for (double value : options.axis) {
+        if (!std::isfinite(value)) throw CLI::ValidationError("--axis", "X,Y,Z must be finite numbers");
+    }
+}
+
 void runWeights(const WeightsOptions& options) {
     // Everything that can fail before the work, first.
+    checkGrainOptions(options);
     std::vector<RunInput> inputs = {{"rest mesh", options.rest}};
     for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
@@ -113,10 +137,7 @@ void runWeights(const WeightsOptions& options) {
 }  // namespace
 
 void addWeightsCommand(CLI::App& app) {
-    auto options = std::make_shared<WeightsOptions>();
-    CLI::App* command = app.add_subcommand(
-        "weights", "Tension weights of posed meshes from Strainmark: positive where the edges "
-                   "around a point are stretched, negative where squashed");
+    const auto [command, options] = addCommand<WeightsOptions>(app, "weights", summary, runWeights);
     addRestAndPoseOptions(*command, *options);
     addFramesOption(*command, options->frames);
     command->add_option("-o,--output", options->outputs,
@@ -145,22 +166,6 @@ void addWeightsCommand(CLI::App& app) {
         ->check(CLI::Number)
         ->type_name("X,Y,Z");
     addRunOptions(*command, *options, true);
-    command->callback([options] {
-        if (!options->axis.empty() && options->directions.empty()) {
-            throw CLI::ValidationError("--axis", "only Grainmark has an axis: give --direction too");
-        }
-        for (size_t i = 0; i < options->directions.size(); ++i) {
-            for (size_t j = 0; j < i; ++j) {
-                if (options->directions[i] == options->directions[j]) {
-                    throw CLI::ValidationError("--direction", options->directions[i] + " is given twice");
-                }
-            }
-        }
-        for (double value : options->axis) {
-            if (!std::isfinite(value)) throw CLI::ValidationError("--axis", "X,Y,Z must be finite numbers");
-        }
-        runWeights(*options);
-    });
 }
 
 }  // namespace kestrin::tool

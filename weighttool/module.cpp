@@ -7,14 +7,9 @@
 #include "weight.h"
 #include "weight_tool_module.h"
 
-const ModuleDescriptor moduleDescriptor = {
-    "Strainmark",
-    "WeightTool to show the tension of a vertex based on edge length",
-    weightToolAccess,
-    WEIGHT_TOOL_ACCESS_COUNT,
-    MODULE_CLASS_WEIGHT_TOOL,
-    REGISTER_FLAGS_WEIGHT_TOOL,
-};
+const ModuleDescriptor moduleDescriptor =
+    describeModule("Strainmark", "WeightTool to show the tension of a vertex based on edge length", weightToolAccess,
+                   MODULE_CLASS_WEIGHT_TOOL, REGISTER_FLAGS_WEIGHT_TOOL);
 
 // WEIGHT_COMPUTE: the host calls computePointWeight for every point of the
 // item's mesh, with the record as its instance.
