@@ -1,5 +1,6 @@
-// The diverging colour map shared by the PLY colours and the PNG heat map:
-// blue for squash, white at rest, red for stretch.
+// The diverging colour map every output that colours weights shares (PLY,
+// glTF, the PNG heat map and its legend, the shot page, which the page
+// writer hands these ends): blue for squash, white at rest, red for stretch.
 #ifndef KESTRIN_FORMATS_COLOUR_MAP_H
 #define KESTRIN_FORMATS_COLOUR_MAP_H
 
@@ -12,6 +13,11 @@ namespace kestrin::formats {
 struct Rgb {
     uint8_t red, green, blue;
 };
+
+// The map's ends, and the colour of a weight that is not a number.
+constexpr Rgb squashColour{33, 102, 172};
+constexpr Rgb stretchColour{178, 24, 43};
+constexpr Rgb notANumberColour{128, 128, 128};
 
 // Colour of `weight` on a scale from -range (full blue) through 0 (white) to
 // +range (full red); beyond the range the end colours hold. A weight that is

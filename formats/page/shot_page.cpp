@@ -84,6 +84,12 @@ void appendBox(std::string& out, const double (&low)[3], const double (&high)[3]
     appendTriple(out, high);
 }
 
+// "[r,g,b]", a colour of the map as the viewer takes it.
+std::string rgbText(const Rgb& colour) {
+    return "[" + std::to_string(colour.red) + "," + std::to_string(colour.green) + "," +
+           std::to_string(colour.blue) + "]";
+}
+
 // The page's template split at the data marker: what goes before the frames
 // and what goes after the index.
 std::string_view templateHead() {
@@ -366,6 +372,8 @@ std::string ShotPage::finishStaged() {
     appendNumber(index, rate_);
     index += ",\"largestMove\":";
     appendNumber(index, largestMove_);
+    index += ",\"colours\":{\"squash\":" + rgbText(squashColour) + ",\"stretch\":" + rgbText(stretchColour) +
+             ",\"notANumber\":" + rgbText(notANumberColour) + "}";
     index += ",\"frames\":[\n";
     for (size_t i = 0; i < frames_.size(); ++i) index += frames_[i] + (i + 1 < frames_.size() ? ",\n" : "\n");
     index += "]}</script>\n";

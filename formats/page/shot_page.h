@@ -35,6 +35,8 @@
 //   frame      per frame: its number in the shot (a pose file's number, a
 //              cache frame's), which the viewer shows and a link's
 //              "#frame=N" opens at (no block)
+//   colours    the colour map's ends and its colour for not a number, as
+//              [r, g, b] (files/colour_map.h), which the viewer colours by
 // The index is JSON in <script type="application/json" id="kestrin-shot">.
 #ifndef KESTRIN_FORMATS_SHOT_PAGE_H
 #define KESTRIN_FORMATS_SHOT_PAGE_H

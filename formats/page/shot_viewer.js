@@ -12,7 +12,7 @@
 (async function () {
   'use strict';
   performance.mark('kestrin:viewer-start');
-  const { colours, loadShot, createScene } = window.kestrinPage;
+  const { heatColours, loadShot, createScene } = window.kestrinPage;
 
   const element = (id) => document.getElementById(id);
   const slider = element('frame');
@@ -30,6 +30,7 @@
   }
 
   const shot = JSON.parse(element('kestrin-shot').textContent);
+  const colours = heatColours(shot.colours);
   const pointCount = shot.points;
   const frameCount = shot.frames.length;
   const isMorph = shot.kind === 'morph';

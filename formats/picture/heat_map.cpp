@@ -137,12 +137,12 @@ void drawLegend(Canvas& canvas, const Image& image, float range) {
     const int textHeight = 14;  // stb's quad font at twice its size, descenders included
     const Rgb ink{40, 40, 40};
     canvas.text(left - 4, top - 2 * textHeight - 16, "weight", ink);
-    canvas.text(left - 4, top - textHeight - 10, "stretch", Rgb{178, 24, 43});
+    canvas.text(left - 4, top - textHeight - 10, "stretch", stretchColour);
     for (int y = top; y < bottom; ++y) {
         const float weight = range * (1.0f - 2.0f * (y - top) / static_cast<float>(bottom - top - 1));
         canvas.rectangle(left, y, left + 24, y + 1, divergingColour(weight, range));
     }
-    canvas.text(left - 4, bottom + 10, "squash", Rgb{33, 102, 172});
+    canvas.text(left - 4, bottom + 10, "squash", squashColour);
     const int middle = (top + bottom) / 2;
     canvas.text(left + 32, top, rangeLabel(range), ink);
     canvas.text(left + 32, middle - textHeight / 2, "0 rest", ink);
