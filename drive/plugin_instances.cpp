@@ -1,7 +1,6 @@
 #include "plugin_instances.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "files/atomic_file.h"
 #include "files/format_error.h"
@@ -100,6 +99,7 @@ void requireFinite(const std::string& path, const host::SavedSettings& settings)
 
 void Attached::loadChecked(const std::string& path, const host::SavedSettings& settings) {
     requireFinite(path, settings);
+    loadNote_.clear();
     const host::Instance& instance = live();
     const std::string plugin = session_.pluginName(instance.plugin);
     const bool ours =
@@ -110,8 +110,8 @@ void Attached::loadChecked(const std::string& path, const host::SavedSettings& s
     if (!settings.module.empty() && settings.module != plugin) {
         // The plug-ins share the five tension channels; nothing else of the
         // other's settings (Grainmark's axis among them) means anything here.
-        std::fprintf(stderr, "kestrin: note: %s holds settings of %s: only its tension channel values apply to %s\n",
-                     path.c_str(), settings.module.c_str(), plugin.c_str());
+        loadNote_ = path + " holds settings of " + settings.module + ": only its tension channel values apply to " +
+                    plugin;
         for (const auto& [name, value] : settings.channels) {
             if (isTensionChannel(name)) session_.setChannel(instance, name, value);
         }

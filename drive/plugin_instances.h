@@ -67,11 +67,17 @@ public:
     void saveSettings(const std::string& path);
     // Applies a settings file: one of this plug-in loads whole; one of the
     // other plug-in gives its channel values only (the five are the same),
-    // with a note on standard error that the rest does not apply. Throws
+    // and loadNote() then says that the rest does not apply. Throws
     // formats::FormatError naming the file when it cannot be read or belongs
     // to neither plug-in; whatever fails, the instance keeps the settings it
     // had.
     virtual void loadSettings(const std::string& path);
+    // What the latest settings file applied (loadSettings, or the one the
+    // settings given at creation named) left out, in a sentence for the user
+    // ("PATH holds settings of ..."); empty when it applied whole. Its
+    // driver tells the user: the tool on standard error, the Python module
+    // as a warning, the Blender add-on in its report.
+    const std::string& loadNote() const { return loadNote_; }
 
 protected:
     Attached(host::Session& session, size_t pointCount);
@@ -98,6 +104,7 @@ protected:
     host::Instance instance_;
     size_t pointCount_;
     std::vector<HostHandle> owned_;
+    std::string loadNote_;
 };
 
 // The weight tools: Strainmark (edge tension) and Grainmark (the surface's

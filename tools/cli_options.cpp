@@ -55,6 +55,10 @@ void addRunOptions(CLI::App& command, ShotOptions& options, bool toggles) {
     addPluginDirectoryOption(command, options.settings);
 }
 
+void printLoadNote(const drive::Attached& plugin) {
+    if (!plugin.loadNote().empty()) std::fprintf(stderr, "kestrin: note: %s\n", plugin.loadNote().c_str());
+}
+
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options) {
     options.pluginDirectory = pluginFolder();
     command.add_option("--plugin-dir", options.pluginDirectory,

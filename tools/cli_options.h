@@ -46,6 +46,10 @@ void addRestAndPoseOptions(CLI::App& command, ShotOptions& options);
 // --ply-format and --plugin-dir: the options every shot command ends with.
 void addRunOptions(CLI::App& command, ShotOptions& options, bool toggles);
 
+// Tells the user on standard error what the settings file given with
+// --settings left out ("kestrin: note: ..."), if anything.
+void printLoadNote(const drive::Attached& plugin);
+
 // --plugin-dir, defaulting to pluginFolder().
 void addPluginDirectoryOption(CLI::App& command, SettingsOptions& options);
 // The five channel options, --settings and --save-settings; with toggles

@@ -63,6 +63,7 @@ void runMorph(const MorphOptions& options) {
                  // The settings file is saved with the outputs, once the run succeeded.
                  effect.emplace(session, rest.points, rest.polygons, stretch.points, squash.points, weights,
                                 options.settings.pluginSettings());
+                 printLoadNote(*effect);
                  // The scene has its own copies of the targets.
                  stretch = {};
                  squash = {};

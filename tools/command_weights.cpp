@@ -114,6 +114,7 @@ void runWeights(const WeightsOptions& options) {
                  [&] {
                      // The settings file is saved with the outputs, once the run succeeded.
                      tool.emplace(kind, session, rest.points, rest.polygons, settingsFor(options, direction));
+                     printLoadNote(*tool);
                      files.requireWeightBound(weightToolBound(*tool));
                      if (!options.settings.saveTo.empty()) {
                          files.writeExtra(nameForDirection(options.settings.saveTo, direction, directions.size()),

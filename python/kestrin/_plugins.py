@@ -5,6 +5,7 @@ import inspect
 import numbers
 import os
 import textwrap
+import warnings
 from collections import namedtuple
 
 import numpy as np
@@ -229,14 +230,17 @@ class _PluginObject:
     def load_settings(self, path):
         """Reads settings from a JSON file written by save_settings or `kestrin --save-settings`.
 
-        A file of the other plug-in gives its five channel values only (with a
-        note on standard error). Raises FileNotFoundError for a missing file
-        and ValueError for one that holds no settings of these plug-ins.
+        A file of the other plug-in gives its five channel values only, with a
+        UserWarning saying that the rest does not apply. Raises
+        FileNotFoundError for a missing file and ValueError for one that holds
+        no settings of these plug-ins.
         """
         path = _path(path)
         if not os.path.isfile(path):
             raise FileNotFoundError(f"{_shown(path)}: no such settings file")
-        self._core().load_settings(path)
+        note = self._core().load_settings(path)
+        if note:
+            warnings.warn(note, stacklevel=2)
 
     def __repr__(self):
         if self.closed:

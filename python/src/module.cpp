@@ -206,6 +206,7 @@ void bindCommon(py::class_<Object>& type) {
              [](Object& self, const std::string& path) {
                  Call call(self.calls);
                  self.loadSettings(path);
+                 return self.loadNote();
              },
              Release());
 }

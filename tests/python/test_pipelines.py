@@ -186,6 +186,22 @@ def test_refused_settings_files_change_nothing(tmp_path):
         np.testing.assert_array_equal(fx.displace(pose), before)
 
 
+
+def test_settings_of_the_other_plugin_give_their_channels_with_a_warning(tmp_path):
+    rest, faces = grid()
+    stretch, squash = targets(rest)
+    with kestrin.Strainmark(rest, faces, exponent=0.45, clamp=False) as tool, \
+            kestrin.Strainshaper(rest, faces, stretch, squash) as fx:
+        tool.save_settings(tmp_path / "tool.json")
+        with pytest.warns(UserWarning, match="holds settings of Strainmark: only its channel values apply to Strainshaper"):
+            fx.load_settings(tmp_path / "tool.json")
+        assert fx.exponent == 0.45
+        fx.exponent = 0.2
+        fx.save_settings(tmp_path / "fx.json")
+        with pytest.warns(UserWarning, match="holds settings of Strainshaper"):
+            tool.load_settings(tmp_path / "fx.json")
+        assert (tool.exponent, tool.clamp) == (0.2, False)
+
 def test_ctrl_c_between_poses_leaves_the_object_usable():
     rest, faces = big_grid(120)
     poses = np.broadcast_to(rest * [1.1, 1.0, 1.0], (400,) + rest.shape)

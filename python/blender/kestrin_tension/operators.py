@@ -3,6 +3,7 @@
 import contextlib
 import sys
 import time
+import warnings
 
 import bpy
 import numpy as np
@@ -307,7 +308,12 @@ class KESTRIN_OT_settings_load(_SettingsFile, bpy.types.Operator, ImportHelper):
     mends = True
 
     def transfer(self, tool, path, settings):
-        tool.load_settings(path)
+        # A file of the effect gives its channels only; the module says so.
+        with warnings.catch_warnings(record=True) as notes:
+            warnings.simplefilter("always")
+            tool.load_settings(path)
+        for note in notes:
+            self.report({"WARNING"}, str(note.message))
         for s in CHANNELS + TOGGLES:
             setattr(settings, s.keyword, getattr(tool, s.keyword))
 
