@@ -173,67 +173,87 @@ tinygltf::Value layoutValue(const TextureLayout& layout) {
     return tinygltf::Value(extras);
 }
 
-}  // namespace
+// Each vertex's attributes, in the order glTF takes them, and the box of
+// its positions.
+struct VertexAttributes {
+    std::vector<float> positions, normals, texel, uv, colours;
+    std::vector<double> low = std::vector<double>(3, INFINITY), high = std::vector<double>(3, -INFINITY);
+};
 
-std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout& layout,
-                    const std::vector<float>* weights) {
-    const Vertices vertices = splitVertices(rest, uvs);
+// The attributes of the split vertices: the rest positions and normals, the
+// texel each addresses in the vertex-animation texture, the UVs when the
+// mesh has them, the colours of the weights when given.
+VertexAttributes vertexAttributes(const MeshData& rest, const ObjUvs& uvs, const Vertices& vertices,
+                                  const TextureLayout& layout, const std::vector<float>* weights) {
     const size_t count = vertices.point.size();
     const std::vector<float> normalOfPoint = pointNormals(rest);
-    std::vector<float> positions(count * 3), normals(count * 3), texel(count * 2);
-    std::vector<float> uv(vertices.uv.empty() ? 0 : count * 2);
-    std::vector<float> colours(weights == nullptr ? 0 : count * 3);
+    VertexAttributes out;
+    out.positions.resize(count * 3);
+    out.normals.resize(count * 3);
+    out.texel.resize(count * 2);
+    out.uv.resize(vertices.uv.empty() ? 0 : count * 2);
+    out.colours.resize(weights == nullptr ? 0 : count * 3);
     const float range = weights == nullptr ? 1.0f : colourRange(*weights);
-    std::vector<double> low(3, INFINITY), high(3, -INFINITY);
     for (size_t v = 0; v < count; ++v) {
         const size_t point = static_cast<size_t>(vertices.point[v]);
         const Point3& p = rest.points[point];
         const float position[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
         for (int a = 0; a < 3; ++a) {
-            positions[v * 3 + a] = position[a];
-            low[a] = std::fmin(low[a], position[a]);
-            high[a] = std::fmax(high[a], position[a]);
-            normals[v * 3 + a] = normalOfPoint[point * 3 + a];
+            out.positions[v * 3 + a] = position[a];
+            out.low[a] = std::fmin(out.low[a], position[a]);
+            out.high[a] = std::fmax(out.high[a], position[a]);
+            out.normals[v * 3 + a] = normalOfPoint[point * 3 + a];
         }
-        texel[v * 2] = layout.u(point);
-        texel[v * 2 + 1] = layout.v(point);
-        if (!uv.empty()) {
+        out.texel[v * 2] = layout.u(point);
+        out.texel[v * 2 + 1] = layout.v(point);
+        if (!out.uv.empty()) {
             // OBJ's v runs up from the image's bottom, glTF's down from its top.
-            uv[v * 2] = uvs.uv[vertices.uv[v] * 2];
-            uv[v * 2 + 1] = 1.0f - uvs.uv[vertices.uv[v] * 2 + 1];
+            out.uv[v * 2] = uvs.uv[vertices.uv[v] * 2];
+            out.uv[v * 2 + 1] = 1.0f - uvs.uv[vertices.uv[v] * 2 + 1];
         }
-        if (!colours.empty()) {
+        if (!out.colours.empty()) {
             const Rgb rgb = divergingColour((*weights)[point], range);
-            colours[v * 3] = linearFromSrgb(rgb.red);
-            colours[v * 3 + 1] = linearFromSrgb(rgb.green);
-            colours[v * 3 + 2] = linearFromSrgb(rgb.blue);
+            out.colours[v * 3] = linearFromSrgb(rgb.red);
+            out.colours[v * 3 + 1] = linearFromSrgb(rgb.green);
+            out.colours[v * 3 + 2] = linearFromSrgb(rgb.blue);
         }
     }
-    std::vector<uint32_t> triangles = triangulate(rest.points.data(), rest.polygons);
-    for (uint32_t& corner : triangles) corner = static_cast<uint32_t>(vertices.corner[corner]);
+    return out;
+}
 
-    GltfBuilder builder;
+// The attributes and the triangles (indices of vertices; none for a point
+// cloud) as the mesh's one primitive, their data appended to the builder.
+tinygltf::Primitive primitiveOf(GltfBuilder& builder, const VertexAttributes& attributes,
+                                const std::vector<uint32_t>& triangles) {
     tinygltf::Primitive primitive;
     // A mesh without faces (a point cloud) is its points: glTF has no empty
     // list of triangles.
     primitive.mode = triangles.empty() ? TINYGLTF_MODE_POINTS : TINYGLTF_MODE_TRIANGLES;
-    const int position = builder.addFloats(positions, TINYGLTF_TYPE_VEC3, 3);
-    builder.accessor(position).minValues = low;
-    builder.accessor(position).maxValues = high;
+    const int position = builder.addFloats(attributes.positions, TINYGLTF_TYPE_VEC3, 3);
+    builder.accessor(position).minValues = attributes.low;
+    builder.accessor(position).maxValues = attributes.high;
     primitive.attributes["POSITION"] = position;
-    primitive.attributes["NORMAL"] = builder.addFloats(normals, TINYGLTF_TYPE_VEC3, 3);
+    primitive.attributes["NORMAL"] = builder.addFloats(attributes.normals, TINYGLTF_TYPE_VEC3, 3);
     // glTF numbers texture coordinate sets from 0 without gaps: a mesh
     // without UVs has the texel coordinates in both sets.
-    const int texelSet = builder.addFloats(texel, TINYGLTF_TYPE_VEC2, 2);
-    primitive.attributes["TEXCOORD_0"] = uv.empty() ? texelSet : builder.addFloats(uv, TINYGLTF_TYPE_VEC2, 2);
+    const int texelSet = builder.addFloats(attributes.texel, TINYGLTF_TYPE_VEC2, 2);
+    primitive.attributes["TEXCOORD_0"] =
+        attributes.uv.empty() ? texelSet : builder.addFloats(attributes.uv, TINYGLTF_TYPE_VEC2, 2);
     primitive.attributes["TEXCOORD_1"] = texelSet;
-    if (!colours.empty()) primitive.attributes["COLOR_0"] = builder.addFloats(colours, TINYGLTF_TYPE_VEC3, 3);
+    if (!attributes.colours.empty()) {
+        primitive.attributes["COLOR_0"] = builder.addFloats(attributes.colours, TINYGLTF_TYPE_VEC3, 3);
+    }
     if (!triangles.empty()) {
         primitive.indices = builder.add(triangles, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
                                         TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
     }
+    return primitive;
+}
 
-    tinygltf::Model& model = builder.model();
+// The model's one scene: a node of the mesh "rest", its primitive with the
+// material every engine shades the tension with, and the texture's layout
+// in the mesh's extras.
+void addScene(tinygltf::Model& model, tinygltf::Primitive primitive, const TextureLayout& layout) {
     tinygltf::Material material;
     material.name = "kestrin tension";
     material.pbrMetallicRoughness.metallicFactor = 0.0;
@@ -254,10 +274,22 @@ std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout
     scene.nodes.push_back(0);
     model.scenes.push_back(scene);
     model.defaultScene = 0;
+}
+
+}  // namespace
+
+std::string glbMesh(const MeshData& rest, const ObjUvs& uvs, const TextureLayout& layout,
+                    const std::vector<float>* weights) {
+    const Vertices vertices = splitVertices(rest, uvs);
+    const VertexAttributes attributes = vertexAttributes(rest, uvs, vertices, layout, weights);
+    std::vector<uint32_t> triangles = triangulate(rest.points.data(), rest.polygons);
+    for (uint32_t& corner : triangles) corner = static_cast<uint32_t>(vertices.corner[corner]);
+    GltfBuilder builder;
+    addScene(builder.model(), primitiveOf(builder, attributes, triangles), layout);
 
     std::ostringstream out;
     tinygltf::TinyGLTF writer;
-    if (!writer.WriteGltfSceneToStream(&model, out, false, true)) {
+    if (!writer.WriteGltfSceneToStream(&builder.model(), out, false, true)) {
         throw FormatError(rest.path + ": the glTF mesh could not be encoded");
     }
     return out.str();
