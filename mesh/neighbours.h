@@ -1,4 +1,4 @@
-// Edge neighbours of one mesh point.
+// Edge neighbours of one mesh point, read through the host's mesh functions.
 #ifndef KESTRIN_NEIGHBOURS_H
 #define KESTRIN_NEIGHBOURS_H
 

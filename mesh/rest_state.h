@@ -1,5 +1,6 @@
 // The rest state both plug-ins measure tension against: each point's edge
-// neighbours and the mean length of its edges in the mesh's base shape.
+// neighbours and the mean length of its edges in the mesh's base shape, read
+// through the host's mesh functions.
 #ifndef KESTRIN_REST_STATE_H
 #define KESTRIN_REST_STATE_H
 
