@@ -46,6 +46,11 @@ void addRestAndPoseOptions(CLI::App& command, ShotOptions& options) {
         ->type_name("POSE");
 }
 
+void addOutputOptions(CLI::App& command, ShotOptions& options, const std::string& help) {
+    addFramesOption(command, options.frames);
+    command.add_option("-o,--output", options.outputs, help)->required()->type_name("OUT");
+}
+
 void addRunOptions(CLI::App& command, ShotOptions& options, bool toggles) {
     command.add_option("--jobs", options.jobs, "Threads reading and writing (default: the number of cores)")
         ->check(CLI::Range(1u, 256u))

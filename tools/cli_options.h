@@ -42,6 +42,9 @@ struct ShotOptions {
 
 // --rest and --pose.
 void addRestAndPoseOptions(CLI::App& command, ShotOptions& options);
+// --frames, then -o/--output, required, with `help` saying what each
+// extension writes for this command.
+void addOutputOptions(CLI::App& command, ShotOptions& options, const std::string& help);
 // --jobs, then the settings (with Strainmark's check boxes when `toggles`),
 // --ply-format and --plugin-dir: the options every shot command ends with.
 void addRunOptions(CLI::App& command, ShotOptions& options, bool toggles);

@@ -104,15 +104,12 @@ void addMorphCommand(CLI::App& app) {
                         "scales how far each point moves; not the tension weights, which the "
                         "effect works out itself")
         ->type_name("CSV");
-    addFramesOption(*command, options->frames);
-    command->add_option("-o,--output", options->outputs,
-                        "Corrected meshes: per pose .obj (the pose file with the new points) or "
-                        ".ply, numbered out_0001.obj... unless the name holds a %04d field; for "
-                        "the whole shot a point cache (.mdd, .pc2), .html (every pose and its "
-                        "correction in one page for a browser), .exr (a vertex-animation texture "
-                        "for engines) or .glb (the rest mesh for engines, addressing that texture)")
-        ->required()
-        ->type_name("OUT");
+    addOutputOptions(*command, *options,
+                     "Corrected meshes: per pose .obj (the pose file with the new points) or "
+                     ".ply, numbered out_0001.obj... unless the name holds a %04d field; for "
+                     "the whole shot a point cache (.mdd, .pc2), .html (every pose and its "
+                     "correction in one page for a browser), .exr (a vertex-animation texture "
+                     "for engines) or .glb (the rest mesh for engines, addressing that texture)");
     command->add_option("--exr-values", options->exrValues,
                         "What a .exr texture holds: each point's displacement from the pose "
                         "(default) or its corrected position")

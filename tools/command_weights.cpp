@@ -140,16 +140,13 @@ void runWeights(const WeightsOptions& options) {
 void addWeightsCommand(CLI::App& app) {
     const auto [command, options] = addCommand<WeightsOptions>(app, "weights", summary, runWeights);
     addRestAndPoseOptions(*command, *options);
-    addFramesOption(*command, options->frames);
-    command->add_option("-o,--output", options->outputs,
-                        "Outputs by extension: per pose .csv (point,weight), .ply (posed mesh with "
-                        "weights and colours), .png (heat map), numbered out_0001.csv... unless the "
-                        "name holds a %04d field; for the whole shot .npy (float32 array, poses x "
-                        "points), .html (every pose in one page to view in a browser), .exr (a "
-                        "half-float vertex-animation texture for engines) and .glb (the rest mesh "
-                        "for engines, addressing that texture)")
-        ->required()
-        ->type_name("OUT");
+    addOutputOptions(*command, *options,
+                     "Outputs by extension: per pose .csv (point,weight), .ply (posed mesh with "
+                     "weights and colours), .png (heat map), numbered out_0001.csv... unless the "
+                     "name holds a %04d field; for the whole shot .npy (float32 array, poses x "
+                     "points), .html (every pose in one page to view in a browser), .exr (a "
+                     "half-float vertex-animation texture for engines) and .glb (the rest mesh "
+                     "for engines, addressing that texture)");
     std::string directions;
     for (const drive::MeasureSetting& measure : drive::measureSettings) {
         directions += std::string(directions.empty() ? "" : ", ") + measure.direction + ": " + measure.help;
