@@ -11,11 +11,11 @@ from xml.sax.saxutils import escape
 
 # Floors from the top down: (folder, what it keeps to, centre x), one row each.
 FLOORS = [
-    [("tools/", "the command line", 250), ("python/", "module and Blender add-on", 650)],
-    [("host/check/", "kestrin check", 110), ("drive/", "plug-ins set up as a user does", 450)],
+    [("tools/", "the command line", 250), ("python/", "module, Blender add-on", 650)],
+    [("host/check/", "kestrin check", 110), ("drive/", "plug-ins as users set them", 450)],
     [("host/session/", "the drivers' one door", 250), ("formats/", "files, no simulator", 700)],
-    [("host/", "the simulator", 110), ("weighttool/", "Strainmark", 340), ("morpher/", "Rimshaper", 560),
-     ("tangentspace/", "the provider", 785)],
+    [("host/", "the simulator", 100), ("weighttool/", "Strainmark", 280), ("grainmark/", "Grainmark", 460),
+     ("morpher/", "Rimshaper", 640), ("tangentspace/", "the provider", 820)],
     [("mesh/", "via the host; polygons.h", 300), ("framework/", "host interface, lists", 620)],
     [("measure/", "the curve; uses nothing", 450)],
 ]
@@ -28,12 +28,13 @@ ARROWS = [
     ("drive/", "host/session/"), ("drive/", "formats/"),
     ("host/session/", "host/"), ("host/check/", "host/"),
     ("host/", "framework/"), ("host/", "mesh/"),
-    ("weighttool/", "framework/"), ("morpher/", "framework/"), ("tangentspace/", "framework/"),
-    ("weighttool/", "mesh/"), ("morpher/", "mesh/"), ("weighttool/", "measure/"), ("morpher/", "measure/"),
+    ("weighttool/", "framework/"), ("grainmark/", "framework/"), ("morpher/", "framework/"),
+    ("tangentspace/", "framework/"), ("weighttool/", "mesh/"), ("grainmark/", "mesh/"), ("morpher/", "mesh/"),
+    ("weighttool/", "measure/"), ("grainmark/", "measure/"), ("morpher/", "measure/"),
     ("framework/", "measure/"), ("formats/", "framework/"), ("formats/", "mesh/"),
 ]
 
-WIDTH, BOX_W, BOX_H, FLOOR_H, TOP = 900, 190, 46, 86, 20
+WIDTH, BOX_W, BOX_H, FLOOR_H, TOP = 920, 170, 46, 86, 20
 
 
 def boxes():
