@@ -193,7 +193,7 @@ def test_settings_of_the_other_plugin_give_their_channels_with_a_warning(tmp_pat
     with kestrin.Strainmark(rest, faces, exponent=0.45, clamp=False) as tool, \
             kestrin.Strainshaper(rest, faces, stretch, squash) as fx:
         tool.save_settings(tmp_path / "tool.json")
-        with pytest.warns(UserWarning, match="holds settings of Strainmark: only its channel values apply to Strainshaper"):
+        with pytest.warns(UserWarning, match="holds settings of Strainmark: only its tension channel values apply to Strainshaper"):
             fx.load_settings(tmp_path / "tool.json")
         assert fx.exponent == 0.45
         fx.exponent = 0.2
