@@ -1,4 +1,4 @@
-"""Bakes: a frame range's weights to .npy, the Strainshaper correction to a point cache played by a modifier.
+"""Bakes: a frame range's weights (and measures) to .npy, the Strainshaper correction to a point cache played by a modifier.
 
 A bake is a generator. It steps the scene through the range on the
 interface's thread with the live handler suspended and yields (frames done,
@@ -15,10 +15,9 @@ import os
 import bpy
 import numpy as np
 
-from . import live, mesh_arrays, rest
+from . import grain, live, mesh_arrays, rest
 from ._module import kestrin
 from .problems import Problem
-from .settings_list import strainmark_keywords
 
 MODIFIER_NAME = "Kestrin corrective"
 
@@ -49,19 +48,29 @@ def _closing_frames(context, obj, frames):
 
 
 def weights(context, obj, path, frames):
-    """Writes obj's weights at each frame as (frames, points) float32 .npy."""
+    """Writes obj's weights at each frame as (frames, points) float32 .npy, and each ticked measure's beside it.
+
+    A measure's file is named as the kestrin tool names it (w.npy, w.along.npy);
+    every frame is computed before the first file is replaced.
+    """
     live.check_mesh_object(obj)
     with live.lock:
         state = live.state_for(obj, check_rest=True)
-    keywords = strainmark_keywords(obj.kestrin_strainmark)
-    result = np.empty((len(frames), state.count), np.float32)
+    directions = grain.directions(obj.kestrin_strainmark)
+    strain = np.empty((len(frames), state.count), np.float32)
+    measured = {direction: np.empty_like(strain) for direction in directions}
     with _closing_frames(context, obj, frames) as meshes:
         for index, mesh in meshes:
+            settings = live.frame_settings(obj, context.evaluated_depsgraph_get(), directions)
             with live.lock:
                 live.check_count(state, mesh)
-                result[index] = state.weights(mesh, keywords)
+                strain[index], grains = state.weights(mesh, *settings)
+            for direction, values in grains.items():
+                measured[direction][index] = values
             yield index + 1, len(frames)
-    kestrin.write_weights(path, result)
+    kestrin.write_weights(path, strain)
+    for direction, values in measured.items():
+        kestrin.write_weights(grain.bake_path(path, direction), values)
 
 
 def _target_points(name, count, role):

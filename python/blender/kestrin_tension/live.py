@@ -1,4 +1,4 @@
-"""Live tension: Strainmark's weights written to each evaluated object of a depsgraph.
+"""Live tension: Strainmark's weights and Grainmark's measures written to each evaluated object of a depsgraph.
 
 Where the values go, and why:
 frame_change_post runs once the depsgraph it is handed has evaluated the new
@@ -29,13 +29,14 @@ viewport): the per-object state is shared under one lock.
 """
 
 import contextlib
+import functools
 import threading
 
 import bpy
 import numpy as np
 from bpy.app.handlers import persistent
 
-from . import layers, mesh_arrays, objects, problems, rest
+from . import grain, layers, mesh_arrays, objects, problems, rest
 from ._module import kestrin
 from .problems import Problem
 from .settings_list import strainmark_keywords
@@ -46,10 +47,11 @@ _suspended = 0    # bakes and rest captures step frames themselves
 
 
 class _State:
-    """Strainmark on one object for one kind of depsgraph, kept between frames: rest, plug-in instance, buffers.
+    """The weight tools on one object for one kind of depsgraph, kept between frames: rest, plug-in instances, buffers.
 
-    Made again only when the rest changes; settings are set on the instance
-    when they differ from the last frame's.
+    Made again only when the rest changes; settings are set on an instance
+    when they differ from the last frame's. Grainmark's instance is made
+    when a measure is first ticked, and serves every measure in turn.
     """
 
     def __init__(self, rest_key, points, faces):
@@ -58,7 +60,8 @@ class _State:
         self.faces = faces
         self.count = points.shape[0]
         self.tool = kestrin.Strainmark(points, mesh_arrays.polygons(*faces))
-        self.keywords = None
+        self.grain = None
+        self.keywords = {}  # id of an instance -> the settings last set on it
         self.points = None
         self.colours = None
 
@@ -66,14 +69,29 @@ class _State:
         return (np.array_equal(mesh_arrays.points(mesh), self.rest)
                 and all(np.array_equal(a, b) for a, b in zip(mesh_arrays.faces(mesh), self.faces)))
 
-    def weights(self, mesh, keywords):
-        """The weights of the evaluated mesh, (N,) float32, with these settings."""
-        if keywords != self.keywords:
+    def _set(self, tool, keywords):
+        if keywords != self.keywords.get(id(tool)):
             for keyword, value in keywords.items():
-                setattr(self.tool, keyword, value)
-            self.keywords = keywords
+                setattr(tool, keyword, value)
+            self.keywords[id(tool)] = keywords
+
+    def weights(self, mesh, keywords, axis=None, directions=()):
+        """Strainmark's weights of the evaluated mesh, (N,) float32, and Grainmark's: {direction: (N,) float32}.
+
+        keywords: both tools' settings; axis: Grainmark's, in the object's space.
+        """
         self.points = mesh_arrays.points(mesh, self.points)
-        return self.tool.weights(self.points)
+        self._set(self.tool, keywords)
+        strain = self.tool.weights(self.points)
+        grains = {}
+        if directions:
+            if self.grain is None:
+                self.grain = kestrin.Grainmark(self.rest, mesh_arrays.polygons(*self.faces))
+            self._set(self.grain, dict(keywords, axis=axis))
+            for direction in directions:
+                self.grain.direction = direction
+                grains[direction] = self.grain.weights(self.points)
+        return strain, grains
 
     def colour(self, weights, channels):
         """Stretch in red, squash in green (alpha 1) or in alpha: (N, 4) float32."""
@@ -88,6 +106,8 @@ class _State:
 
     def close(self):
         self.tool.close()
+        if self.grain is not None:
+            self.grain.close()
 
 
 def state_for(obj, mode="VIEWPORT", check_rest=False):
@@ -120,9 +140,28 @@ def check_count(state, mesh):
                       kind="point count")
 
 
+def _ours(settings):
+    """(name, kind) of every layer obj's settings write."""
+    return ((settings.attribute, "FLOAT"), (settings.colour_attribute, "FLOAT_COLOR"),
+            *((grain.attribute(settings, d), "FLOAT") for d in grain.directions(settings)))
+
+
+def frame_settings(obj, depsgraph, directions):
+    """What _State.weights takes at the frame depsgraph evaluated: (keywords, axis, directions).
+
+    Animated settings are read from obj's evaluated copy, which holds their
+    value at that frame; the original holds the viewport's frame, not a
+    render's. directions: the ticked measures' (axis None without any).
+    """
+    animated = obj.evaluated_get(depsgraph).kestrin_strainmark
+    return strainmark_keywords(animated), (grain.axis(obj, depsgraph) if directions else None), directions
+
+
 def update(obj, depsgraph, check_rest=False, written=None):
     """Writes obj's weights into its evaluated mesh in depsgraph; reports what stops it.
 
+    Strainmark's attribute (and colour) and one attribute per ticked
+    Grainmark measure, all or none.
     written: {evaluated mesh address: (object, what was written)} of this
     pass. Objects that share a mesh and have no modifiers and no shape keys
     share one evaluated mesh too: written once, or refused when their
@@ -138,13 +177,12 @@ def update(obj, depsgraph, check_rest=False, written=None):
         if obj.mode == "EDIT":
             return  # its evaluated mesh follows the edit cage
         mesh = evaluated.data
-        keywords = strainmark_keywords(settings)
+        keywords, axis, directions = frame_settings(obj, depsgraph, grain.directions(settings))
         with lock:
             state = state_for(obj, depsgraph.mode, check_rest)
             check_count(state, mesh)
             if written is not None:
-                what = (state.rest_key, keywords, settings.attribute, settings.colour_attribute,
-                        settings.colour_channels)
+                what = (state.rest_key, keywords, axis, _ours(settings), settings.colour_channels)
                 first, done = written.setdefault(mesh.as_pointer(), (obj, what))
                 if first != obj:
                     if done != what:
@@ -154,15 +192,17 @@ def update(obj, depsgraph, check_rest=False, written=None):
                                       kind="shared mesh")
                     problems.solved(obj)
                     return
-            weights = state.weights(mesh, keywords)
+            weights, grains = state.weights(mesh, keywords, axis, directions)
             layers.write(layers.fresh(mesh, settings.attribute, "FLOAT", obj), weights)
             if settings.colour_attribute:
                 layers.write(layers.fresh(mesh, settings.colour_attribute, "FLOAT_COLOR", obj),
                              state.colour(weights, settings.colour_channels))
+            for direction, values in grains.items():
+                layers.write(layers.fresh(mesh, grain.attribute(settings, direction), "FLOAT", obj), values)
         problems.solved(obj)
     except (Problem, ValueError, RuntimeError, kestrin.SessionError) as error:
         if mesh is not None:
-            layers.remove(mesh, ((settings.attribute, "FLOAT"), (settings.colour_attribute, "FLOAT_COLOR")))
+            layers.remove(mesh, _ours(settings))
         if isinstance(error, Problem):
             problems.report(obj, str(error), error.kind)
         else:
@@ -211,12 +251,48 @@ def _on_depsgraph_update(scene, depsgraph):
     if _suspended:
         return
     written = {}
+    updated, measured = set(), set()
     for change in depsgraph.updates:
         obj = change.id
-        if isinstance(obj, bpy.types.Object) and change.is_updated_geometry:
+        if isinstance(obj, bpy.types.Object):
             obj = obj.original
-            if objects.is_enabled(obj):
+            updated.add(obj.as_pointer())
+            if change.is_updated_geometry and objects.is_enabled(obj):
                 update(obj, depsgraph, check_rest=True, written=written)
+                measured.add(obj.as_pointer())
+    if updated:
+        _follow_axes(depsgraph, updated, measured, written)
+
+
+def _follow_axes(depsgraph, updated, measured, written):
+    """Writes again the objects whose Grainmark axis turned while their mesh was not evaluated.
+
+    Nothing ties an axis object to the measured mesh in the depsgraph, so
+    moving the axis object (or the measured object alone) at the same frame
+    evaluates no mesh. The values are written into the evaluated mesh as it
+    stands, for scripts and exporters at once. A tag here would not do: the
+    depsgraph evaluates what a handler tags at once, without handlers, which
+    would leave the mesh without attributes. In the interface the viewport
+    draws the new values once the mesh is evaluated again, so it is tagged
+    from a timer, after this update; that evaluation writes them as any does.
+    """
+    followers = []
+    for obj in objects.enabled():
+        settings = obj.kestrin_strainmark
+        source = settings.axis_object
+        if (source is not None and obj.as_pointer() not in measured and grain.directions(settings)
+                and (source.as_pointer() in updated or obj.as_pointer() in updated)):
+            update(obj, depsgraph, written=written)
+            followers.append(objects.key(obj))
+    if followers and not bpy.app.background:
+        bpy.app.timers.register(functools.partial(_redraw, followers), first_interval=0.0)
+
+
+def _redraw(keys):
+    for key in keys:
+        obj = bpy.data.objects.get(key)
+        if obj is not None:
+            obj.update_tag()
 
 
 def _forget():

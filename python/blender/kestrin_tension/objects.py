@@ -38,14 +38,15 @@ def is_enabled(obj):
     return group is not None and bool(group.get("enabled", False))
 
 
-def _key(obj):
+def key(obj):
+    """What finds obj again in bpy.data.objects after an undo: (name, library path or None)."""
     return obj.name, obj.library.filepath if obj.library else None
 
 
 def _scan(stamp):
     global _keys, _stamp
     found = [obj for obj in bpy.data.objects if is_enabled(obj)]
-    _keys, _stamp = [_key(obj) for obj in found], stamp
+    _keys, _stamp = [key(obj) for obj in found], stamp
     return found
 
 
@@ -56,8 +57,8 @@ def enabled():
         if _keys is None or stamp != _stamp:
             return _scan(stamp)
         found = []
-        for key in _keys:
-            obj = bpy.data.objects.get(key)
+        for kept in _keys:
+            obj = bpy.data.objects.get(kept)
             if obj is None or not is_enabled(obj):
                 return _scan(stamp)
             found.append(obj)

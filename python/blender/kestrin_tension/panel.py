@@ -1,9 +1,9 @@
-"""The panel in the object's properties: Strainmark's settings, rest, attributes, bakes."""
+"""The panel in the object's properties: Strainmark's settings, rest, attributes, Grainmark's measures and axis, bakes."""
 
 import bpy
 
-from . import objects, problems
-from .settings_list import CHANNELS, TOGGLES
+from . import grain, objects, problems
+from .settings_list import AXIS, CHANNELS, MEASURES, TOGGLES, direction
 
 
 class OBJECT_PT_kestrin_tension(bpy.types.Panel):
@@ -53,6 +53,7 @@ class OBJECT_PT_kestrin_tension(bpy.types.Panel):
         column = layout.column(heading="Weights")
         for s in TOGGLES:
             column.prop(settings, s.keyword)
+        _draw_grainmark(layout, obj, settings)
 
         row = layout.row(align=True)
         row.operator("kestrin.settings_load", icon="FILEBROWSER")
@@ -61,6 +62,26 @@ class OBJECT_PT_kestrin_tension(bpy.types.Panel):
         row.operator("kestrin.bake_weights", icon="EXPORT")
         row.operator("kestrin.bake_corrective", icon="MOD_MESHDEFORM")
         layout.operator("kestrin.material_add", icon="MATERIAL")
+
+
+def _draw_grainmark(layout, obj, settings):
+    column = layout.column(heading="Grainmark")
+    for s in MEASURES:
+        row = column.row()
+        row.prop(settings, s.keyword)
+        if getattr(settings, s.keyword):
+            row.label(text=grain.attribute(settings, direction(s)))
+    column = layout.column()
+    column.active = bool(grain.directions(settings))
+    column.prop(settings, "axis_object")
+    source = settings.axis_object
+    if source is not None:
+        if source.type == "ARMATURE":
+            column.prop_search(settings, "axis_bone", source.data, "bones")
+        column.prop(settings, "axis_local")
+    else:
+        for s in AXIS:
+            column.prop(settings, s.keyword)
 
 
 def register():

@@ -6,6 +6,11 @@ labels, defaults and help from the kestrin module), and rest_mesh and
 rest_mesh_render, the rest captured at rest_frame as the viewport and as a
 render evaluate it (the latter only where they differ).
 
+Grainmark, on the same rest and with the same channels and check boxes:
+a check box per measure (grain_along, grain_across, grain_area, grain_max,
+grain_min), the typed axis (axis_x, axis_y, axis_z) or an axis_object with
+axis_local ('X', 'Y' or 'Z') and, on an armature, axis_bone (grain.py).
+
 Every property may be overridden, so that a library override of a linked
 character keeps its own settings.
 """
@@ -14,7 +19,8 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, FloatProperty, IntProperty, PointerProperty, StringProperty
 
 from . import live
-from .settings_list import CHANNELS, TOGGLES
+from .grain import LOCAL_AXES
+from .settings_list import AXIS, CHANNELS, MEASURES, TOGGLES
 
 
 def _changed(self, context):
@@ -61,7 +67,21 @@ def _annotations():
             type=bpy.types.Mesh, name="Captured rest for renders",
             description="The rest frame's mesh as renders evaluate it (render levels), where it differs"),
     }
-    for s in CHANNELS:
+    for s in MEASURES:
+        fields[s.keyword] = BoolProperty(name=s.label, description=s.help, default=s.default, update=_changed)
+    fields.update({
+        "axis_object": PointerProperty(
+            type=bpy.types.Object, name="Axis object", update=_changed,
+            description="Object whose local axis Grainmark's axis follows, frame by frame (empty: the typed axis)"),
+        "axis_local": EnumProperty(
+            name="Local axis", default="Y", update=_changed,
+            items=[(a, a, f"The axis object's (or bone's) local {a}") for a in LOCAL_AXES],
+            description="Which of the axis object's local axes (a bone's Y runs from its head to its tail)"),
+        "axis_bone": StringProperty(
+            name="Bone", default="", update=_changed,
+            description="A bone of the axis object, an armature, whose axis is followed (empty: the object's)"),
+    })
+    for s in CHANNELS + AXIS:
         fields[s.keyword] = FloatProperty(name=s.label, description=s.help, default=s.default,
                                           soft_min=s.low, soft_max=s.high, precision=3, step=1,
                                           update=_changed)

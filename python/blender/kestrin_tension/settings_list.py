@@ -1,8 +1,8 @@
-"""The plug-in's settings as the panel shows them: keyword, label, default, range and help.
+"""The plug-ins' settings as the panel shows them: keyword, label, default, range and help.
 
-All of it comes from the kestrin module's lists of channels and check boxes
-(the plug-ins' own), so the panel shows what the plug-in and the command-line
-tool say, written in one place.
+All of it comes from the kestrin module's lists of channels, check boxes,
+Grainmark's measures and axis channels (the plug-ins' own), so the panel
+shows what the plug-ins and the command-line tool say, written in one place.
 """
 
 from collections import namedtuple
@@ -23,6 +23,12 @@ CHANNELS = tuple(Setting(c.keyword, c.name, c.default, c.low, c.high, _sentence(
                  for c in kestrin.CHANNELS)
 TOGGLES = tuple(Setting(t.keyword, t.label, t.default, None, None, _sentence(t.help))
                 for t in kestrin.TOGGLES)
+# Grainmark's measures, a check box each (keyword "grain_" + the direction), none ticked at first.
+MEASURES = tuple(Setting("grain_" + m.direction, m.label, False, None, None, _sentence(m.help))
+                 for m in kestrin.MEASURES)
+# Grainmark's typed axis: "Axis X" is axis_x.
+AXIS = tuple(Setting(a.name.lower().replace(" ", "_"), a.name, a.default, -1.0, 1.0, _sentence(a.help))
+             for a in kestrin.AXIS)
 
 
 def plugin_value(value):
@@ -39,6 +45,11 @@ def plugin_value(value):
 def channel_values(settings):
     """The five channels of a settings group, keyword -> plug-in value."""
     return {s.keyword: plugin_value(getattr(settings, s.keyword)) for s in CHANNELS}
+
+
+def direction(measure):
+    """The kestrin direction keyword of a measure setting ("grain_along" -> "along")."""
+    return measure.keyword[len("grain_"):]
 
 
 def strainmark_keywords(settings):
