@@ -5,7 +5,8 @@ with KESTRIN_PROBE set to the pickle to write. Recorded: right after the file
 opened, the viewport depsgraph's meshes ("opened"); then at each frame of the
 render, the render depsgraph's ("frames", by frame number): for every
 evaluated mesh object, inside collection instances too, by full name, its
-points (object space) and its "tension" attribute (None when absent).
+points (object space), its "tension" and its "tension_along" attribute
+(None when absent).
 """
 
 import os
@@ -16,6 +17,15 @@ import numpy as np
 from bpy.app.handlers import persistent
 
 
+def attribute(mesh, name):
+    layer = mesh.attributes.get(name)
+    if layer is None:
+        return None
+    values = np.empty(len(layer.data), np.float32)
+    layer.data.foreach_get("value", values)
+    return values
+
+
 def meshes(depsgraph):
     found = {}
     for obj in depsgraph.ids:
@@ -23,12 +33,7 @@ def meshes(depsgraph):
             mesh = obj.data
             points = np.empty((len(mesh.vertices), 3), np.float32)
             mesh.vertices.foreach_get("co", points.ravel())
-            layer = mesh.attributes.get("tension")
-            values = None
-            if layer is not None:
-                values = np.empty(len(layer.data), np.float32)
-                layer.data.foreach_get("value", values)
-            found[obj.name_full] = (points, values)
+            found[obj.name_full] = (points, attribute(mesh, "tension"), attribute(mesh, "tension_along"))
     return found
 
 

@@ -1,7 +1,7 @@
 """A shot built as productions build them, rendered from the command line after its folder moved.
 
 The character lives in its own file (char.blend: a rigged grid with
-Strainmark on and the tension material); the shot links it twice, once as
+Strainmark on, Grainmark along a bone of its rig, and the tension material); the shot links it twice, once as
 a library override and once as a plain collection instance, and holds a
 local character, linked duplicates with rigs of their own, a subdivided
 mesh whose renders use more levels than the viewport, a corrective under a
@@ -71,6 +71,9 @@ def build_character(path):
     move_to(character, body, bpy.data.objects["body rig"])
     enable(body)
     assert bpy.ops.kestrin.material_add() == {"FINISHED"}
+    # Grainmark along the rig's second bone, which bends 0.9 rad over frames 1-3.
+    settings = body.kestrin_strainmark
+    settings.grain_along, settings.axis_object, settings.axis_bone = True, bpy.data.objects["body rig"], "b"
     bpy.ops.wm.save_as_mainfile(filepath=str(path), copy=True)
 
 
@@ -263,6 +266,12 @@ def test_a_linked_shot_renders_each_objects_tension_from_another_folder(scene, t
             got = record["frames"][frame][name][1]
             assert got is not None and got.tobytes() == weights(name, rest_mesh, frame).tobytes(), (name, frame)
     assert len(record["frames"][3]["subdivided"][0]) == 693
+    # Grainmark along the bone, as the render evaluated it at each frame, linked and overridden alike.
+    for frame, bend in ((2, 0.45), (3, 0.9), (4, 0.9)):
+        for name in ("body", f"body [{character.library.name}]"):
+            posed, _, along = record["frames"][frame][name]
+            with kestrin.Grainmark(points(body), faces(body), axis=(np.cos(bend), np.sin(bend), 0)) as grain:
+                np.testing.assert_allclose(along, grain.weights(posed), atol=2e-6, err_msg=f"{name} {frame}")
     assert np.abs(record["frames"][3]["left"][1] - record["frames"][3]["right"][1]).max() > 0.1
     # Right at once after the file opened (frame 3), before any frame change.
     opened = record["opened"]["local"]
@@ -289,7 +298,7 @@ def test_a_linked_shot_renders_each_objects_tension_from_another_folder(scene, t
         aov = _pixels(moved / "aov" / f"tension_{frame:04d}.exr")
         colour = _pixels(moved / "render" / f"frame_{frame:04d}.exr")
         for name, origin in (("local", (0, 0)), ("body", (10, 0)), (f"body [{character.library.name}]", (10, 10))):
-            posed, values = record["frames"][frame][name]
+            posed, values, _ = record["frames"][frame][name]
             for index in interior:
                 column, row = pixel_of(posed[index, 0] + origin[0], posed[index, 1] + origin[1])
                 if index % COLS <= 3:  # left in place by the rig: on a pixel centre
