@@ -9,7 +9,6 @@ import math
 
 import bpy
 import numpy as np
-import pytest
 
 import kestrin
 import kestrin_tension
