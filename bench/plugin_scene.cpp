@@ -21,7 +21,7 @@ host::Host& simulator(PluginScene& scene) { return host::simulatorOf(*scene.sess
 // The instance's mesh posed as the case, its scan map made at full size.
 void poseMesh(PluginScene& scene, const host::Instance& instance) {
     host::Host& host = simulator(scene);
-    host.scene.object(instance.item)->mesh.setCurrent(scene.c->mesh.pose.data(), scene.c->mesh.pose.size());
+    host.scene.object(instance.item)->mesh.lendCurrent(scene.c->mesh.pose.data(), scene.c->mesh.pose.size());
     const HostHandle map = host.scene.addWeightMap(instance.item, scanMap);
     host.scene.weightMap(map)->values.assign(scene.c->mesh.rest.size(), 0.0f);
 }

@@ -28,15 +28,19 @@ void Host::linkModules() {
 }
 
 int32_t Host::setupEffect(int module, HostHandle item) {
-    // The targets are evaluated at rest for this pass only; their pose stays.
-    std::vector<std::pair<SceneObject*, std::vector<Point3>>> poses;
+    // The targets are evaluated at rest for this pass only; their pose stays
+    // where it is held, shown again afterwards (newest first: a target listed
+    // twice gets its pose back, not the rest shown in between).
+    std::vector<std::pair<SceneObject*, Mesh::Positions>> poses;
     for (HostHandle target : effectTargets(item)) {
         SceneObject* object = scene.object(target);
         poses.emplace_back(object, object->mesh.current());
-        object->mesh.setCurrent(object->mesh.base());
+        object->mesh.showBase();
     }
     const int32_t answer = send(module, item, MSG_EFFECT, EFFECT_SETUP);
-    for (auto& [object, pose] : poses) object->mesh.setCurrent(std::move(pose));
+    for (auto pose = poses.rbegin(); pose != poses.rend(); ++pose) {
+        pose->first->mesh.lendCurrent(pose->second.data, pose->second.count);
+    }
     return answer;
 }
 
@@ -49,7 +53,9 @@ int32_t Host::displaceEffect(int module, HostHandle item) {
     // without a target list for an item that is its own target, so that a
     // pass allocates nothing.
     const auto settle = [passesBefore](SceneObject* object) {
-        if (object->outputPass <= passesBefore) object->output = object->mesh.current();
+        if (object->outputPass <= passesBefore) {
+            object->output.assign(object->mesh.current().begin(), object->mesh.current().end());
+        }
     };
     SceneObject* self = scene.object(item);
     if (self != nullptr && self->targets.empty()) {

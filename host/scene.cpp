@@ -12,68 +12,106 @@ Mesh::Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& 
 
 Mesh Mesh::packed(std::vector<Point3> points, const Polygons& polygons) {
     Mesh mesh;
-    mesh.base_ = std::move(points);
-    mesh.current_ = mesh.base_;
-    mesh.pointCount_ = static_cast<int32_t>(mesh.base_.size());
-    mesh.polygonStart_ = polygons.offsets;
-    mesh.polygonVertices_ = polygons.vertices;
-    mesh.buildAdjacency();
+    mesh.setPoints(std::move(points));
+    Topology topology;
+    topology.polygonStart = polygons.offsets;
+    topology.polygonVertices = polygons.vertices;
+    mesh.topology_ = build(std::move(topology), mesh.pointCount_);
     return mesh;
 }
 
-void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons) {
-    base_ = std::move(points);
-    current_ = base_;
-    pointCount_ = static_cast<int32_t>(base_.size());
-    polygonStart_.assign(1, 0);
-    polygonVertices_.clear();
-    for (const auto& polygon : polygons) {
-        polygonVertices_.insert(polygonVertices_.end(), polygon.begin(), polygon.end());
-        polygonStart_.push_back(static_cast<int32_t>(polygonVertices_.size()));
+Mesh Mesh::withPoints(std::vector<Point3> points) const {
+    Mesh mesh;
+    mesh.setPoints(std::move(points));
+    if (mesh.base_.size() == base_.size()) {
+        mesh.topology_ = topology_;
+    } else {
+        // The adjacency is as long as the points: another count needs its own.
+        Topology polygons;
+        polygons.polygonStart = topology_->polygonStart;
+        polygons.polygonVertices = topology_->polygonVertices;
+        mesh.topology_ = build(std::move(polygons), mesh.pointCount_);
     }
-    buildAdjacency();
+    return mesh;
+}
+
+bool Mesh::hasTopology(size_t pointCount, const Polygons& polygons) const {
+    return pointCount == base_.size() && topology_->polygonStart == polygons.offsets &&
+           topology_->polygonVertices == polygons.vertices;
+}
+
+Mesh::Mesh(const Mesh& other)
+    : base_(other.base_), posed_(other.posed_), pointCount_(other.pointCount_), topology_(other.topology_) {
+    current_ = other.current_ == other.base_.data()    ? base_.data()
+               : other.current_ == other.posed_.data() ? posed_.data()
+                                                       : other.current_;
+}
+
+Mesh& Mesh::operator=(const Mesh& other) {
+    if (this != &other) *this = Mesh(other);
+    return *this;
+}
+
+void Mesh::setPoints(std::vector<Point3> points) {
+    base_ = std::move(points);
+    posed_.clear();
+    posed_.shrink_to_fit();
+    current_ = base_.data();
+    pointCount_ = static_cast<int32_t>(base_.size());
+}
+
+void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons) {
+    setPoints(std::move(points));
+    Topology topology;
+    for (const auto& polygon : polygons) {
+        topology.polygonVertices.insert(topology.polygonVertices.end(), polygon.begin(), polygon.end());
+        topology.polygonStart.push_back(static_cast<int32_t>(topology.polygonVertices.size()));
+    }
+    topology_ = build(std::move(topology), pointCount_);
 }
 
 void Mesh::setCurrent(std::vector<Point3> positions) {
-    if (positions.size() == base_.size()) current_ = std::move(positions);
+    if (positions.size() != base_.size()) return;
+    posed_ = std::move(positions);
+    current_ = posed_.data();
 }
 
-void Mesh::setCurrent(const Point3* positions, size_t count) {
-    if (count == base_.size()) std::copy(positions, positions + count, current_.begin());
+void Mesh::lendCurrent(const Point3* positions, size_t count) {
+    if (count == base_.size()) current_ = positions;
 }
 
 void Mesh::setBase(std::vector<Point3> positions) {
     if (positions.size() != base_.size()) return;
-    base_ = std::move(positions);
-    current_ = base_;
+    setPoints(std::move(positions));
 }
 
 // Counting sort by point: a polygon is listed once per point it uses (once even
 // when it names the point twice), in ascending polygon order.
-void Mesh::buildAdjacency() {
-    const int32_t points = pointCount();
+std::shared_ptr<const Mesh::Topology> Mesh::build(Topology t, int32_t points) {
+    const int32_t polygons = static_cast<int32_t>(t.polygonStart.size()) - 1;
     std::vector<int32_t> counts(points + 1, 0);
     std::vector<int32_t> lastPolygon(points, -1);
-    for (int32_t p = 0; p < polygonCount(); ++p) {
-        for (int32_t k = polygonStart_[p]; k < polygonStart_[p + 1]; ++k) {
-            const int32_t v = polygonVertices_[k];
+    for (int32_t p = 0; p < polygons; ++p) {
+        for (int32_t k = t.polygonStart[p]; k < t.polygonStart[p + 1]; ++k) {
+            const int32_t v = t.polygonVertices[k];
             if (v < 0 || v >= points || lastPolygon[v] == p) continue;
             lastPolygon[v] = p;
             ++counts[v + 1];
         }
     }
     for (int32_t i = 0; i < points; ++i) counts[i + 1] += counts[i];
-    pointStart_ = counts;
-    pointPolygons_.assign(counts[points], 0);
+    t.pointStart = counts;
+    t.pointPolygons.assign(counts[points], 0);
     std::fill(lastPolygon.begin(), lastPolygon.end(), -1);
-    for (int32_t p = 0; p < polygonCount(); ++p) {
-        for (int32_t k = polygonStart_[p]; k < polygonStart_[p + 1]; ++k) {
-            const int32_t v = polygonVertices_[k];
+    for (int32_t p = 0; p < polygons; ++p) {
+        for (int32_t k = t.polygonStart[p]; k < t.polygonStart[p + 1]; ++k) {
+            const int32_t v = t.polygonVertices[k];
             if (v < 0 || v >= points || lastPolygon[v] == p) continue;
             lastPolygon[v] = p;
-            pointPolygons_[counts[v]++] = p;
+            t.pointPolygons[counts[v]++] = p;
         }
     }
+    return std::make_shared<const Topology>(std::move(t));
 }
 
 HostHandle Scene::addObject(const std::string& name, Mesh mesh) {

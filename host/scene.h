@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,30 @@
 namespace kestrin::host {
 
 // A polygon mesh: points with a base (rest) and a current position, polygons
-// as vertex lists in boundary order.
+// as vertex lists in boundary order. The polygons and the point-to-polygon
+// adjacency are one immutable topology that meshes of the same polygons
+// share (a deformer's targets have the mesh's own): a million-point mesh's
+// topology is 40 MB, kept once however many objects are made of it.
 class Mesh {
 public:
+    // The polygons as stored, with the polygons of each point.
+    struct Topology {
+        std::vector<int32_t> polygonStart{0};  // polygon p spans [start[p], start[p+1])
+        std::vector<int32_t> polygonVertices;
+        std::vector<int32_t> pointStart{0};    // point i's polygons span [start[i], start[i+1])
+        std::vector<int32_t> pointPolygons;
+    };
+    // Positions the mesh shows, wherever they are held.
+    struct Positions {
+        const Point3* data;
+        size_t count;
+        const Point3* begin() const { return data; }
+        const Point3* end() const { return data + count; }
+        size_t size() const { return count; }
+        const Point3& operator[](size_t i) const { return data[i]; }
+        std::vector<Point3> copy() const { return {begin(), end()}; }
+    };
+
     Mesh() = default;
     // polygons: one vertex list per polygon. Vertex indices are kept as given,
     // out-of-range ones included: the mesh services hand them on as a host
@@ -26,16 +48,31 @@ public:
     Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons);
     // The same from packed polygons.
     static Mesh packed(std::vector<Point3> points, const Polygons& polygons);
+    // Other points on this mesh's topology, shared; as many as it has.
+    Mesh withPoints(std::vector<Point3> points) const;
+    // Whether a mesh of pointCount points with these polygons has this one's
+    // topology (and could share it).
+    bool hasTopology(size_t pointCount, const Polygons& polygons) const;
+    // Copies show the copy's own positions where the original showed its own.
+    Mesh(const Mesh& other);
+    Mesh& operator=(const Mesh& other);
+    Mesh(Mesh&&) = default;
+    Mesh& operator=(Mesh&&) = default;
 
     int32_t pointCount() const { return pointCount_; }
-    int32_t polygonCount() const { return static_cast<int32_t>(polygonStart_.size()) - 1; }
+    int32_t polygonCount() const { return static_cast<int32_t>(topology_->polygonStart.size()) - 1; }
 
     const std::vector<Point3>& base() const { return base_; }
-    const std::vector<Point3>& current() const { return current_; }
+    Positions current() const { return {current_, base_.size()}; }
     // Sets the current positions; must have pointCount() entries.
     void setCurrent(std::vector<Point3> positions);
-    // The same from count positions, copied into the storage the mesh has.
-    void setCurrent(const Point3* positions, size_t count);
+    // Shows count positions that the caller holds as the current ones,
+    // uncopied, until the current positions are next set; the caller keeps
+    // them alive (and unchanged) until then. Ignored unless count is
+    // pointCount().
+    void lendCurrent(const Point3* positions, size_t count);
+    // The base positions as the current ones again.
+    void showBase() { current_ = base_.data(); }
     // Sets base and current to the same positions (the rest shape).
     void setBase(std::vector<Point3> positions);
     // Replaces points and polygons alike (a mesh that gains or loses points).
@@ -50,34 +87,36 @@ public:
 
     // Vertex list of a polygon; empty for an index out of range.
     const int32_t* polygonVertices(int32_t polygon, int32_t* count) const {
+        const Topology& t = *topology_;
         if (polygon < 0 || polygon >= polygonCount()) {
             *count = 0;
             return nullptr;
         }
-        *count = polygonStart_[polygon + 1] - polygonStart_[polygon];
-        return polygonVertices_.data() + polygonStart_[polygon];
+        *count = t.polygonStart[polygon + 1] - t.polygonStart[polygon];
+        return t.polygonVertices.data() + t.polygonStart[polygon];
     }
     // Polygons that use a point, ascending; empty for an index out of range.
     const int32_t* pointPolygons(int32_t point, int32_t* count) const {
+        const Topology& t = *topology_;
         if (point < 0 || point >= pointCount()) {
             *count = 0;
             return nullptr;
         }
-        *count = pointStart_[point + 1] - pointStart_[point];
-        return pointPolygons_.data() + pointStart_[point];
+        *count = t.pointStart[point + 1] - t.pointStart[point];
+        return t.pointPolygons.data() + t.pointStart[point];
     }
 
 private:
-    void buildAdjacency();
+    void setPoints(std::vector<Point3> points);
+    static std::shared_ptr<const Topology> build(Topology topology, int32_t points);
 
     std::vector<Point3> base_;
-    std::vector<Point3> current_;
+    std::vector<Point3> posed_;  // current positions set as a whole
+    // What the current positions are: base_, posed_ or the caller's.
+    const Point3* current_ = nullptr;
     // base_.size(), kept as a number: every position read checks against it.
     int32_t pointCount_ = 0;
-    std::vector<int32_t> polygonStart_{0};  // polygon p spans [start[p], start[p+1])
-    std::vector<int32_t> polygonVertices_;
-    std::vector<int32_t> pointStart_{0};    // point i's polygons span [start[i], start[i+1])
-    std::vector<int32_t> pointPolygons_;
+    std::shared_ptr<const Topology> topology_ = std::make_shared<const Topology>();
 };
 
 // A named per-point map of floats on one object.

@@ -104,7 +104,7 @@ void runDemo(const DemoOptions& options) {
 
     // The run reads the inputs back as `weights` and `morph` would.
     const std::vector<std::string> poseFiles = writeInputs(directory);
-    const formats::ObjMesh rest = formats::readObj(file("arm_rest.obj"));
+    formats::ObjMesh rest = formats::readObj(file("arm_rest.obj"));
     const formats::MeshData squash = formats::readObj(file("arm_squash.obj"));
     const formats::MeshData stretch = formats::readObj(file("arm_stretch.obj"));
     const PoseSource poses(poseFiles, rest, FrameRange{});

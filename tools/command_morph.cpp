@@ -39,9 +39,9 @@ void runMorph(const MorphOptions& options) {
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
     // The three meshes side by side; faults are still reported rest first.
-    auto stretchRead = std::async(std::launch::async, [&] { return formats::readObj(options.stretchTarget); });
-    auto squashRead = std::async(std::launch::async, [&] { return formats::readObj(options.squashTarget); });
-    const formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
+    auto stretchRead = std::async(std::launch::async, [&] { return formats::readObjPoints(options.stretchTarget); });
+    auto squashRead = std::async(std::launch::async, [&] { return formats::readObjPoints(options.squashTarget); });
+    formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
     formats::MeshData stretch = stretchRead.get();
     formats::requireSameShape(rest, stretch, "stretch target", false);
     formats::MeshData squash = squashRead.get();

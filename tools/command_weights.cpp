@@ -80,7 +80,7 @@ void runWeights(const WeightsOptions& options) {
     for (const std::string& pose : options.poses) inputs.push_back({"pose", pose});
     if (!options.settings.loadFrom.empty()) inputs.push_back({"settings file", options.settings.loadFrom});
     requireReadable(inputs);
-    const formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
+    formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
     const PoseSource poses(options.poses, rest, options.frames);
 
     // One run per measure, each with outputs of its own, all planned and

@@ -83,12 +83,13 @@ void runInline(size_t poseCount, const PipelineStages& stages) {
 
 }  // namespace
 
-size_t pipelineSlots(unsigned jobs) { return jobs <= 1 ? 1 : static_cast<size_t>(jobs) + 2; }
+size_t pipelineSlots(unsigned jobs, bool copiesOnly) {
+    if (jobs <= 1) return 1;
+    return copiesOnly ? 2 : static_cast<size_t>(jobs) + 2;
+}
 
-void runPipeline(size_t poseCount, unsigned jobs, const PipelineStages& stages) {
-    if (jobs <= 1 || poseCount <= 1) return runInline(poseCount, stages);
-
-    const size_t slotCount = pipelineSlots(jobs);
+void runPipeline(size_t poseCount, unsigned jobs, size_t slotCount, const PipelineStages& stages) {
+    if (jobs <= 1 || poseCount <= 1 || slotCount <= 1) return runInline(poseCount, stages);
     std::vector<SlotState> state(slotCount, SlotState::free);
     std::exception_ptr failure;
     size_t running = 0;

@@ -27,10 +27,14 @@ struct PipelineStages {
 
 // How many slots a run of `jobs` jobs uses: one for each worker's read or
 // write, one being computed and one read ahead of it. More buy no speed
-// (the computation sets the pace) and cost a pose's buffers each.
-size_t pipelineSlots(unsigned jobs);
+// (the computation sets the pace) and cost a pose's buffers each. When a
+// read is a copy (a frame of a point cache) and a write is nothing (every
+// output is of the whole shot, written as each pose is computed), the one
+// computed and the one read ahead are all there is to overlap: two.
+size_t pipelineSlots(unsigned jobs, bool copiesOnly = false);
 
-void runPipeline(size_t poseCount, unsigned jobs, const PipelineStages& stages);
+// slotCount: pipelineSlots() for these jobs.
+void runPipeline(size_t poseCount, unsigned jobs, size_t slotCount, const PipelineStages& stages);
 
 }  // namespace kestrin::tool
 

@@ -102,7 +102,7 @@ FrameRange parseFrameRange(const std::string& text) {
     return range;
 }
 
-PoseSource::PoseSource(const std::vector<std::string>& inputs, const formats::ObjMesh& rest, const FrameRange& range)
+PoseSource::PoseSource(const std::vector<std::string>& inputs, formats::ObjMesh& rest, const FrameRange& range)
     : rest_(rest) {
     try {
         open(inputs, range);
@@ -110,6 +110,7 @@ PoseSource::PoseSource(const std::vector<std::string>& inputs, const formats::Ob
         closeCopies();  // no destructor runs for a constructor that throws
         throw;
     }
+    if (fromCache()) rest.tail.reset();
 }
 
 void PoseSource::open(const std::vector<std::string>& inputs, const FrameRange& range) {

@@ -43,8 +43,10 @@ public:
     // against the rest mesh, the range against the frames there are. A pose
     // that can be read only once (a pipe) is copied aside first; a lone one
     // holding a point cache is read as one, known by its bytes, as it has no
-    // name to go by. Throws ToolError or FormatError.
-    PoseSource(const std::vector<std::string>& inputs, const formats::ObjMesh& rest, const FrameRange& range);
+    // name to go by. Poses from a cache are not compared with the rest
+    // file's text, so the rest mesh's copy of it (its tail) is let go then.
+    // Throws ToolError or FormatError.
+    PoseSource(const std::vector<std::string>& inputs, formats::ObjMesh& rest, const FrameRange& range);
     ~PoseSource();
     PoseSource(const PoseSource&) = delete;
     PoseSource& operator=(const PoseSource&) = delete;
@@ -53,6 +55,8 @@ public:
     // Whether the poses are frames of a sequence (several poses, a cache, or
     // a range of frames), whose outputs are numbered even for one frame.
     bool isSequence() const { return sequence_; }
+    // Whether the poses are frames of one point cache (each read is a copy).
+    bool fromCache() const { return mdd_ || pc2_; }
     // Pose i's frame number in the shot, and the file it comes from (its
     // name, for the table).
     int number(size_t i) const { return numbers_[i]; }

@@ -17,12 +17,12 @@ unsigned jobsToUse(unsigned requested) {
 
 void runShot(const ShotRun& run) {
     const size_t count = run.poses.count();
-    std::vector<ShotSlot> slots(pipelineSlots(run.jobs));
     // The polygons once per slot, for the per-pose files that hold them:
     // every pose has the rest mesh's, and the whole-shot files take them
     // from the rest mesh.
     const bool polygons = std::any_of(run.results.begin(), run.results.end(),
                                       [](const ResultFiles* r) { return r->writesPoseFiles(); });
+    std::vector<ShotSlot> slots(pipelineSlots(run.jobs, run.poses.fromCache() && !polygons));
     for (ShotSlot& slot : slots) {
         if (!polygons) break;
         slot.pose.polygons = run.rest.polygons;
@@ -64,7 +64,7 @@ void runShot(const ShotRun& run) {
     stages.write = [&](size_t pose, size_t index) {
         for (ResultFiles* results : run.results) results->writePoseFiles(result(pose, slots[index]));
     };
-    runPipeline(count, run.jobs, stages);
+    runPipeline(count, run.jobs, slots.size(), stages);
     reportMemory("every pose written (slots in flight)");
 }
 

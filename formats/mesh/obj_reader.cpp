@@ -347,6 +347,15 @@ ObjMesh readObj(const std::string& path, bool withUvs) {
     return mesh;
 }
 
+MeshData readObjPoints(const std::string& path) {
+    MeshData mesh;
+    mesh.path = path;
+    FileBytes bytes;
+    readObjBytes(path, bytes);
+    ObjParser(path, mesh.points, FaceSink{}).parse(bytes.text());
+    return mesh;
+}
+
 MeshData readPose(const std::string& path, const ObjMesh& rest, const std::string& role) {
     MeshData pose;
     pose.path = path;

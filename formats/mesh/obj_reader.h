@@ -51,6 +51,11 @@ struct ObjMesh : MeshData {
 // coordinates too (obj_uvs.h), from the one read of the file.
 ObjMesh readObj(const std::string& path, bool withUvs = false);
 
+// The points alone (a deformer's target shape, which takes its mesh's
+// polygons): faces are read and refused as readObj refuses them, and not
+// kept, nor the text after the points; `polygons` stays empty.
+MeshData readObjPoints(const std::string& path);
+
 // A pose of `rest`: the same number of points, and either no faces (it takes
 // the rest mesh's) or the rest mesh's faces exactly, the first that differs
 // named by its line. `role` ("pose") names the file in messages.

@@ -156,7 +156,14 @@ PluginInfo Session::pluginInfo(Plugin plugin) const {
 HostHandle Session::addObject(const std::string& name, std::vector<Point3> points,
                               const Polygons& polygons) {
     std::lock_guard<TurnLock> lock(state_->mutex);
-    return state_->host.scene.addObject(name, Mesh::packed(std::move(points), polygons));
+    Scene& scene = state_->host.scene;
+    // A deformer's targets have their mesh's polygons: one topology for all.
+    for (const SceneObject& other : scene.objects()) {
+        if (other.mesh.hasTopology(points.size(), polygons)) {
+            return scene.addObject(name, other.mesh.withPoints(std::move(points)));
+        }
+    }
+    return scene.addObject(name, Mesh::packed(std::move(points), polygons));
 }
 
 HostHandle Session::addWeightMap(HostHandle object, const std::string& name, std::vector<float> values) {
@@ -301,6 +308,22 @@ SceneObject& objectOf(Host& host, const Instance& instance) {
     return *object;
 }
 
+// The caller's pose shown as the object's current positions for one pass,
+// uncopied (a million-point pose is 24 MB), and the rest shown again after
+// it, however it ends: the caller's buffer is theirs again.
+class LentPose {
+public:
+    LentPose(Mesh& mesh, const Point3* pose) : mesh_(mesh) {
+        mesh_.lendCurrent(pose, static_cast<size_t>(mesh_.pointCount()));
+    }
+    ~LentPose() { mesh_.showBase(); }
+    LentPose(const LentPose&) = delete;
+    LentPose& operator=(const LentPose&) = delete;
+
+private:
+    Mesh& mesh_;
+};
+
 }  // namespace
 
 void Session::computeWeights(const Instance& instance, const Point3* pose, float* out) {
@@ -308,7 +331,7 @@ void Session::computeWeights(const Instance& instance, const Point3* pose, float
     Host& host = state_->host;
     SceneObject& object = objectOf(host, instance);
     const size_t count = static_cast<size_t>(object.mesh.pointCount());
-    object.mesh.setCurrent(pose, count);
+    const LentPose lent(object.mesh, pose);
     const HostHandle map = host.computeWeights(instance.plugin.index, instance.item, scanMapName);
     const WeightMap* weights = host.scene.weightMap(map);
     if (weights == nullptr || weights->values.size() != count) {
@@ -339,7 +362,7 @@ void Session::displace(const Instance& instance, const Point3* pose, Point3* out
     Host& host = state_->host;
     SceneObject& object = objectOf(host, instance);
     const size_t count = static_cast<size_t>(object.mesh.pointCount());
-    object.mesh.setCurrent(pose, count);
+    const LentPose lent(object.mesh, pose);
     object.output.clear();
     host.displaceEffect(instance.plugin.index, instance.item);
     if (object.output.size() == count) {

@@ -44,7 +44,7 @@ TEST(Pipeline, EveryPoseOnceInOrderWhenOneWriteLagsFarBehind) {
             std::lock_guard<std::mutex> lock(mutex);
             ++writes[pose];
         };
-        auto run = std::async(std::launch::async, [&] { runPipeline(poses, jobs, stages); });
+        auto run = std::async(std::launch::async, [&] { runPipeline(poses, jobs, pipelineSlots(jobs), stages); });
         if (run.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
             std::fprintf(stderr, "the pipeline stalled with %u jobs\n", jobs);
             std::_Exit(1);  // its threads still wait on this test's locals
