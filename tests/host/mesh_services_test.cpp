@@ -133,6 +133,41 @@ TEST_F(MeshServices, StateZeroIsTheBaseStateOneTheCurrentPosition) {
     EXPECT_EQ(count, 6);
 }
 
+// A deformer's target shares its mesh's topology; each serves its own
+// points, a copy shows its own positions where the original showed its own,
+// and a mesh given new polygons leaves the one it shared them with alone.
+TEST_F(MeshServices, MeshesSharingPolygonsKeepTheirOwnPositions) {
+    host::Mesh& first = host.scene.object(mesh)->mesh;
+    std::vector<Point3> raised = first.base();
+    for (Point3& p : raised) p.z += 10;
+    const HostHandle target = host.scene.addObject("target", first.withPoints(raised));
+    for (int32_t point = 0; point < 6; ++point) {
+        int32_t mine = 0, theirs = 0;
+        EXPECT_EQ(pointPolys(mesh, point, 8, &mine), pointPolys(target, point, 8, &theirs)) << point;
+        EXPECT_EQ(mine, theirs);
+        Point3 at{};
+        served::fxMeshPoint(target, point, &at, 1);
+        EXPECT_EQ(at.z, 10.0) << point;
+    }
+
+    std::vector<Point3> posed = first.base();
+    posed[2].z = 5;
+    first.setCurrent(posed);
+    host::Mesh copy = first;
+    posed[2].z = 7;
+    first.setCurrent(posed);
+    EXPECT_EQ(copy.current()[2].z, 5.0);
+    EXPECT_EQ(first.current()[2].z, 7.0);
+    first.showBase();
+    EXPECT_EQ(first.current()[2].z, 0.0);
+    EXPECT_EQ(copy.current()[2].z, 5.0);
+
+    host.scene.object(target)->mesh.reset(raised, {{0, 1, 2}});
+    int32_t count = 0;
+    EXPECT_EQ(polyVertices(mesh, 1, 8, &count), (List{4, 2, 1, -1, -1, -1, -1, -1}));
+    EXPECT_EQ(polyVertices(target, 1, 8, &count), List(8, -1));
+}
+
 TEST_F(MeshServices, CallsAreRecordedWithTheirArguments) {
     host.log.enable(true);
     Point3 position{};
