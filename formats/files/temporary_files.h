@@ -41,7 +41,11 @@ bool linkTemporary(const std::string& existing, std::string& temporary);
 
 // Unlinks a temporary of this process and forgets it.
 void removeTemporary(const std::string& temporary);
-// The same for many at once (empty names are skipped), under one lock.
+// The same for many at once (empty names are skipped), on several threads:
+// removing the last name of a file frees its blocks, which waits on the
+// file system (its journal; a discard on an SSD mounted with it), not on the
+// processor, and thousands of replaced outputs, one after another, took
+// longer than writing them.
 void removeTemporaries(const std::vector<std::string>& temporaries);
 // Forgets a temporary that was renamed into place.
 void forgetTemporary(const std::string& temporary);
