@@ -39,18 +39,21 @@ void objMesh(const MeshData& corrected, std::string_view poseText, const OutputO
 }
 
 // extension, per-pose weights, per-pose mesh, rewrites the pose file,
-// whole-shot weights, whole-shot mesh[, largest weight held[, rest UVs]]
+// whole-shot weights, whole-shot mesh[, largest weight held[, rest UVs[,
+// several weight sets in one file]]]. A per-pose weight file stays one set
+// each: a .csv is a weight map `morph --weight-map` reads back, a .png or a
+// .ply's colours show one set.
 const OutputFormat formats[] = {
     {".csv", csvWeights, nullptr, false, nullptr, nullptr},
     {".ply", plyWeights, plyMesh, false, nullptr, nullptr},
     {".png", pngWeights, nullptr, false, nullptr, nullptr},
     {".obj", nullptr, objMesh, true, nullptr, nullptr},
-    {".npy", nullptr, nullptr, false, npyShot, nullptr},
+    {".npy", nullptr, nullptr, false, npyShot, nullptr, INFINITY, false, true},
     {".mdd", nullptr, nullptr, false, nullptr, mddShot},
     {".pc2", nullptr, nullptr, false, nullptr, pc2Shot},
-    {".html", nullptr, nullptr, false, weightsPage, morphPage},
-    {".exr", nullptr, nullptr, false, exrWeightsShot, exrMeshShot, halfLargest},
-    {".glb", nullptr, nullptr, false, glbShot, glbShot, INFINITY, true},
+    {".html", nullptr, nullptr, false, weightsPage, morphPage, INFINITY, false, true},
+    {".exr", nullptr, nullptr, false, exrWeightsShot, exrMeshShot, halfLargest, false, true},
+    {".glb", nullptr, nullptr, false, glbShot, glbShot, INFINITY, true, true},
 };
 
 bool writes(const OutputFormat& format, OutputRole role) {

@@ -54,6 +54,10 @@ struct OutputFormat {
     // Whether the format carries the rest mesh's texture coordinates, which
     // are then read with the rest mesh (readObj with its UVs).
     bool restUvs = false;
+    // Whether one file of the format holds every weight set of a run that
+    // computes several (ShotLayout::measures); otherwise each set is written
+    // to files of its own.
+    bool measuresTogether = false;
 
     // Whether the format is written once for the whole shot in this role.
     bool wholeShot(OutputRole role) const {

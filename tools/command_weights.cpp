@@ -1,5 +1,6 @@
-// kestrin weights: Strainmark's weight map for each pose, or Grainmark's, one
-// set of outputs per measure (--direction).
+// kestrin weights: Strainmark's weight map for each pose, or Grainmark's for
+// one or several measures (--direction): the whole-shot files that can hold
+// several measures hold them all, the others are written once per measure.
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -73,6 +74,23 @@ void checkGrainOptions(const WeightsOptions& options) {
     }
 }
 
+// The outputs of a run of several measures: those whose one file holds
+// every measure (.npy, .exr, .html, .glb), and the others, written once per
+// measure under names of their own.
+struct SplitOutputs {
+    std::vector<std::string> together;
+    std::vector<std::string> apart;
+};
+
+SplitOutputs splitOutputs(const std::vector<std::string>& outputs) {
+    SplitOutputs split;
+    for (const std::string& output : outputs) {
+        const bool together = formats::outputFormat(output, formats::OutputRole::weights).measuresTogether;
+        (together ? split.together : split.apart).push_back(output);
+    }
+    return split;
+}
+
 void runWeights(const WeightsOptions& options) {
     // Everything that can fail before the work, first.
     checkGrainOptions(options);
@@ -83,14 +101,29 @@ void runWeights(const WeightsOptions& options) {
     formats::ObjMesh rest = formats::readObj(options.rest, formats::outputsTakeRestUvs(options.outputs));
     const PoseSource poses(options.poses, rest, options.frames);
 
-    // One run per measure, each with outputs of its own, all planned and
-    // checked before any work; none replaces a file before all succeeded.
+    // Every measure is computed for each pose in one pass over the shot. The
+    // files that hold them all come first, then each measure's own files,
+    // all planned and checked before any work; none replaces a file before
+    // all succeeded.
     std::vector<std::string> directions = options.directions;
     if (directions.empty()) directions.push_back("");
+    const bool several = directions.size() > 1;
+    const bool binaryPly = options.settings.plyFormat == "binary";
     std::vector<std::unique_ptr<ResultFiles>> results;
-    for (const std::string& direction : directions) {
+    std::unique_ptr<ResultFiles> together;
+    const SplitOutputs split = several ? splitOutputs(options.outputs) : SplitOutputs{{}, options.outputs};
+    if (!split.together.empty()) {
+        WeightSets sets;
+        for (const std::string& direction : directions) {
+            sets.names.push_back({direction, drive::measureSetting(direction)->help});
+        }
+        together = std::make_unique<ResultFiles>(split.together, formats::OutputRole::weights, poses, rest,
+                                                 binaryPly, inputs, std::vector<std::string>(), false, sets);
+    }
+    for (size_t run = 0; run < directions.size(); ++run) {
+        const std::string& direction = directions[run];
         std::vector<std::string> outputs;
-        for (const std::string& output : options.outputs) {
+        for (const std::string& output : split.apart) {
             outputs.push_back(nameForDirection(output, direction, directions.size()));
         }
         std::vector<std::string> extra;
@@ -98,40 +131,52 @@ void runWeights(const WeightsOptions& options) {
             extra.push_back(nameForDirection(options.settings.saveTo, direction, directions.size()));
         }
         results.push_back(std::make_unique<ResultFiles>(outputs, formats::OutputRole::weights, poses, rest,
-                                                        options.settings.plyFormat == "binary", inputs, extra));
+                                                        binaryPly, inputs, extra, false, WeightSets{{}, run}));
     }
+    std::vector<ResultFiles*> files;
+    if (together) files.push_back(together.get());
+    for (const std::unique_ptr<ResultFiles>& result : results) files.push_back(result.get());
 
     host::Session session(options.settings.pluginDirectory);
     printWeightHeader(stdout, false);
-    for (size_t run = 0; run < directions.size(); ++run) {
-        const std::string& direction = directions[run];
-        ResultFiles& files = *results[run];
-        std::optional<drive::WeightTool> tool;
-        std::vector<WeightSummary> summaries(poses.count());
-        const drive::WeightToolKind kind =
-            direction.empty() ? drive::WeightToolKind::Strainmark : drive::WeightToolKind::Grainmark;
-        runShot({poses, rest, {&files}, jobsToUse(options.jobs), "weights",
-                 [&] {
-                     // The settings file is saved with the outputs, once the run succeeded.
-                     tool.emplace(kind, session, rest.points, rest.polygons, settingsFor(options, direction));
-                     printLoadNote(*tool);
-                     files.requireWeightBound(weightToolBound(*tool));
+    std::vector<std::optional<drive::WeightTool>> tools(directions.size());
+    std::vector<std::vector<WeightSummary>> summaries(directions.size(), std::vector<WeightSummary>(poses.count()));
+    runShot({poses, rest, files, jobsToUse(options.jobs), "weights",
+             [&] {
+                 // The settings files are saved with the outputs, once the run succeeded.
+                 for (size_t run = 0; run < directions.size(); ++run) {
+                     const std::string& direction = directions[run];
+                     const drive::WeightToolKind kind = direction.empty() ? drive::WeightToolKind::Strainmark
+                                                                          : drive::WeightToolKind::Grainmark;
+                     drive::WeightTool& tool =
+                         tools[run].emplace(kind, session, rest.points, rest.polygons, settingsFor(options, direction));
+                     printLoadNote(tool);
+                     const double bound = weightToolBound(tool);
+                     results[run]->requireWeightBound(bound);
+                     if (together) together->requireWeightBound(bound);
                      if (!options.settings.saveTo.empty()) {
-                         files.writeExtra(nameForDirection(options.settings.saveTo, direction, directions.size()),
-                                          tool->settingsText());
+                         results[run]->writeExtra(
+                             nameForDirection(options.settings.saveTo, direction, directions.size()),
+                             tool.settingsText());
                      }
-                 },
-                 [&](size_t pose, ShotSlot& slot) {
-                     slot.weights.resize(rest.points.size());
-                     tool->compute(slot.pose.points.data(), slot.weights.data());
-                     summaries[pose] = summariseWeights(slot.weights);
-                 }});
-        const std::string suffix = directions.size() > 1 ? " (" + direction + ")" : "";
+                 }
+             },
+             [&](size_t pose, ShotSlot& slot) {
+                 if (several) slot.measures.resize(directions.size());
+                 for (size_t run = 0; run < directions.size(); ++run) {
+                     std::vector<float>& weights = several ? slot.measures[run] : slot.weights;
+                     weights.resize(rest.points.size());
+                     tools[run]->compute(slot.pose.points.data(), weights.data());
+                     summaries[run][pose] = summariseWeights(weights);
+                 }
+             }});
+    for (size_t run = 0; run < directions.size(); ++run) {
+        const std::string suffix = several ? " (" + directions[run] + ")" : "";
         for (size_t pose = 0; pose < poses.count(); ++pose) {
-            printWeightRow(stdout, poses.number(pose), poses.label(pose) + suffix, summaries[pose], nullptr);
+            printWeightRow(stdout, poses.number(pose), poses.label(pose) + suffix, summaries[run][pose], nullptr);
         }
     }
-    for (const std::unique_ptr<ResultFiles>& files : results) files->commit();
+    for (ResultFiles* result : files) result->commit();
     finishTable(stdout);
 }
 
@@ -153,8 +198,10 @@ void addWeightsCommand(CLI::App& app) {
     }
     command->add_option("--direction", options->directions,
                         "Run Grainmark instead of Strainmark: the surface's stretch in a direction (" +
-                            directions + "). Given several times, one set of outputs each, named with "
-                            "the direction before the extension (weights.along.npy)")
+                            directions + "). Given several times, .npy, .exr, .html and .glb hold every "
+                            "direction (an .npy of poses x points x directions, an .exr's R, G, B the first "
+                            "three, a page with a menu of them), other outputs are written once per direction, "
+                            "named with it before the extension (w.along.csv)")
         ->check(CLI::IsMember(directionNames()))
         ->type_name("DIR");
     command->add_option("--axis", options->axis,

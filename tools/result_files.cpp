@@ -21,8 +21,8 @@ namespace kestrin::tool {
 
 ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
                          const formats::ObjMesh& rest, bool binaryPly, const std::vector<RunInput>& inputs,
-                         const std::vector<std::string>& extra, bool texturePositions)
-    : role_(role), poseCount_(poses.count()), sequence_(poses.isSequence()), firstNumber_(poses.number(0)) {
+                         const std::vector<std::string>& extra, bool texturePositions, const WeightSets& sets)
+    : role_(role), sets_(sets), poseCount_(poses.count()), sequence_(poses.isSequence()), firstNumber_(poses.number(0)) {
     // From here on an interrupt removes what the run has written.
     installInterruptHandlers();
     options_.binaryPly = binaryPly;
@@ -75,7 +75,8 @@ ResultFiles::ResultFiles(std::vector<std::string> patterns, formats::OutputRole 
     }
 
     // The whole-shot files start now: their headers need only the counts.
-    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.frames(), texturePositions, &rest.uvs};
+    const formats::ShotLayout layout{rest, poseCount_, poses.times(), poses.frames(), texturePositions, &rest.uvs,
+                                     sets.names};
     for (Output& output : outputs_) {
         if (!output.wholeShot) continue;
         const std::string name = numberedOutput(output.pattern, firstNumber_, false);
@@ -117,6 +118,10 @@ void ResultFiles::stage(const std::string& temporary, const std::string& name) {
     staged_.emplace_back(temporary, planned);
 }
 
+const std::vector<float>* ResultFiles::weightsOf(const PoseResult& result) const {
+    return result.measures != nullptr ? &(*result.measures)[sets_.one] : result.weights;
+}
+
 void ResultFiles::writePoseFiles(const PoseResult& result) {
     // Pictures of a sequence say which frame they show, as their names do.
     formats::OutputOptions options = options_;
@@ -127,7 +132,7 @@ void ResultFiles::writePoseFiles(const PoseResult& result) {
         auto write = [&](formats::ByteSink& out) {
             try {
                 if (role_ == formats::OutputRole::weights) {
-                    output.format->weights(result.pose, *result.weights, options, out);
+                    output.format->weights(result.pose, *weightsOf(result), options, out);
                 } else {
                     output.format->mesh(*result.corrected, result.poseText, options, out);
                 }
@@ -162,7 +167,8 @@ void ResultFiles::writeExtra(const std::string& name, const std::string& bytes) 
 void ResultFiles::appendToShot(const PoseResult& result) {
     for (Output& output : outputs_) {
         if (!output.shot) continue;
-        output.shot->append({result.number, result.pose, result.weights, result.corrected});
+        output.shot->append({result.number, result.pose, weightsOf(result), result.corrected,
+                             sets_.names.empty() ? nullptr : result.measures});
         if (result.index + 1 == poseCount_) {
             stage(output.shot->finishStaged(), numberedOutput(output.pattern, firstNumber_, false));
         }

@@ -33,6 +33,18 @@ struct PoseResult {
     // The bytes of the pose's OBJ file, kept from the reading when an output
     // rewrites it (rewritesPoseFiles()); else empty.
     std::string_view poseText;
+    // A run of several weight sets: each, in the run's order (`weights` is
+    // then null); else null.
+    const std::vector<std::vector<float>>* measures = nullptr;
+};
+
+// Which weight sets the files hold, in a run that computes several for each
+// pose (Grainmark's measures).
+struct WeightSets {
+    // Every set, for files that hold them all together
+    // (OutputFormat::measuresTogether); empty for files of one set.
+    std::vector<formats::MeasureName> names;
+    size_t one = 0;  // the set that files of one set hold
 };
 
 class ResultFiles {
@@ -45,7 +57,8 @@ public:
     // further files the run writes itself (a settings file).
     ResultFiles(std::vector<std::string> patterns, formats::OutputRole role, const PoseSource& poses,
                 const formats::ObjMesh& rest, bool binaryPly, const std::vector<RunInput>& inputs,
-                const std::vector<std::string>& extra = {}, bool texturePositions = false);
+                const std::vector<std::string>& extra = {}, bool texturePositions = false,
+                const WeightSets& sets = {});
     // Removes what this run staged unless commit() was called: a failed run
     // leaves no output behind, and every file it would have replaced as it was.
     ~ResultFiles();
@@ -81,10 +94,13 @@ private:
         std::unique_ptr<formats::ShotWriter> shot;  // that file's writer, once opened
     };
     void stage(const std::string& temporary, const std::string& name);
+    // The pose's weights these files hold (their one set of several).
+    const std::vector<float>* weightsOf(const PoseResult& result) const;
     // The planned file of an output name; every name the run writes has one.
     const OutputTarget& target(const std::string& name) const;
 
     formats::OutputRole role_;
+    WeightSets sets_;
     formats::OutputOptions options_;
     std::unique_ptr<formats::HeatMapFrame> pictureFrame_;  // shared by the run's pictures
     size_t poseCount_;

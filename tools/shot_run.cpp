@@ -38,7 +38,8 @@ void runShot(const ShotRun& run) {
         return PoseResult{pose, run.poses.number(pose), slot.pose,
                           !slot.weights.empty() ? &slot.weights : run.weightMap,
                           !slot.corrected.points.empty() ? &slot.corrected : nullptr,
-                          fromFile ? slot.poseFile.text() : std::string_view()};
+                          fromFile ? slot.poseFile.text() : std::string_view(),
+                          !slot.measures.empty() ? &slot.measures : nullptr};
     };
     reportMemory("rest mesh read, outputs opened");
     PipelineStages stages;

@@ -20,6 +20,7 @@ struct ShotSlot {
     formats::MeshData pose;                // the pose's positions, its OBJ, the rest mesh's polygons (for per-pose files)
     formats::FileBytes poseFile;           // that OBJ's bytes, when an output rewrites it
     std::vector<float> weights;   // a weight run's result
+    std::vector<std::vector<float>> measures;  // or a run's several weight sets, in its order
     formats::MeshData corrected;           // a morph run's result, with the pose's OBJ
 };
 

@@ -39,8 +39,19 @@ const char* contentName(TextureContent content) {
         case TextureContent::tension: return "tension";
         case TextureContent::displacement: return "displacement";
         case TextureContent::position: return "position";
+        case TextureContent::measures: return "measures";
     }
     return "";
+}
+
+// "R: along, G: across, B: area (each the signed weight of that measure)".
+std::string measuresMeaning(const std::vector<MeasureName>& measures) {
+    std::string text;
+    const char* channels[3] = {"R", "G", "B"};
+    for (size_t c = 0; c < 3; ++c) {
+        text += std::string(c > 0 ? ", " : "") + channels[c] + ": " + (c < measures.size() ? measures[c].name : "0");
+    }
+    return text + " (each the signed weight of that measure)";
 }
 
 const char* channelMeaning(TextureContent content) {
@@ -51,6 +62,7 @@ const char* channelMeaning(TextureContent content) {
         case TextureContent::displacement:
             return "R, G, B: x, y, z of the corrected position minus the pose position";
         case TextureContent::position: return "R, G, B: x, y, z of the corrected position";
+        case TextureContent::measures: break;
     }
     return "";
 }
@@ -137,7 +149,8 @@ struct ExrTexture::Open {
     std::unique_ptr<Imf::OutputFile> file;  // before the stream it writes to goes
 };
 
-ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame)
+ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame,
+                       const std::vector<MeasureName>& measures)
     : path_(std::move(path)), layout_(layout), content_(content),
       open_(std::make_unique<Open>()), frameBits_(layout.width * layout.rowsPerFrame * 3, 0) {
     for (int c = 0; c < 3; ++c) low_[c] = INFINITY, high_[c] = -INFINITY;
@@ -147,7 +160,13 @@ ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureCon
     header.lineOrder() = Imf::INCREASING_Y;
     for (const char* channel : {"R", "G", "B"}) header.channels().insert(channel, Imf::Channel(Imf::HALF));
     header.insert("kestrin.content", Imf::StringAttribute(contentName(content)));
-    header.insert("kestrin.channels", Imf::StringAttribute(channelMeaning(content)));
+    const bool sets = content == TextureContent::measures;
+    header.insert("kestrin.channels", Imf::StringAttribute(sets ? measuresMeaning(measures) : channelMeaning(content)));
+    if (sets) {
+        std::string names;
+        for (const MeasureName& measure : measures) names += (names.empty() ? "" : ",") + measure.name;
+        header.insert("kestrin.measures", Imf::StringAttribute(names));
+    }
     header.insert("kestrin.layout", Imf::StringAttribute(layoutText));
     header.insert("kestrin.points", Imf::IntAttribute(static_cast<int>(layout.points)));
     header.insert("kestrin.frames", Imf::IntAttribute(static_cast<int>(layout.frames)));
@@ -198,6 +217,8 @@ void ExrTexture::put(size_t point, float r, float g, float b) {
 void ExrTexture::append(const PoseFrame& frame) {
     if (content_ == TextureContent::tension) {
         addWeights(frame.weights->data());
+    } else if (content_ == TextureContent::measures) {
+        addMeasures(*frame.measures);
     } else {
         addPositions(frame.pose.points.data(), frame.corrected->points.data());
     }
@@ -208,6 +229,12 @@ void ExrTexture::addWeights(const float* weights) {
         const float w = weights[i];
         put(i, w > 0.0f ? w : 0.0f, w < 0.0f ? -w : 0.0f, w);
     }
+    writeFrame();
+}
+
+void ExrTexture::addMeasures(const std::vector<std::vector<float>>& sets) {
+    const auto set = [&](size_t c, size_t i) { return c < sets.size() ? sets[c][i] : 0.0f; };
+    for (size_t i = 0; i < layout_.points; ++i) put(i, set(0, i), set(1, i), set(2, i));
     writeFrame();
 }
 
@@ -275,7 +302,8 @@ std::string ExrTexture::finishStaged() {
 
 struct ExrTexture::Open {};
 
-ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float)
+ExrTexture::ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float,
+                       const std::vector<MeasureName>&)
     : path_(std::move(path)), layout_(layout), content_(content) {
     throw FormatError(path_ + ": this build of kestrin writes no .exr files (it was built without OpenEXR)");
 }
@@ -286,8 +314,14 @@ std::string ExrTexture::finishStaged() { return temporary_; }
 #endif
 
 std::unique_ptr<ShotWriter> exrWeightsShot(const std::string& path, const ShotLayout& layout) {
+    if (layout.measures.size() > 3) {
+        throw FormatError(path + ": an .exr holds three measures, in R, G and B, not " +
+                          std::to_string(layout.measures.size()) +
+                          ": give at most three --direction with an .exr output");
+    }
     return std::make_unique<ExrTexture>(path, textureLayout(layout.rest.points.size(), layout.poseCount, path),
-                                        TextureContent::tension, static_cast<float>(layout.frames.front()));
+                                        layout.measures.empty() ? TextureContent::tension : TextureContent::measures,
+                                        static_cast<float>(layout.frames.front()), layout.measures);
 }
 
 std::unique_ptr<ShotWriter> exrMeshShot(const std::string& path, const ShotLayout& layout) {

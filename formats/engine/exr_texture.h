@@ -7,8 +7,10 @@
 // memory does not grow with the shot.
 //
 // Header attributes beside the standard ones, all named "kestrin.*":
-//   content       string  "tension", "displacement" or "position"
+//   content       string  "tension", "displacement", "position" or "measures"
 //   channels      string  what R, G and B hold
+//   measures      string  a measures texture's sets in R, G, B order, by
+//                         comma ("along,across,area"); only there
 //   layout        string  how a point and frame select a texel
 //   points, frames, width, rowsPerFrame   int
 //   startFrame    float   the first frame's number, as the point caches count it
@@ -32,6 +34,7 @@ enum class TextureContent {
     tension,       // R stretch (weight > 0), G squash (-weight where < 0), B the signed weight
     displacement,  // R, G, B: corrected position minus pose position, x, y, z
     position,      // R, G, B: corrected position, x, y, z
+    measures,      // R, G, B: the signed weights of up to three weight sets (ShotLayout::measures), 0 past the last
 };
 
 // The largest finite half float; values beyond it cannot be stored.
@@ -42,7 +45,9 @@ public:
     // Starts the texture under a temporary name beside `path`. startFrame is
     // the first frame's number as the point caches count it (ShotLayout).
     // Throws FormatError when the file cannot be written.
-    ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame);
+    // `measures`: the sets of a measures texture, at most three.
+    ExrTexture(std::string path, const TextureLayout& layout, TextureContent content, float startFrame,
+               const std::vector<MeasureName>& measures = {});
     // Removes the unfinished file unless finishStaged() ran.
     ~ExrTexture();
     ExrTexture(const ExrTexture&) = delete;
@@ -60,6 +65,7 @@ public:
 
 private:
     void addWeights(const float* weights);
+    void addMeasures(const std::vector<std::vector<float>>& sets);
     void addPositions(const Point3* pose, const Point3* corrected);
     struct Open;
     void put(size_t point, float r, float g, float b);
@@ -77,10 +83,11 @@ private:
 };
 
 // The registry's whole-shot writers (output_formats.h): a weight run's
-// tension texture; a morph run's displacement texture, or its position
-// texture when layout.texturePositions. Both refuse, before any pose, a
-// texture taller than engines take (texture_layout.h), and in a build
-// without OpenEXR any texture at all.
+// tension texture, or its measures texture when layout.measures names
+// several sets (more than three are refused); a morph run's displacement
+// texture, or its position texture when layout.texturePositions. Both
+// refuse, before any pose, a texture taller than engines take
+// (texture_layout.h), and in a build without OpenEXR any texture at all.
 std::unique_ptr<ShotWriter> exrWeightsShot(const std::string& path, const ShotLayout& layout);
 std::unique_ptr<ShotWriter> exrMeshShot(const std::string& path, const ShotLayout& layout);
 

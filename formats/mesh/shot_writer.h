@@ -16,12 +16,22 @@ namespace kestrin::formats {
 
 struct ObjUvs;
 
+// One of several weight sets a run computes for every pose (Grainmark's
+// measures), as files name it.
+struct MeasureName {
+    std::string name;  // "along"
+    std::string help;  // what it measures, in a sentence
+};
+
 // One pose's results.
 struct PoseFrame {
     int number;                         // its frame number in the shot, which files show
     const MeshData& pose;               // the posed mesh
-    const std::vector<float>* weights;  // the weight run's, one per point, or null
+    const std::vector<float>* weights;  // the weight run's, one per point (the first set of several), or null
     const MeshData* corrected;          // the morph run's corrected mesh, or null
+    // Every weight set of the pose, in ShotLayout::measures' order, when the
+    // layout names several; else null.
+    const std::vector<std::vector<float>>* measures = nullptr;
 };
 
 // What a whole-shot file knows before its first pose.
@@ -36,6 +46,9 @@ struct ShotLayout {
     // The rest mesh's texture coordinates, from the read of its file; null
     // or empty when it has none.
     const ObjUvs* restUvs = nullptr;
+    // The weight sets every pose has, when a run computes several for one
+    // file (OutputFormat::measuresTogether); empty: one set, `weights`.
+    std::vector<MeasureName> measures;
 };
 
 class ShotWriter {

@@ -29,6 +29,8 @@ constexpr size_t keyFrameInterval = 10;
 // triangle (a regular grid's take far less, a scan's more).
 constexpr double weightBytesPerPointFrame = 3.6;
 constexpr double morphBytesPerPointFrame = 5.0;
+// What each further weight set of a page of several adds (MEASURED).
+constexpr double weightSetBytesPerPointFrame = 1.5;
 constexpr double triangleBytes = 2.0;
 
 constexpr std::string_view dataMarker = "<!--kestrin:data-->";
@@ -84,6 +86,24 @@ void appendBox(std::string& out, const double (&low)[3], const double (&high)[3]
     appendTriple(out, high);
 }
 
+// A JSON string of `text`, quoted.
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
 // "[r,g,b]", a colour of the map as the viewer takes it.
 std::string rgbText(const Rgb& colour) {
     return "[" + std::to_string(colour.red) + "," + std::to_string(colour.green) + "," +
@@ -116,11 +136,13 @@ std::string templateTail() {
 }  // namespace
 
 ShotPage::ShotPage(std::string path, const std::vector<Point3>& points, const Polygons& polygons, ShotKind kind,
-                   double rate)
+                   double rate, std::vector<MeasureName> measures)
     : path_(std::move(path)),
       pointCount_(points.size()),
       kind_(kind),
-      rate_(rate > 0.0 && std::isfinite(rate) ? rate : 24.0) {
+      rate_(rate > 0.0 && std::isfinite(rate) ? rate : 24.0),
+      measures_(std::move(measures)),
+      weightHistory_(std::max<size_t>(measures_.size(), 1)) {
     for (const int32_t point : polygons.vertices) {
         if (point < 0 || static_cast<size_t>(point) >= pointCount_) {
             throw FormatError(path_ + ": a face names point " + std::to_string(point) + " of a mesh with " +
@@ -299,8 +321,8 @@ std::string ShotPage::displacementEntry(const std::vector<Point3>& from, const s
 // -32768 for a weight that is not a number: within 1/65534 of the range of
 // the tool's value, far inside one step of the 8-bit colour it is drawn in.
 // float32 when a weight is infinite. Predicted by the previous frame's
-// codes when they share the range.
-std::string ShotPage::weightsEntry(const std::vector<float>& weights) {
+// codes of the same set when they share the range.
+std::string ShotPage::weightsEntry(const std::vector<float>& weights, WeightHistory& history) {
     const float range = colourRange(weights);
     std::vector<uint16_t> codes(weights.size());
     bool finite = true;
@@ -312,15 +334,15 @@ std::string ShotPage::weightsEntry(const std::vector<float>& weights) {
     }
     std::string entry = "{";
     if (finite) {
-        const bool predicted = !lastWeightCodes_.empty() && lastWeightRange_ == range && !keyFrame();
-        entry += "\"encoding\":\"i16\"," + packedEntry(codes, predicted ? lastWeightCodes_.data() : nullptr);
-        lastWeightCodes_ = std::move(codes);
-        lastWeightRange_ = range;
+        const bool predicted = !history.codes.empty() && history.range == range && !keyFrame();
+        entry += "\"encoding\":\"i16\"," + packedEntry(codes, predicted ? history.codes.data() : nullptr);
+        history.codes = std::move(codes);
+        history.range = range;
     } else {
         std::vector<uint32_t> bits(weights.size());
         std::memcpy(bits.data(), weights.data(), weights.size() * sizeof(float));
         entry += "\"encoding\":\"f32\"," + packedEntry<uint32_t>(bits, nullptr);
-        lastWeightCodes_.clear();
+        history.codes.clear();
     }
     entry += ",\"range\":";
     appendNumber(entry, range);
@@ -328,8 +350,21 @@ std::string ShotPage::weightsEntry(const std::vector<float>& weights) {
     return entry;
 }
 
-void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const std::vector<float>& weights,
-                        const std::vector<Point3>* corrected) {
+// The set's entry for this frame: the last frame's again when its weights
+// are the same, so that both share a block.
+const std::string& ShotPage::weightsField(const std::vector<float>& weights, WeightHistory& history) {
+    if (history.entry.empty() || history.weights.size() != weights.size() ||
+        std::memcmp(history.weights.data(), weights.data(), weights.size() * sizeof(float)) != 0) {
+        history.entry = weightsEntry(weights, history);
+        history.weights = weights;
+    }
+    return history.entry;
+}
+
+// Throws unless the frame fits the page: its mesh's points, a weight each
+// (or none), corrected positions for a morph page and only there.
+void ShotPage::checkFrame(const std::vector<Point3>& positions, const std::vector<float>& weights,
+                          const std::vector<Point3>* corrected) const {
     if (file_ == nullptr) throw FormatError(path_ + ": frame added to a finished page");
     const bool wantCorrected = kind_ == ShotKind::morph;
     if (positions.size() != pointCount_ || (!weights.empty() && weights.size() != pointCount_) ||
@@ -338,6 +373,12 @@ void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const 
         throw FormatError(path_ + ": frame " + std::to_string(frames_.size() + 1) +
                         " does not match the mesh of " + std::to_string(pointCount_) + " points");
     }
+}
+
+void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const std::vector<float>& weights,
+                        const std::vector<Point3>* corrected) {
+    checkFrame(positions, weights, corrected);
+    if (!measures_.empty()) throw FormatError(path_ + ": a page of several weight sets given one");
     std::string entry = "{\"frame\":" + std::to_string(number) + ",\"pose\":" + positionsEntry(positions);
     if (corrected != nullptr) {
         entry += ",\"displacement\":" + displacementEntry(positions, *corrected) + ",\"corrected\":{";
@@ -346,18 +387,32 @@ void ShotPage::addFrame(int number, const std::vector<Point3>& positions, const 
         appendBox(entry, low, high);
         entry += '}';
     }
-    entry += ",\"weights\":";
-    if (weights.empty()) {
-        entry += "null";
-    } else if (!lastWeightsEntry_.empty() && lastWeights_.size() == weights.size() &&
-               std::memcmp(lastWeights_.data(), weights.data(), weights.size() * sizeof(float)) == 0) {
-        entry += lastWeightsEntry_;
-    } else {
-        lastWeightsEntry_ = weightsEntry(weights);
-        lastWeights_ = weights;
-        entry += lastWeightsEntry_;
-    }
+    entry += ",\"weights\":" + (weights.empty() ? std::string("null") : weightsField(weights, weightHistory_[0]));
     entry += '}';
+    frames_.push_back(std::move(entry));
+}
+
+void ShotPage::addMeasures(int number, const std::vector<Point3>& positions,
+                           const std::vector<std::vector<float>>& measures) {
+    if (measures.size() != measures_.size() || measures.empty()) {
+        throw FormatError(path_ + ": " + std::to_string(measures.size()) + " weight sets given to a page of " +
+                          std::to_string(measures_.size()));
+    }
+    checkFrame(positions, {}, nullptr);
+    for (const std::vector<float>& weights : measures) {
+        if (weights.size() != pointCount_) {
+            throw FormatError(path_ + ": frame " + std::to_string(frames_.size() + 1) + ": a weight set of " +
+                              std::to_string(weights.size()) + " for a mesh of " + std::to_string(pointCount_) +
+                              " points");
+        }
+    }
+    std::string entry = "{\"frame\":" + std::to_string(number) + ",\"pose\":" + positionsEntry(positions);
+    std::string sets;
+    for (size_t set = 0; set < measures.size(); ++set) {
+        sets += (set > 0 ? "," : "") + jsonText(measures_[set].name) + ":" +
+                weightsField(measures[set], weightHistory_[set]);
+    }
+    entry += ",\"weights\":" + weightHistory_[0].entry + ",\"measures\":{" + sets + "}}";
     frames_.push_back(std::move(entry));
 }
 
@@ -374,6 +429,14 @@ std::string ShotPage::finishStaged() {
     appendNumber(index, largestMove_);
     index += ",\"colours\":{\"squash\":" + rgbText(squashColour) + ",\"stretch\":" + rgbText(stretchColour) +
              ",\"notANumber\":" + rgbText(notANumberColour) + "}";
+    if (!measures_.empty()) {
+        index += ",\"measures\":[";
+        for (size_t set = 0; set < measures_.size(); ++set) {
+            index += std::string(set > 0 ? "," : "") + "{\"name\":" + jsonText(measures_[set].name) +
+                     ",\"help\":" + jsonText(measures_[set].help) + "}";
+        }
+        index += "]";
+    }
     index += ",\"frames\":[\n";
     for (size_t i = 0; i < frames_.size(); ++i) index += frames_[i] + (i + 1 < frames_.size() ? ",\n" : "\n");
     index += "]}</script>\n";
@@ -399,8 +462,13 @@ namespace {
 class PageShot : public ShotWriter {
 public:
     PageShot(const std::string& path, const ShotLayout& layout, ShotKind kind)
-        : page_(path, layout.rest.points, layout.rest.polygons, kind) {}
+        : page_(path, layout.rest.points, layout.rest.polygons, kind, 24.0,
+                kind == ShotKind::weights ? layout.measures : std::vector<MeasureName>()) {}
     void append(const PoseFrame& frame) override {
+        if (frame.measures != nullptr) {
+            page_.addMeasures(frame.number, frame.pose.points, *frame.measures);
+            return;
+        }
         static const std::vector<float> none;
         page_.addFrame(frame.number, frame.pose.points, frame.weights != nullptr ? *frame.weights : none,
                        frame.corrected != nullptr ? &frame.corrected->points : nullptr);
@@ -416,7 +484,9 @@ private:
 std::string pageSizeWarning(const std::string& name, const ShotLayout& layout, ShotKind kind) {
     // Bytes a point a frame and a triangle, as bench/page's shot packs
     // them, base64 included, and the viewer's scripts.
-    const double perPointFrame = kind == ShotKind::morph ? morphBytesPerPointFrame : weightBytesPerPointFrame;
+    const size_t furtherSets = kind == ShotKind::weights ? std::max<size_t>(layout.measures.size(), 1) - 1 : 0;
+    const double perPointFrame = (kind == ShotKind::morph ? morphBytesPerPointFrame : weightBytesPerPointFrame) +
+                                 weightSetBytesPerPointFrame * static_cast<double>(furtherSets);
     size_t triangles = 0;
     for (size_t polygon = 0; polygon < layout.rest.polygons.size(); ++polygon) {
         triangles += std::max<size_t>(layout.rest.polygons.count(polygon), 2) - 2;

@@ -22,6 +22,10 @@
 //              value; or "f32" = float32 per point, exactly the tool's
 //              values, when one is infinite. A frame whose weights equal the
 //              previous frame's shares its block
+//   measures   a page of several weight sets (Grainmark's measures): per
+//              frame, {name: entry}, each entry as "weights" says, coded and
+//              predicted set by set; "weights" is then the first set's entry
+//              again. The index lists the sets, [{name, help}], in order
 //   displacement  morph shots, per frame: each point's corrected position
 //              minus its pose (the viewer draws the corrected mesh as pose +
 //              displacement): "s16" = int16 x 3 per point, each coordinate
@@ -66,8 +70,10 @@ public:
     // split into triangles on `points` (the rest mesh's). `rate` is the
     // playback rate in frames per second. Throws FormatError when the file
     // cannot be written or a face names a point past points.size().
+    // `measures`: the weight sets of a page of several (at least two),
+    // which addMeasures() then gives; empty for a page of one set.
     ShotPage(std::string path, const std::vector<Point3>& points, const Polygons& polygons, ShotKind kind,
-             double rate = 24.0);
+             double rate = 24.0, std::vector<MeasureName> measures = {});
     // Removes the unfinished page unless finish() or finishStaged() ran.
     ~ShotPage();
     ShotPage(const ShotPage&) = delete;
@@ -80,6 +86,11 @@ public:
     // wrong count or a failed write.
     void addFrame(int number, const std::vector<Point3>& positions, const std::vector<float>& weights,
                   const std::vector<Point3>* corrected = nullptr);
+    // The same for a weights page of several sets: each set's pointCount
+    // weights, in the constructor's order. Throws FormatError on a wrong
+    // count of sets or of weights, or a failed write.
+    void addMeasures(int number, const std::vector<Point3>& positions,
+                     const std::vector<std::vector<float>>& measures);
 
     // Completes the page and renames it over `path`.
     void finish();
@@ -90,13 +101,25 @@ public:
     int frameCount() const { return static_cast<int>(frames_.size()); }
 
 private:
+    // One weight set's last frame, which the next frame's is coded against.
+    struct WeightHistory {
+        std::vector<float> weights;
+        std::string entry;
+        // Its codes, which the next frame's are predicted by; empty when it
+        // held none (float32).
+        std::vector<uint16_t> codes;
+        float range = 0.0f;
+    };
     std::string writeBlock(const std::string& packed);
     template <typename Word>
     std::string packedEntry(const std::vector<Word>& words, const Word* previous);
     std::string floatTriplesEntry(const std::vector<double>& values);
     std::string positionsEntry(const std::vector<Point3>& positions);
     std::string displacementEntry(const std::vector<Point3>& from, const std::vector<Point3>& to);
-    std::string weightsEntry(const std::vector<float>& weights);
+    std::string weightsEntry(const std::vector<float>& weights, WeightHistory& history);
+    const std::string& weightsField(const std::vector<float>& weights, WeightHistory& history);
+    void checkFrame(const std::vector<Point3>& positions, const std::vector<float>& weights,
+                    const std::vector<Point3>* corrected) const;
     bool keyFrame() const;
     void put(std::string_view text);
 
@@ -110,13 +133,11 @@ private:
     int blockCount_ = 0;
     std::string trianglesEntry_;
     std::vector<std::string> frames_;  // each frame's JSON index entry
-    std::vector<float> lastWeights_;
-    std::string lastWeightsEntry_;
+    std::vector<MeasureName> measures_;
+    std::vector<WeightHistory> weightHistory_;  // one per set
     // The last frame's codes, which the next frame's are predicted by; empty
-    // when that frame held none (float32, or no weights).
+    // when that frame held none (float32).
     std::vector<uint16_t> lastPositionCodes_;
-    std::vector<uint16_t> lastWeightCodes_;
-    float lastWeightRange_ = 0.0f;
     double largestMove_ = 0.0;
 };
 
