@@ -2,7 +2,8 @@
 // wrote into the page (layout in formats/page/shot_page.h), undoes their
 // packing (formats/page/packed_words.h: deflate, inflated here by the
 // browser's own DecompressionStream; byte planes; predictions) and offers
-// each frame's positions, displacement and weights as float32 arrays.
+// each frame's positions, displacement and weights (of each measure, on a
+// page of several) as float32 arrays.
 // kestrinPage.loadShot(shot) resolves once the triangles are read; a frame's
 // arrays are there once its ready(f) has resolved.
 (function (kestrinPage) {
@@ -115,19 +116,23 @@
       }
       return words.get(entry.block);
     }
-    const parts = ['pose', 'displacement', 'weights'];
+    // A frame's entry of each part, each part predicted along its own
+    // frames: the pose, the displacement, the weights and each measure's.
+    const measures = (shot.measures || []).map((measure) => measure.name);
+    const parts = [(frame) => frame.pose, (frame) => frame.displacement, (frame) => frame.weights,
+                   ...measures.map((name) => (frame) => frame.measures[name])];
     // Frame f's blocks and every block its predictions reach, in frame order.
     async function readFrame(f) {
       for (const part of parts) {
-        const entry = shot.frames[f][part];
+        const entry = part(shot.frames[f]);
         if (!entry || words.has(entry.block)) continue;
         let previous = null;
         if (entry.predict === 'frame') {
           let before = f - 1;
-          const sameBlock = (g) => !shot.frames[g][part] || shot.frames[g][part].block === entry.block;
+          const sameBlock = (g) => !part(shot.frames[g]) || part(shot.frames[g]).block === entry.block;
           while (before >= 0 && sameBlock(before)) --before;
           await readFrame(before);
-          previous = words.get(shot.frames[before][part].block);
+          previous = words.get(part(shot.frames[before]).block);
         }
         await read(entry, entry.encoding === 'f32' ? Uint32Array : Uint16Array, previous);
       }
@@ -135,7 +140,7 @@
     // One read at a time: two would decode a shared chain twice.
     let queue = Promise.resolve();
     const ready = (f) => (queue = queue.then(() => readFrame(f)));
-    const isReady = (f) => parts.every((part) => !shot.frames[f][part] || words.has(shot.frames[f][part].block));
+    const isReady = (f) => parts.every((part) => !part(shot.frames[f]) || words.has(part(shot.frames[f]).block));
     const triangles = await read(shot.triangles, Uint32Array, null);
 
     const cached = recentCache(8);
@@ -169,8 +174,10 @@
         return out;
       });
     };
-    const weights = (f) => {
-      const entry = shot.frames[f].weights;
+    // The frame's weights entry: of the measure named, or the page's one set.
+    const weightsEntry = (f, measure) => (measure ? shot.frames[f].measures[measure] : shot.frames[f].weights);
+    const weights = (f, measure) => {
+      const entry = weightsEntry(f, measure);
       if (entry === null) return null;
       return cached(entry.block, () => {
         if (entry.encoding === 'f32') return floats(entry);
@@ -185,6 +192,6 @@
     const decode = async () => {
       for (let f = 0; f < shot.frames.length; ++f) await ready(f);
     };
-    return { triangles, ready, isReady, decode, pose, displacement, corrected, weights };
+    return { triangles, ready, isReady, decode, pose, displacement, corrected, weights, weightsEntry, measures };
   };
 })(window.kestrinPage = window.kestrinPage || {});

@@ -1,9 +1,11 @@
 // The viewer inside a kestrin shot page: reads the shot (page_data.js), draws
 // the posed mesh as a heat map (shot_scene.js, heat_colours.js) and lets the
-// user orbit, scrub, play and point at a point to read its weight. The page
+// user orbit, scrub, play, point at a point to read its weight and, on a page
+// of several measures, choose the measure the heat map shows. The page
 // opens at the frame its address names, "shot.html#frame=30" at the frame
 // the page labels 30 (the shot's own numbers), and keeps the address on the
-// frame shown, so that a copied link opens there.
+// frame shown, so that a copied link opens there; on a page of several
+// measures, "#frame=30&measure=across" also names the measure.
 // window.kestrinShot offers the decoded data and the current state to
 // scripts (the tool's browser test uses it); its `ready` turns true once the
 // first frame is on screen, `readyAt` then holding the milliseconds since
@@ -20,6 +22,7 @@
   const playButton = element('play');
   const correctedBox = element('corrected');
   const colouringMenu = element('colouring');
+  const measureMenu = element('measure');
   const readout = element('readout');
 
   function fail(why) {
@@ -76,8 +79,14 @@
 
   // frame: the one asked for; shown: the one drawn, which waits for its
   // data to be read.
+  // measure: the one shown of a page of several, else null.
   const state = { frame: 0, shown: 0, showCorrected: false, colouring: anyWeights ? 'weight' : 'moved',
+                  measure: data.measures.length > 0 ? data.measures[0] : null,
                   pointer: null, needsPick: false, playing: false, playStart: 0, playFrom: 0 };
+  const weightsEntry = (f) => data.weightsEntry(f, state.measure);
+  const weightsOf = (f) => data.weights(f, state.measure);
+  // What the legend and the readout call a weight: the measure's name.
+  const weightName = () => state.measure ?? 'weight';
 
   // ---- text -------------------------------------------------------------
 
@@ -103,16 +112,16 @@
 
   // ---- frames -----------------------------------------------------------
 
-  const colourBy = () => (state.colouring === 'weight' && data.weights(state.frame) !== null ? 'weight' : 'moved');
+  const colourBy = () => (state.colouring === 'weight' && weightsOf(state.frame) !== null ? 'weight' : 'moved');
 
   function updateLegend() {
     const stops = [];
     const high = element('legend-high');
     const low = element('legend-low');
     if (colourBy() === 'weight') {
-      const range = shot.frames[state.frame].weights.range;
+      const range = weightsEntry(state.frame).range;
       for (let i = 0; i <= 10; ++i) stops.push(colours.css(colours.diverging(range * (1 - i / 5), range)));
-      element('legend-title').textContent = 'weight';
+      element('legend-title').textContent = weightName();
       high.textContent = 'stretch';
       high.style.color = colours.css(colours.stretchEnd);
       low.textContent = 'squash';
@@ -155,8 +164,8 @@
     performance.mark('kestrin:positions');
     const heat = view.heat.array;
     if (colourBy() === 'weight') {
-      const values = data.weights(state.frame);
-      const range = shot.frames[state.frame].weights.range;
+      const values = weightsOf(state.frame);
+      const range = weightsEntry(state.frame).range;
       for (let i = 0; i < pointCount; ++i) colours.putDivergingColour(values[i], range, heat, i * 3, 255);
     } else if (isMorph) {
       const by = data.displacement(state.frame);
@@ -192,9 +201,23 @@
   // Not while playing: an address changing 24 times a second fills nothing
   // but costs.
   function keepAddress() {
-    history.replaceState(null, '', '#frame=' + shot.frames[state.frame].frame);
+    const measure = state.measure === null ? '' : '&measure=' + encodeURIComponent(state.measure);
+    history.replaceState(null, '', '#frame=' + shot.frames[state.frame].frame + measure);
+  }
+  // The page's measure the address names; null when it names none of them.
+  function measureInAddress() {
+    const named = /(?:^#|&)measure=([^&]*)/.exec(window.location.hash);
+    const name = named ? decodeURIComponent(named[1]) : null;
+    return data.measures.includes(name) ? name : null;
+  }
+  function showMeasure(measure) {
+    state.measure = measure;
+    measureMenu.value = measure;
+    showFrame(state.frame);
   }
   window.addEventListener('hashchange', () => {
+    const measure = measureInAddress();
+    if (measure !== null && measure !== state.measure) showMeasure(measure);
     const f = frameInAddress();
     if (f !== null && f !== state.frame) {
       setPlaying(false);
@@ -211,9 +234,10 @@
       readout.innerHTML = 'Point under the cursor: none';
       return;
     }
-    const values = data.weights(state.shown);
-    let html = 'point <span id="readout-point">' + point + '</span><br>weight <span id="readout-weight">' +
-               (values === null ? '-' : weightText(values[point], shot.frames[state.shown].weights)) + '</span>';
+    const values = weightsOf(state.shown);
+    let html = 'point <span id="readout-point">' + point + '</span><br>' + weightName() +
+               ' <span id="readout-weight">' +
+               (values === null ? '-' : weightText(values[point], weightsEntry(state.shown))) + '</span>';
     if (isMorph) {
       const moved = lengthAt(data.displacement(state.shown), point * 3);
       html += '<br>moved <span id="readout-moved">' + floatText(f32(moved)) + '</span>';
@@ -298,6 +322,20 @@
       showFrame(state.frame);
     });
   }
+  if (state.measure !== null) {
+    document.body.classList.add('measures');
+    for (const measure of shot.measures) {
+      const option = document.createElement('option');
+      option.value = option.textContent = measure.name;
+      option.title = measure.help;
+      measureMenu.append(option);
+    }
+    measureMenu.value = state.measure = measureInAddress() ?? state.measure;
+    measureMenu.addEventListener('change', () => {
+      showMeasure(measureMenu.value);
+      keepAddress();
+    });
+  }
   view.controls.addEventListener('change', () => {
     state.needsPick = true;
     requestRender();
@@ -312,9 +350,13 @@
     // frame need.
     decoded: null,
     frame: () => state.frame,
+    // The measure shown, on a page of several; else null.
+    measure: () => state.measure,
     pose: data.pose,
     displacement: data.displacement,
     corrected: data.corrected,
+    // weights(f, measure): the frame's, of the measure named on a page of
+    // several; of the page's one set without a name.
     weights: data.weights,
     // The shown frame's colour of every point (r, g, b in 0..1, unshaded).
     colours: () => view.heat.array,

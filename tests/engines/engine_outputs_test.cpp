@@ -5,6 +5,7 @@
 // both files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -82,6 +83,55 @@ TEST(EngineTexture, HoldsTheNpyWeightsAtEveryFrameAndPoint) {
         EXPECT_EQ(texture.range[2][1], high);
         EXPECT_GT(high, 0.05f);
         EXPECT_LT(low, -0.05f);
+    }
+}
+
+// Several measures in one run: the .npy holds them side by side, (poses,
+// points, measures), the .exr's R, G, B the first three (0 past the last),
+// each bit for bit what a run of that measure alone writes, and one .glb
+// serves the texture, coloured by the first.
+TEST(EngineTexture, HoldsEachMeasureWhereARunOfItAloneWould) {
+    const std::vector<std::vector<std::string>> cases = {{"along", "across", "area"}, {"min", "max"}};
+    ScratchDirectory scratch;
+    const Tube tube{12, 16};
+    const std::vector<std::string> shot = tubeShot(scratch, tube, 3);
+    const auto run = [&](const std::vector<std::string>& directions, const std::vector<std::string>& outputs) {
+        std::vector<std::string> arguments = shot;
+        for (const std::string& direction : directions) arguments.insert(arguments.end(), {"--direction", direction});
+        for (const std::string& output : outputs) arguments.insert(arguments.end(), {"-o", output});
+        const ToolRun result = runTool(arguments, scratch.path());
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+    };
+    for (const std::vector<std::string>& directions : cases) {
+        run(directions, {"all.npy", "all.exr", "all.glb"});
+        size_t poses = 0, points = 0, sets = 0;
+        const std::vector<float> all = npyValues(scratch.file("all.npy"), &poses, &points, &sets);
+        ASSERT_EQ(sets, directions.size());
+        ASSERT_EQ(points, tube.points());
+        const Texture texture = readExr(scratch.file("all.exr"));
+        std::string names;
+        for (const std::string& direction : directions) names += (names.empty() ? "" : ",") + direction;
+        EXPECT_EQ(texture.measures, names);
+        EXPECT_EQ(readGlb(scratch.file("all.glb")).json["meshes"].size(), 1u);
+        for (size_t c = 0; c < 3; ++c) {
+            std::vector<float> alone(poses * points, 0.0f);
+            if (c < directions.size()) {
+                run({directions[c]}, {"alone.npy"});
+                size_t alonePoses = 0, alonePoints = 0;
+                alone = npyValues(scratch.file("alone.npy"), &alonePoses, &alonePoints);
+                ASSERT_EQ(alone.size(), poses * points);
+            }
+            for (size_t i = 0; i < poses * points; ++i) {
+                if (c < directions.size()) {
+                    ASSERT_EQ(all[i * sets + c], alone[i]) << directions[c] << " " << i;
+                }
+                ASSERT_EQ(texture.rgb[i * 3 + c].bits(), half(alone[i]).bits()) << "channel " << c << " " << i;
+            }
+            if (c < directions.size()) {
+                EXPECT_NE(*std::max_element(alone.begin(), alone.end()), *std::min_element(alone.begin(), alone.end()))
+                    << directions[c] << ": a measure that reads the same everywhere tells no channel from another";
+            }
+        }
     }
 }
 
@@ -163,6 +213,8 @@ TEST(EngineOutputs, RefusesWhatEnginesCannotTakeBeforeTheWork) {
          "t.exr: weights may reach 1e+06 with these settings"},
         {{"--clamp", "off", "--exponent", "-0.1", "-o", "t.exr"}, "t.exr: weights have no bound"},
         {{"long", "-o", "t.exr"}, "t.exr: the texture would be 16385 frames x 1 row(s) per frame"},
+        {{"--direction", "along", "--direction", "across", "--direction", "area", "--direction", "max", "-o", "t.exr"},
+         "t.exr: an .exr holds three measures, in R, G and B, not 4"},
 #endif
         {{"--clamp", "off", "--post-multiplier", "50", "--exponent", "0.3", "-o", "m.glb"}, nullptr},
         {{"long", "-o", "m.glb"}, "m.glb: the texture would be 16385 frames x 1 row(s) per frame"},

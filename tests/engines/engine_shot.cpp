@@ -10,6 +10,7 @@
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfInputFile.h>
 #include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfStringAttribute.h>
 #include <OpenEXR/ImfVecAttribute.h>
 #endif
 
@@ -78,14 +79,18 @@ std::map<std::tuple<float, float, float>, size_t> pointsByPosition(const std::st
     return pointAt;
 }
 
-std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points) {
+std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points, size_t* sets) {
     const std::string bytes = readText(path);
     const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
     const std::string header = bytes.substr(10, headerLength);
     const size_t shape = header.find("'shape': (") + 10;
     *poses = std::stoul(header.substr(shape));
-    *points = std::stoul(header.substr(header.find(", ", shape) + 2));
-    std::vector<float> values(*poses * *points);
+    const size_t second = header.find(", ", shape) + 2;
+    *points = std::stoul(header.substr(second));
+    const size_t third = header.find_first_of(",)", second);
+    const size_t count = header[third] == ',' ? std::stoul(header.substr(third + 2)) : 1;
+    if (sets != nullptr) *sets = count;
+    std::vector<float> values(*poses * *points * count);
     std::memcpy(values.data(), bytes.data() + 10 + headerLength, values.size() * sizeof(float));
     return values;
 }
@@ -105,6 +110,9 @@ Texture readExr(const std::string& path) {
     for (int c = 0; c < 3; ++c) {
         const Imath::V2f range = header.typedAttribute<Imf::V2fAttribute>(ranges[c]).value();
         texture.range[c][0] = range.x, texture.range[c][1] = range.y;
+    }
+    if (const auto* measures = header.findTypedAttribute<Imf::StringAttribute>("kestrin.measures")) {
+        texture.measures = measures->value();
     }
     texture.rgb.resize(static_cast<size_t>(texture.width) * texture.rows * 3);
     Imf::FrameBuffer buffer;

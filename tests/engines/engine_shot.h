@@ -41,8 +41,9 @@ std::vector<std::string> tubeShot(const ScratchDirectory& scratch, const Tube& t
 // vertex an engine or a file gives back.
 std::map<std::tuple<float, float, float>, size_t> pointsByPosition(const std::string& path, size_t count);
 
-// The (poses, points) float32 array of a .npy file the tool wrote.
-std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points);
+// The (poses, points) float32 array of a .npy file the tool wrote, or with
+// `sets`, a (poses, points, sets) one (sets 1 for two dimensions).
+std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points, size_t* sets = nullptr);
 
 #ifdef KESTRIN_WITH_OPENEXR
 
@@ -50,6 +51,7 @@ struct Texture {
     int width = 0, rows = 0, rowsPerFrame = 0, frames = 0;
     std::vector<half> rgb;  // rows x width x 3
     float range[3][2];
+    std::string measures;  // kestrin.measures, when there
 };
 
 Texture readExr(const std::string& path);
