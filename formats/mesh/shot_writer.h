@@ -48,7 +48,7 @@ struct ShotLayout {
     const ObjUvs* restUvs = nullptr;
     // The weight sets every pose has, when a run computes several for one
     // file (OutputFormat::measuresTogether); empty: one set, `weights`.
-    std::vector<MeasureName> measures;
+    std::vector<MeasureName> measures = {};
 };
 
 class ShotWriter {

@@ -159,8 +159,9 @@ TEST(ShotPageWriter, StaysWithinTheSizeBudget) {
     }
 }
 
-// 50,000 points: 300 frames fit the budget, 600 do not, and the warning
-// says how many frames a page can hold and how to ask for them.
+// 50,000 points: 300 frames fit the budget, 600 do not, nor 400 of three
+// measures, and the warning says how many frames a page can hold and how to
+// ask for them.
 TEST(ShotPageWriter, WarnsOfAPageOverTheBudget) {
     formats::MeshData rest;
     rest.points.resize(50000);
@@ -168,6 +169,10 @@ TEST(ShotPageWriter, WarnsOfAPageOverTheBudget) {
     const formats::ShotLayout fits{rest, 300, {}, {}};
     const formats::ShotLayout over{rest, 600, {}, {}};
     EXPECT_EQ(formats::pageSizeWarning("shot.html", fits, ShotKind::weights), "");
+    formats::ShotLayout measures{rest, 400, {}, {}};
+    EXPECT_EQ(formats::pageSizeWarning("shot.html", measures, ShotKind::weights), "");
+    measures.measures = {{"along", ""}, {"across", ""}, {"area", ""}};
+    EXPECT_NE(formats::pageSizeWarning("shot.html", measures, ShotKind::weights), "");
     const std::string warning = formats::pageSizeWarning("shot.html", over, ShotKind::morph);
     EXPECT_NE(warning.find("shot.html: a page of 600 frames of 50000 points comes to about"), std::string::npos)
         << warning;
@@ -383,6 +388,87 @@ TEST(ShotPageInBrowser, DemoPageShowsTheToolsNumbers) {
     // The mesh's area: left of the legend, between the readout and the controls.
     const auto heat = [](int r, int g, int b) { return reddish(r, g, b) || bluish(r, g, b); };
     EXPECT_EQ(pixelsNear(firstImage, width, height, 320, 260, 170, heat), 0);
+}
+
+// A page of three measures: its menu lists them with their help, and
+// choosing one colours every point as that measure's page of its own does,
+// the legend, the readout and the address naming it. A grid stretched
+// along x more the further up it lies, squashed along y more the further
+// right, so that the three differ point by point.
+TEST(ShotPageInBrowser, MeasureMenuShowsEachMeasureAsItsOwnPageDoes) {
+    if (!std::filesystem::exists(KESTRIN_CHROMIUM)) {
+        if (std::getenv("CI") != nullptr) FAIL() << "no Chromium at " KESTRIN_CHROMIUM;
+        GTEST_SKIP() << "no Chromium at " KESTRIN_CHROMIUM;
+    }
+    ScratchDirectory scratch;
+    const int side = 12;
+    const auto gridObj = [&](double f) {
+        std::string text;
+        for (int row = 0; row < side; ++row) {
+            for (int column = 0; column < side; ++column) {
+                const double x = column * (1.0 + 0.04 * f * row), y = row * (1.0 - 0.04 * f * column);
+                text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+            }
+        }
+        for (int row = 1; row < side; ++row) {
+            for (int column = 1; column < side; ++column) {
+                const int at = row * side + column + 1;
+                text += "f " + std::to_string(at - side - 1) + " " + std::to_string(at - side) + " " +
+                        std::to_string(at) + " " + std::to_string(at - 1) + "\n";
+            }
+        }
+        return text;
+    };
+    std::vector<std::string> arguments = {"weights", "--rest", "rest.obj", "--axis", "1,0,0", "--pose"};
+    writeText(scratch.file("rest.obj"), gridObj(0.0));
+    for (int f = 1; f <= 3; ++f) {
+        writeText(scratch.file("pose_" + std::to_string(f) + ".obj"), gridObj(f));
+        arguments.push_back("pose_" + std::to_string(f) + ".obj");
+    }
+    const std::vector<std::string> measures = {"along", "across", "area"};
+    std::vector<std::string> pages = {scratch.file("all.html")};
+    std::vector<std::string> all = arguments;
+    for (const std::string& measure : measures) {
+        all.insert(all.end(), {"--direction", measure});
+        std::vector<std::string> alone = arguments;
+        alone.insert(alone.end(), {"--direction", measure, "-o", measure + ".html"});
+        ASSERT_EQ(runTool(alone, scratch.path()).exitCode, 0) << measure;
+        pages.push_back(scratch.file(measure + ".html"));
+    }
+    all.insert(all.end(), {"-o", "all.html"});
+    const ToolRun run = runTool(all, scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const std::string out = scratch.file("browser");
+    std::filesystem::create_directory(out);
+    std::string command = std::string(KESTRIN_NODE) + " " + quoted(KESTRIN_MENU_DRIVER) + " " +
+                          quoted(KESTRIN_CHROMIUM) + " " + quoted(out) + " '#frame=3' " +
+                          std::to_string(side * side / 2 + side / 2);
+    for (const std::string& page : pages) command += " " + quoted(page);
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const nlohmann::json seen = nlohmann::json::parse(readText(out + "/results.json"));
+    EXPECT_EQ(seen["errors"], nlohmann::json::array());
+    EXPECT_TRUE(seen["menuVisible"]);
+    ASSERT_EQ(seen["options"].size(), measures.size());
+    ASSERT_EQ(seen["shown"].size(), measures.size());
+    for (size_t m = 0; m < measures.size(); ++m) {
+        const nlohmann::json& option = seen["options"][m];
+        const nlohmann::json& shown = seen["shown"][m];
+        const nlohmann::json& alone = seen["alone"][m];
+        EXPECT_EQ(option["name"], measures[m]);
+        EXPECT_EQ(option["label"], measures[m]);
+        EXPECT_FALSE(option["help"].get<std::string>().empty()) << measures[m];
+        EXPECT_EQ(shown["measure"], measures[m]);
+        EXPECT_EQ(shown["legend"], measures[m]);
+        EXPECT_NE(shown["readout"].get<std::string>().find(measures[m] + " "), std::string::npos) << shown["readout"];
+        EXPECT_EQ(shown["address"], "#frame=3&measure=" + measures[m]);
+        EXPECT_FALSE(alone["menuVisible"]) << "a page of one measure has no menu";
+        ASSERT_EQ(shown["colours"].size(), static_cast<size_t>(side * side * 3));
+        EXPECT_EQ(shown["colours"], alone["colours"]) << measures[m] << " differs from its own page";
+        if (m > 0) {
+            EXPECT_NE(shown["colours"], seen["shown"][m - 1]["colours"]) << "the measures should differ";
+        }
+    }
 }
 
 // A grid 100 units across, frames 11-13, each frame raised a little; in the
