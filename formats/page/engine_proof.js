@@ -36,6 +36,12 @@
     texture.generateMipmaps = false;
     texture.flipY = false;
     texture.needsUpdate = true;
+    // Grainmark's measures would otherwise be taken for a displacement.
+    if (exr.header['kestrin.content'] === 'measures') {
+      window.kestrinEngine = { ready: false, error: node.dataset.name + ' holds Grainmark measures, which this ' +
+                               'page does not play: give it a tension or a morph texture' };
+      return;
+    }
     const content = exr.header['kestrin.content'] === 'tension' ? 'tension' : 'morph';
     textures[content] = { exr, texture, name: node.dataset.name, holds: exr.header['kestrin.content'] };
   }
