@@ -12,6 +12,7 @@
 
 const { spawn } = require('child_process');
 const fs = require('fs');
+const os = require('os');
 const path = require('path');
 
 const live = new Set();
@@ -158,4 +159,19 @@ function collectPageErrors(browser) {
   return errors;
 }
 
-module.exports = { startChromium, waitForShotPage, runDriver, sleep, collectPageErrors };
+// A test's driver: a browser of width x height in a scratch directory of
+// its own, run as runDriver runs it. main gets the page's `page` and
+// `evaluate`, the `errors` collected, and `drawn()`, which resolves once
+// the page's next frame has reached the screen.
+function driveBrowser(name, { chromium, width, height }, main) {
+  const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
+  const browser = startChromium({ chromium, width, height, scratch });
+  runDriver(name, browser, scratch, async () => {
+    const errors = collectPageErrors(browser);
+    const { page, evaluate } = await browser.attachToPage();
+    const drawn = () => evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+    await main({ page, evaluate, errors, drawn });
+  });
+}
+
+module.exports = { startChromium, waitForShotPage, runDriver, sleep, collectPageErrors, driveBrowser };

@@ -11,21 +11,14 @@
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { startChromium, waitForShotPage, runDriver, collectPageErrors } = require('../../scripts/chromium_pipe.js');
+const { waitForShotPage, driveBrowser } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, outDir, address, pointArg, menuPage, ...alonePages] = process.argv.slice(2);
 const width = 800;
 const height = 500;
 
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
-const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
-
-async function main() {
-  const errors = collectPageErrors(browser);
-  const { page, evaluate } = await browser.attachToPage();
-  const drawn = () => evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+async function main({ page, evaluate, errors, drawn }) {
   await page('Runtime.enable');
   await page('Page.enable');
   await page('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false });
@@ -60,4 +53,4 @@ async function main() {
   fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify({ errors, options, menuVisible, shown, alone }));
 }
 
-runDriver('drive_measure_menu', browser, scratch, main);
+driveBrowser('drive_measure_menu', { chromium: chromiumPath, width, height }, main);

@@ -13,9 +13,8 @@
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { startChromium, waitForShotPage, runDriver, collectPageErrors } = require('../../scripts/chromium_pipe.js');
+const { waitForShotPage, driveBrowser } = require('../../scripts/chromium_pipe.js');
 
 const [chromiumPath, pagePath, outDir, stretchArg, squashArg, address = ''] = process.argv.slice(2);
 const stretchPoint = Number(stretchArg);
@@ -23,14 +22,7 @@ const squashPoint = Number(squashArg);
 const width = 800;
 const height = 500;
 
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrin-chromium-'));
-const browser = startChromium({ chromium: chromiumPath, width, height, scratch });
-
-async function main() {
-  const errors = collectPageErrors(browser);
-
-  const { page, evaluate } = await browser.attachToPage();
-  const drawn = () => evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+async function main({ page, evaluate, errors, drawn }) {
   const key = async (name, code) => {
     for (const type of ['rawKeyDown', 'keyUp']) {
       await page('Input.dispatchKeyEvent', { type, key: name, code: name, windowsVirtualKeyCode: code });
@@ -104,4 +96,4 @@ async function main() {
   fs.writeFileSync(path.join(outDir, 'results.json'), JSON.stringify(results));
 }
 
-runDriver('drive_shot_page', browser, scratch, main);
+driveBrowser('drive_shot_page', { chromium: chromiumPath, width, height }, main);
