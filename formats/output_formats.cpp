@@ -40,15 +40,16 @@ void objMesh(const MeshData& corrected, std::string_view poseText, const OutputO
 
 // extension, per-pose weights, per-pose mesh, rewrites the pose file,
 // whole-shot weights, whole-shot mesh[, largest weight held[, rest UVs[,
-// several weight sets in one file]]]. A per-pose weight file stays one set
-// each: a .csv is a weight map `morph --weight-map` reads back, a .png or a
-// .ply's colours show one set.
+// several weight sets in one file]]]. A .csv stays one set each, a weight
+// map `morph --weight-map` reads back; a .png or a .ply's colours show one
+// set; a .npy keeps its (poses, points) shape, each set's file named by it
+// as the Blender add-on's bake names them.
 const OutputFormat formats[] = {
     {".csv", csvWeights, nullptr, false, nullptr, nullptr},
     {".ply", plyWeights, plyMesh, false, nullptr, nullptr},
     {".png", pngWeights, nullptr, false, nullptr, nullptr},
     {".obj", nullptr, objMesh, true, nullptr, nullptr},
-    {".npy", nullptr, nullptr, false, npyShot, nullptr, INFINITY, false, true},
+    {".npy", nullptr, nullptr, false, npyShot, nullptr},
     {".mdd", nullptr, nullptr, false, nullptr, mddShot},
     {".pc2", nullptr, nullptr, false, nullptr, pc2Shot},
     {".html", nullptr, nullptr, false, weightsPage, morphPage, INFINITY, false, true},

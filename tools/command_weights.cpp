@@ -75,7 +75,7 @@ void checkGrainOptions(const WeightsOptions& options) {
 }
 
 // The outputs of a run of several measures: those whose one file holds
-// every measure (.npy, .exr, .html, .glb), and the others, written once per
+// every measure (.exr, .html, .glb), and the others, written once per
 // measure under names of their own.
 struct SplitOutputs {
     std::vector<std::string> together;
@@ -198,10 +198,9 @@ void addWeightsCommand(CLI::App& app) {
     }
     command->add_option("--direction", options->directions,
                         "Run Grainmark instead of Strainmark: the surface's stretch in a direction (" +
-                            directions + "). Given several times, .npy, .exr, .html and .glb hold every "
-                            "direction (an .npy of poses x points x directions, an .exr's R, G, B the first "
-                            "three, a page with a menu of them), other outputs are written once per direction, "
-                            "named with it before the extension (w.along.csv)")
+                            directions + "). Given several times, .exr, .html and .glb hold every direction "
+                            "(an .exr's R, G, B the first three, a page with a menu of them), other outputs "
+                            "are written once per direction, named with it before the extension (w.along.npy)")
         ->check(CLI::IsMember(directionNames()))
         ->type_name("DIR");
     command->add_option("--axis", options->axis,

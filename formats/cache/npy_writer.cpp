@@ -15,10 +15,9 @@ constexpr size_t preambleBytes = 10;
 
 }  // namespace
 
-std::string npyHeader(size_t poses, size_t points, size_t sets) {
-    const std::string third = sets > 1 ? ", " + std::to_string(sets) : "";
+std::string npyHeader(size_t poses, size_t points) {
     std::string dictionary = "{'descr': '<f4', 'fortran_order': False, 'shape': (" +
-                             std::to_string(poses) + ", " + std::to_string(points) + third + "), }";
+                             std::to_string(poses) + ", " + std::to_string(points) + "), }";
     // Spaces, then the newline that ends the header, fill it to the alignment.
     const size_t unpadded = preambleBytes + dictionary.size() + 1;
     dictionary.append((alignment - unpadded % alignment) % alignment, ' ');
@@ -30,9 +29,9 @@ std::string npyHeader(size_t poses, size_t points, size_t sets) {
     return header + dictionary;
 }
 
-NpyWriter::NpyWriter(const std::string& path, size_t poses, size_t points, size_t sets)
-    : file_(path), poses_(poses), points_(points), sets_(std::max<size_t>(sets, 1)) {
-    const std::string header = npyHeader(poses, points, sets_);
+NpyWriter::NpyWriter(const std::string& path, size_t poses, size_t points)
+    : file_(path), poses_(poses), points_(points) {
+    const std::string header = npyHeader(poses, points);
     file_.append(header.data(), header.size());
 }
 
@@ -42,15 +41,14 @@ void NpyWriter::appendRow(const float* values) {
     }
     unsigned char slice[4096 * 4];
     size_t done = 0;
-    const size_t total = points_ * sets_;
-    for (size_t i = 0; i < total; ++i) {
+    for (size_t i = 0; i < points_; ++i) {
         if (!std::isfinite(values[i])) {
             throw FormatError(file_.path() + ": pose " + std::to_string(written_) + ", point " +
-                            std::to_string(i / sets_) + ": weight is not a finite number; nothing written");
+                            std::to_string(i) + ": weight is not a finite number; nothing written");
         }
     }
-    while (done < total) {
-        const size_t count = std::min<size_t>(total - done, 4096);
+    while (done < points_) {
+        const size_t count = std::min<size_t>(points_ - done, 4096);
         for (size_t i = 0; i < count; ++i) storeFloat(slice + 4 * i, values[done + i], ByteOrder::little);
         file_.append(slice, count * 4);
         done += count;
@@ -70,30 +68,15 @@ void NpyWriter::finish() { renameIntoPlace(finishStaged(), file_.path()); }
 
 namespace {
 
-// Several weight sets go side by side per point, (poses, points, sets):
-// w[:, :, k] is set k.
 class NpyShot : public ShotWriter {
 public:
     NpyShot(const std::string& path, const ShotLayout& layout)
-        : writer_(path, layout.poseCount, layout.rest.points.size(), layout.measures.size()) {}
-    void append(const PoseFrame& frame) override {
-        if (frame.measures == nullptr) {
-            writer_.appendRow(frame.weights->data());
-            return;
-        }
-        const std::vector<std::vector<float>>& sets = *frame.measures;
-        const size_t points = sets.front().size();
-        row_.resize(points * sets.size());
-        for (size_t set = 0; set < sets.size(); ++set) {
-            for (size_t i = 0; i < points; ++i) row_[i * sets.size() + set] = sets[set][i];
-        }
-        writer_.appendRow(row_.data());
-    }
+        : writer_(path, layout.poseCount, layout.rest.points.size()) {}
+    void append(const PoseFrame& frame) override { writer_.appendRow(frame.weights->data()); }
     std::string finishStaged() override { return writer_.finishStaged(); }
 
 private:
     NpyWriter writer_;
-    std::vector<float> row_;  // a pose's sets side by side, reused
 };
 
 }  // namespace

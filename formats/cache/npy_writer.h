@@ -1,6 +1,5 @@
 // Per-pose weights as a NumPy .npy file (format version 1.0): little-endian
-// float32 ('<f4'), C order, shape (poses, points), one row per pose, or
-// (poses, points, sets) for several weight sets a pose. The
+// float32 ('<f4'), C order, shape (poses, points), one row per pose. The
 // header is padded so that the data starts at a multiple of 64 bytes; rows
 // are appended in order, never all in memory.
 #ifndef KESTRIN_FORMATS_NPY_WRITER_H
@@ -15,16 +14,14 @@
 
 namespace kestrin::formats {
 
-// The header's bytes for a (poses, points) float32 array, or (poses,
-// points, sets) when sets > 1, data offset included.
-std::string npyHeader(size_t poses, size_t points, size_t sets = 1);
+// The header's bytes for a (poses, points) float32 array, data offset included.
+std::string npyHeader(size_t poses, size_t points);
 
 class NpyWriter {
 public:
-    NpyWriter(const std::string& path, size_t poses, size_t points, size_t sets = 1);
-    // The next pose's row (points x sets values, a point's sets side by
-    // side). Throws FormatError past the last row, or for a value that is
-    // not finite.
+    NpyWriter(const std::string& path, size_t poses, size_t points);
+    // The next pose's row (points values). Throws FormatError past the last
+    // row, or for a value that is not finite.
     void appendRow(const float* values);
     // Puts the file in place; throws FormatError unless every row was given.
     void finish();
@@ -35,7 +32,6 @@ private:
     CacheOutput file_;
     size_t poses_;
     size_t points_;
-    size_t sets_;
     size_t written_ = 0;
 };
 

@@ -79,18 +79,14 @@ std::map<std::tuple<float, float, float>, size_t> pointsByPosition(const std::st
     return pointAt;
 }
 
-std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points, size_t* sets) {
+std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points) {
     const std::string bytes = readText(path);
     const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
     const std::string header = bytes.substr(10, headerLength);
     const size_t shape = header.find("'shape': (") + 10;
     *poses = std::stoul(header.substr(shape));
-    const size_t second = header.find(", ", shape) + 2;
-    *points = std::stoul(header.substr(second));
-    const size_t third = header.find_first_of(",)", second);
-    const size_t count = header[third] == ',' ? std::stoul(header.substr(third + 2)) : 1;
-    if (sets != nullptr) *sets = count;
-    std::vector<float> values(*poses * *points * count);
+    *points = std::stoul(header.substr(header.find(", ", shape) + 2));
+    std::vector<float> values(*poses * *points);
     std::memcpy(values.data(), bytes.data() + 10 + headerLength, values.size() * sizeof(float));
     return values;
 }

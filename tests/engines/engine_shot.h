@@ -41,9 +41,8 @@ std::vector<std::string> tubeShot(const ScratchDirectory& scratch, const Tube& t
 // vertex an engine or a file gives back.
 std::map<std::tuple<float, float, float>, size_t> pointsByPosition(const std::string& path, size_t count);
 
-// The (poses, points) float32 array of a .npy file the tool wrote, or with
-// `sets`, a (poses, points, sets) one (sets 1 for two dimensions).
-std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points, size_t* sets = nullptr);
+// The (poses, points) float32 array of a .npy file the tool wrote.
+std::vector<float> npyValues(const std::string& path, size_t* poses, size_t* points);
 
 #ifdef KESTRIN_WITH_OPENEXR
 
