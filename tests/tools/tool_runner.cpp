@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,23 +108,29 @@ void writeText(const std::string& path, const std::string& text) {
 FifoServer::FifoServer(std::string path, std::vector<std::string> versions)
     : path_(std::move(path)), versions_(std::move(versions)) {
     if (mkfifo(path_.c_str(), 0644) != 0) throw std::runtime_error("cannot make the pipe " + path_);
-    thread_ = std::thread([this] { serve(); });
+    void* shared = mmap(nullptr, sizeof(std::atomic<size_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) throw std::runtime_error("cannot map the served count");
+    served_ = new (shared) std::atomic<size_t>(0);
+    server_ = fork();
+    if (server_ == 0) {
+        // Gone with the test, however it ends.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        serve();
+    }
 }
 
 FifoServer::~FifoServer() {
-    stop_ = true;
-    thread_.join();
+    kill(server_, SIGKILL);
+    waitpid(server_, nullptr, 0);
+    munmap(served_, sizeof(std::atomic<size_t>));
     unlink(path_.c_str());
 }
 
 void FifoServer::serve() {
-    // A reader that leaves early makes a write fail with EPIPE, not end the
-    // test with SIGPIPE (sent to the writing thread, where it stays blocked).
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-    while (!stop_) {
+    // A reader that leaves early makes a write fail with EPIPE instead of
+    // ending the server.
+    signal(SIGPIPE, SIG_IGN);
+    for (;;) {
         // Opens only once a reader has the pipe open (or waits in its open).
         const int file = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (file < 0) {
@@ -130,17 +138,19 @@ void FifoServer::serve() {
             continue;
         }
         fcntl(file, F_SETFL, 0);
-        const std::string& text = versions_[std::min(served_.load(), versions_.size() - 1)];
+        const std::string& text = versions_[std::min(served_->load(), versions_.size() - 1)];
         for (size_t done = 0; done < text.size();) {
             const ssize_t put = write(file, text.data() + done, text.size() - done);
             if (put <= 0) break;
             done += static_cast<size_t>(put);
         }
+        // Counted before the reader can see the end, so a finished reader
+        // always finds itself counted.
+        ++*served_;
         close(file);
-        ++served_;
         // Time for the reader to see the end and close, before the next
         // opening may reach it.
-        for (int wait = 0; wait < 100 && !stop_; ++wait) usleep(1000);
+        usleep(100000);
     }
 }
 

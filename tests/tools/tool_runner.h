@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
+#include <new>
 #include <vector>
 
 namespace kestrin::test {
@@ -56,8 +56,10 @@ void writeText(const std::string& path, const std::string& text);
 // A named pipe at `path` whose n-th reader is given versions[n] (every later
 // one the last version) until it goes, when the pipe is removed: an input
 // exported again between two reads of it, or one that can be read only once
-// (versions {text, ""}, as a pipe from a shell). Serves on a thread of its
-// own, letting each reader finish before the next may open the pipe.
+// (versions {text, ""}, as a pipe from a shell). Serves from a process of
+// its own, letting each reader finish before the next may open the pipe: a
+// serving thread would make every later fork of the test a fork of a
+// threaded process, which the 32-bit emulator can deadlock in the child.
 class FifoServer {
 public:
     FifoServer(std::string path, std::vector<std::string> versions);
@@ -65,16 +67,15 @@ public:
     FifoServer(const FifoServer&) = delete;
     FifoServer& operator=(const FifoServer&) = delete;
     // How many readers it has served so far.
-    size_t served() const { return served_; }
+    size_t served() const { return served_->load(); }
 
 private:
     void serve();
 
     std::string path_;
     std::vector<std::string> versions_;
-    std::atomic<bool> stop_{false};
-    std::atomic<size_t> served_{0};
-    std::thread thread_;
+    std::atomic<size_t>* served_;  // shared with the serving process
+    pid_t server_ = -1;
 };
 
 }  // namespace kestrin::test
