@@ -1,6 +1,7 @@
 #include "plugin_instances.h"
 
 #include <cmath>
+#include <utility>
 
 #include "files/atomic_file.h"
 #include "files/format_error.h"
@@ -95,6 +96,12 @@ void requireFinite(const std::string& path, const host::SavedSettings& settings)
     }
 }
 
+HostHandle addRestObject(host::Session& session, const std::string& name, const std::vector<Point3>& points,
+                         const Polygons& polygons, RestPoints rest) {
+    return rest == RestPoints::lent ? session.addObjectLent(name, points, polygons)
+                                    : session.addObject(name, points, polygons);
+}
+
 }  // namespace
 
 void Attached::loadChecked(const std::string& path, const host::SavedSettings& settings) {
@@ -125,9 +132,10 @@ void Attached::loadChecked(const std::string& path, const host::SavedSettings& s
 }
 
 WeightTool::WeightTool(WeightToolKind kind, host::Session& session, const std::vector<Point3>& points,
-                       const Polygons& polygons, const PluginSettings& settings, const ObjectNames& names)
+                       const Polygons& polygons, const PluginSettings& settings, const ObjectNames& names,
+                       RestPoints rest)
     : Attached(session, points.size()) {
-    const HostHandle item = own(session.addObject(names("mesh"), points, polygons));
+    const HostHandle item = own(addRestObject(session, names("mesh"), points, polygons, rest));
     instance_ = kind == WeightToolKind::Grainmark ? session.addGrainmark(item) : session.addStrainmark(item);
     orDestroy([&] { apply(settings); });
 }
@@ -139,17 +147,17 @@ std::vector<float> WeightTool::compute(const std::vector<Point3>& pose) {
 }
 
 Strainshaper::Strainshaper(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
-                           const std::vector<Point3>& stretchTarget, const std::vector<Point3>& squashTarget,
+                           std::vector<Point3> stretchTarget, std::vector<Point3> squashTarget,
                            const std::optional<std::vector<float>>& weightMap, const PluginSettings& settings,
-                           const ObjectNames& names, SetupPass setupPass)
+                           const ObjectNames& names, SetupPass setupPass, RestPoints rest)
     : Attached(session, points.size()) {
     if (stretchTarget.size() != pointCount_ || squashTarget.size() != pointCount_ ||
         (weightMap && weightMap->size() != pointCount_)) {
         throw host::SessionError("targets and weight map need one entry per point of the mesh");
     }
-    const HostHandle item = own(session.addObject(names("mesh"), points, polygons));
-    stretch_ = own(session.addObject(names("stretch target"), stretchTarget, polygons));
-    squash_ = own(session.addObject(names("squash target"), squashTarget, polygons));
+    const HostHandle item = own(addRestObject(session, names("mesh"), points, polygons, rest));
+    stretch_ = own(session.addObject(names("stretch target"), std::move(stretchTarget), polygons));
+    squash_ = own(session.addObject(names("squash target"), std::move(squashTarget), polygons));
     if (weightMap) weightMap_ = session.addWeightMap(item, names("weights"), *weightMap);
     instance_ = session.addStrainshaper(item);
     // A settings file may choose targets too; those given here are the

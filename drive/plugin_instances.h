@@ -31,6 +31,11 @@ struct PluginSettings {
 // "stretch target" ... followed by this tag (" 3"), so that several
 // instances in one scene can tell theirs apart in saved settings; "" for a
 // scene of one instance.
+// How the scene holds a plug-in's rest points: a copy of its own, or the
+// caller's, uncopied, for a caller that keeps them alive and unchanged for
+// as long as the session lives (the tool, whose rest mesh outlives it).
+enum class RestPoints { copied, lent };
+
 struct ObjectNames {
     std::string tag;
     std::string operator()(const char* what) const { return what + tag; }
@@ -117,7 +122,8 @@ public:
     // points and polygons: the rest shape. Settings: a file, then channel
     // values, then check boxes (Grainmark's measure is one of them).
     WeightTool(WeightToolKind kind, host::Session& session, const std::vector<Point3>& points,
-               const Polygons& polygons, const PluginSettings& settings, const ObjectNames& names = {});
+               const Polygons& polygons, const PluginSettings& settings, const ObjectNames& names = {},
+               RestPoints rest = RestPoints::copied);
 
     // The weight of every point for the mesh posed at `pose` (pointCount()
     // positions), into out (pointCount() entries).
@@ -153,11 +159,13 @@ public:
     // A settings file first (its own target choices give way to these),
     // then the targets chosen in the panel, then channel values and check
     // boxes, then the setup pass, which captures the rest state. Targets and
-    // weight map hold one entry per point.
+    // weight map hold one entry per point; the targets go to the scene as
+    // they are (a caller done with them moves them in: no second copy).
     Strainshaper(host::Session& session, const std::vector<Point3>& points, const Polygons& polygons,
-                 const std::vector<Point3>& stretchTarget, const std::vector<Point3>& squashTarget,
+                 std::vector<Point3> stretchTarget, std::vector<Point3> squashTarget,
                  const std::optional<std::vector<float>>& weightMap, const PluginSettings& settings,
-                 const ObjectNames& names = {}, SetupPass setupPass = SetupPass::Now);
+                 const ObjectNames& names = {}, SetupPass setupPass = SetupPass::Now,
+                 RestPoints rest = RestPoints::copied);
 
     // The setup pass as the host sends it. The effect captures its rest
     // state in the first one after it was created or its settings loaded;

@@ -13,36 +13,60 @@ Mesh::Mesh(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& 
 Mesh Mesh::packed(std::vector<Point3> points, const Polygons& polygons) {
     Mesh mesh;
     mesh.setPoints(std::move(points));
-    Topology topology;
-    topology.polygonStart = polygons.offsets;
-    topology.polygonVertices = polygons.vertices;
-    mesh.topology_ = build(std::move(topology), mesh.pointCount_);
+    mesh.takeTopology(polygons);
+    return mesh;
+}
+
+Mesh Mesh::packedLent(const Point3* points, size_t count, const Polygons& polygons) {
+    Mesh mesh;
+    mesh.showLentPoints(points, count);
+    mesh.takeTopology(polygons);
     return mesh;
 }
 
 Mesh Mesh::withPoints(std::vector<Point3> points) const {
     Mesh mesh;
     mesh.setPoints(std::move(points));
-    if (mesh.base_.size() == base_.size()) {
-        mesh.topology_ = topology_;
-    } else {
-        // The adjacency is as long as the points: another count needs its own.
-        Topology polygons;
-        polygons.polygonStart = topology_->polygonStart;
-        polygons.polygonVertices = topology_->polygonVertices;
-        mesh.topology_ = build(std::move(polygons), mesh.pointCount_);
-    }
+    mesh.shareTopology(*this);
     return mesh;
 }
 
+Mesh Mesh::withLentPoints(const Point3* points, size_t count) const {
+    Mesh mesh;
+    mesh.showLentPoints(points, count);
+    mesh.shareTopology(*this);
+    return mesh;
+}
+
+void Mesh::takeTopology(const Polygons& polygons) {
+    Topology topology;
+    topology.polygonStart = polygons.offsets;
+    topology.polygonVertices = polygons.vertices;
+    topology_ = build(std::move(topology), pointCount_);
+}
+
+void Mesh::shareTopology(const Mesh& other) {
+    if (pointCount_ == other.pointCount_) {
+        topology_ = other.topology_;
+        return;
+    }
+    // The adjacency is as long as the points: another count needs its own.
+    Topology polygons;
+    polygons.polygonStart = other.topology_->polygonStart;
+    polygons.polygonVertices = other.topology_->polygonVertices;
+    topology_ = build(std::move(polygons), pointCount_);
+}
+
 bool Mesh::hasTopology(size_t pointCount, const Polygons& polygons) const {
-    return pointCount == base_.size() && topology_->polygonStart == polygons.offsets &&
+    return pointCount == size() && topology_->polygonStart == polygons.offsets &&
            topology_->polygonVertices == polygons.vertices;
 }
 
 Mesh::Mesh(const Mesh& other)
-    : base_(other.base_), posed_(other.posed_), pointCount_(other.pointCount_), topology_(other.topology_) {
-    current_ = other.current_ == other.base_.data()    ? base_.data()
+    : ownBase_(other.ownBase_), posed_(other.posed_), pointCount_(other.pointCount_), topology_(other.topology_) {
+    const bool owned = other.base_ == other.ownBase_.data();
+    base_ = owned ? ownBase_.data() : other.base_;
+    current_ = other.current_ == other.base_    ? base_
                : other.current_ == other.posed_.data() ? posed_.data()
                                                        : other.current_;
 }
@@ -53,11 +77,20 @@ Mesh& Mesh::operator=(const Mesh& other) {
 }
 
 void Mesh::setPoints(std::vector<Point3> points) {
-    base_ = std::move(points);
+    ownBase_ = std::move(points);
+    showLentPoints(ownBase_.data(), ownBase_.size());
+}
+
+void Mesh::showLentPoints(const Point3* points, size_t count) {
+    if (points != ownBase_.data()) {
+        ownBase_.clear();
+        ownBase_.shrink_to_fit();
+    }
+    base_ = points;
     posed_.clear();
     posed_.shrink_to_fit();
-    current_ = base_.data();
-    pointCount_ = static_cast<int32_t>(base_.size());
+    current_ = base_;
+    pointCount_ = static_cast<int32_t>(count);
 }
 
 void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32_t>>& polygons) {
@@ -71,17 +104,17 @@ void Mesh::reset(std::vector<Point3> points, const std::vector<std::vector<int32
 }
 
 void Mesh::setCurrent(std::vector<Point3> positions) {
-    if (positions.size() != base_.size()) return;
+    if (positions.size() != size()) return;
     posed_ = std::move(positions);
     current_ = posed_.data();
 }
 
 void Mesh::lendCurrent(const Point3* positions, size_t count) {
-    if (count == base_.size()) current_ = positions;
+    if (count == size()) current_ = positions;
 }
 
 void Mesh::setBase(std::vector<Point3> positions) {
-    if (positions.size() != base_.size()) return;
+    if (positions.size() != size()) return;
     setPoints(std::move(positions));
 }
 

@@ -50,6 +50,11 @@ public:
     static Mesh packed(std::vector<Point3> points, const Polygons& polygons);
     // Other points on this mesh's topology, shared; as many as it has.
     Mesh withPoints(std::vector<Point3> points) const;
+    // The same two with base points the caller holds, shown uncopied: they
+    // must stay alive and unchanged for as long as the mesh (or a copy of
+    // it) is used. Setting new base points makes them the mesh's own again.
+    static Mesh packedLent(const Point3* points, size_t count, const Polygons& polygons);
+    Mesh withLentPoints(const Point3* points, size_t count) const;
     // Whether a mesh of pointCount points with these polygons has this one's
     // topology (and could share it).
     bool hasTopology(size_t pointCount, const Polygons& polygons) const;
@@ -62,8 +67,8 @@ public:
     int32_t pointCount() const { return pointCount_; }
     int32_t polygonCount() const { return static_cast<int32_t>(topology_->polygonStart.size()) - 1; }
 
-    const std::vector<Point3>& base() const { return base_; }
-    Positions current() const { return {current_, base_.size()}; }
+    Positions base() const { return {base_, size()}; }
+    Positions current() const { return {current_, size()}; }
     // Sets the current positions; must have pointCount() entries.
     void setCurrent(std::vector<Point3> positions);
     // Shows count positions that the caller holds as the current ones,
@@ -72,7 +77,7 @@ public:
     // pointCount().
     void lendCurrent(const Point3* positions, size_t count);
     // The base positions as the current ones again.
-    void showBase() { current_ = base_.data(); }
+    void showBase() { current_ = base_; }
     // Sets base and current to the same positions (the rest shape).
     void setBase(std::vector<Point3> positions);
     // Replaces points and polygons alike (a mesh that gains or loses points).
@@ -107,14 +112,20 @@ public:
     }
 
 private:
+    size_t size() const { return static_cast<size_t>(pointCount_); }
     void setPoints(std::vector<Point3> points);
+    void showLentPoints(const Point3* points, size_t count);
+    void takeTopology(const Polygons& polygons);
+    void shareTopology(const Mesh& other);
     static std::shared_ptr<const Topology> build(Topology topology, int32_t points);
 
-    std::vector<Point3> base_;
+    // The base positions: ownBase_'s or the caller's (packedLent).
+    const Point3* base_ = nullptr;
+    std::vector<Point3> ownBase_;
     std::vector<Point3> posed_;  // current positions set as a whole
     // What the current positions are: base_, posed_ or the caller's.
     const Point3* current_ = nullptr;
-    // base_.size(), kept as a number: every position read checks against it.
+    // How many base points there are: every position read checks against it.
     int32_t pointCount_ = 0;
     std::shared_ptr<const Topology> topology_ = std::make_shared<const Topology>();
 };

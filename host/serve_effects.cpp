@@ -1,4 +1,6 @@
 // Effect target scans, weight-map reads and displacement.
+#include <algorithm>
+
 #include "host.h"
 #include "served.h"
 
@@ -45,23 +47,32 @@ int32_t fxDisplaceBegin(HostHandle mesh, int32_t flags) {
     EffectState& effects = host->effects;
     const SceneObject* object = host->scene.object(mesh);
     effects.displacing = object != nullptr ? mesh : 0;
-    // Assigned, not replaced: the buffer of the last pass is reused.
-    if (object != nullptr) {
-        effects.pending.assign(object->mesh.current().begin(), object->mesh.current().end());
-    } else {
+    effects.into = nullptr;
+    effects.intoCount = 0;
+    if (object == nullptr) {
         effects.pending.clear();
+        return 0;
     }
+    const Mesh::Positions current = object->mesh.current();
+    if (mesh == effects.lentFor && effects.lentCount == current.size()) {
+        std::copy(current.begin(), current.end(), effects.lent);
+        effects.into = effects.lent;
+    } else {
+        // Assigned, not replaced: the buffer of the last pass is reused.
+        effects.pending.assign(current.begin(), current.end());
+        effects.into = effects.pending.data();
+    }
+    effects.intoCount = current.size();
     return 0;
 }
 
 int32_t fxDisplacePoint(HostHandle mesh, int32_t point, double x, double y, double z) {
     Host* host = Host::active();
     EffectState& effects = host->effects;
-    if (mesh == 0 || mesh != effects.displacing || point < 0 ||
-        static_cast<size_t>(point) >= effects.pending.size()) {
+    if (mesh == 0 || mesh != effects.displacing || point < 0 || static_cast<size_t>(point) >= effects.intoCount) {
         ++effects.strayPoints;
     } else {
-        effects.pending[point] = Point3{x, y, z};
+        effects.into[point] = Point3{x, y, z};
     }
     host->log.record(__func__, mesh, point, x, y, z);
     return 0;
@@ -72,14 +83,22 @@ int32_t fxDisplaceEnd(HostHandle mesh, int32_t flags) {
     host->log.record(__func__, mesh, flags);
     EffectState& effects = host->effects;
     if (mesh == 0 || mesh != effects.displacing) return 0;
-    // Swapped, so that both buffers live on for the next pass.
     ++effects.passes;
     if (SceneObject* object = host->scene.object(mesh)) {
-        object->output.swap(effects.pending);
+        if (effects.into == effects.lent && effects.lent != nullptr) {
+            // The positions are where the driver wants them already.
+            object->output.clear();
+            effects.lentPass = effects.passes;
+        } else {
+            // Swapped, so that both buffers live on for the next pass.
+            object->output.swap(effects.pending);
+        }
         object->outputPass = effects.passes;
     }
     effects.pending.clear();
     effects.displacing = 0;
+    effects.into = nullptr;
+    effects.intoCount = 0;
     return 0;
 }
 

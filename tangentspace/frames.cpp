@@ -59,6 +59,17 @@ bool makeRoom(List* list, int32_t more) {
     return true;
 }
 
+// Room for `capacity` entries in all, allocated once. False when memory ran out.
+bool reserve(List* list, int64_t capacity) {
+    if (capacity > INT32_MAX) capacity = INT32_MAX;
+    if (capacity <= list->capacity) return true;
+    int32_t* grown = static_cast<int32_t*>(realloc(list->entries, (size_t)capacity * sizeof(int32_t)));
+    if (grown == nullptr) return false;
+    list->entries = grown;
+    list->capacity = (int32_t)capacity;
+    return true;
+}
+
 // Polygons this large an index or larger are read for each point that uses
 // them rather than kept: their index alone would size the table.
 const int32_t KEPT_POLYGON_LIMIT = 1 << 26;
@@ -174,10 +185,34 @@ bool readPolygons(Pass* pass, int32_t point) {
     return true;
 }
 
+// The lists sized at once from a count of every point's polygons: grown by
+// doubling, a large mesh's lists would leave each size they outgrew behind in
+// the allocator, as much memory again as they hold. A polygon's corners are
+// its points' uses of it (where it names each point once), so the count
+// sizes the corners too; a list that needs more still grows.
+bool reserveLists(Pass* pass) {
+    int32_t firstPolygons[FIRST_ASK];
+    int64_t uses = 0;
+    int32_t largestPolygon = -1;
+    for (int32_t i = 0; i < pass->pointCount; ++i) {
+        int32_t count = 0;
+        memset(firstPolygons, 0, sizeof firstPolygons);
+        fxMeshPointPolys(pass->mesh, i, firstPolygons, FIRST_ASK, &count, 0);
+        if (count <= 0) continue;
+        uses += count;
+        // Listed ascending: the last of those given is the largest known.
+        const int32_t last = firstPolygons[(count < FIRST_ASK ? count : FIRST_ASK) - 1];
+        if (last > largestPolygon && last < KEPT_POLYGON_LIMIT) largestPolygon = last;
+    }
+    return reserve(&pass->useStart, uses) && reserve(&pass->useCount, uses) &&
+           reserve(&pass->corners, uses + FIRST_ASK) && reserve(&pass->keptStart, (int64_t)largestPolygon + 1) &&
+           reserve(&pass->keptCount, (int64_t)largestPolygon + 1);
+}
+
 // Everything the arithmetic needs from the host. False when memory ran out.
 bool readLists(Pass* pass) {
     const int32_t n = pass->pointCount;
-    if (!makeRoom(&pass->firstUse, n + 1)) return false;
+    if (!makeRoom(&pass->firstUse, n + 1) || !reserveLists(pass)) return false;
     for (int32_t i = 0; i < n; ++i) {
         pass->firstUse.entries[i] = pass->useStart.count;
         if (!readPolygons(pass, i)) return false;

@@ -61,12 +61,12 @@ void runMorph(const MorphOptions& options) {
     runShot({poses, rest, {&results}, jobsToUse(options.jobs), "morph",
              [&] {
                  // The settings file is saved with the outputs, once the run succeeded.
-                 effect.emplace(session, rest.points, rest.polygons, stretch.points, squash.points, weights,
-                                options.settings.pluginSettings());
+                 // The targets' points move into the scene; the rest mesh outlives the
+                 // session, and the scene shows its points.
+                 effect.emplace(session, rest.points, rest.polygons, std::move(stretch.points),
+                                std::move(squash.points), weights, options.settings.pluginSettings(),
+                                drive::ObjectNames{}, drive::SetupPass::Now, drive::RestPoints::lent);
                  printLoadNote(*effect);
-                 // The scene has its own copies of the targets.
-                 stretch = {};
-                 squash = {};
                  if (!options.settings.saveTo.empty()) {
                      results.writeExtra(options.settings.saveTo, effect->settingsText());
                  }

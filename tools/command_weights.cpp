@@ -148,8 +148,10 @@ void runWeights(const WeightsOptions& options) {
                      const std::string& direction = directions[run];
                      const drive::WeightToolKind kind = direction.empty() ? drive::WeightToolKind::Strainmark
                                                                           : drive::WeightToolKind::Grainmark;
-                     drive::WeightTool& tool =
-                         tools[run].emplace(kind, session, rest.points, rest.polygons, settingsFor(options, direction));
+                     // The rest mesh outlives the session: the scene shows its points.
+                     drive::WeightTool& tool = tools[run].emplace(kind, session, rest.points, rest.polygons,
+                                                                  settingsFor(options, direction), drive::ObjectNames{},
+                                                                  drive::RestPoints::lent);
                      printLoadNote(tool);
                      const double bound = weightToolBound(tool);
                      results[run]->requireWeightBound(bound);

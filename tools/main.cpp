@@ -13,9 +13,13 @@
 // back during the run: returned bit by bit as they age, they came straight
 // back as fresh 2 MiB pages the kernel had to zero (a quarter of a `morph`
 // run's time on a VM), while the pipeline's bounded slots already bound what
-// the run holds. MALLOC_CONF still overrides.
+// the run holds; what was read once before the work is handed back then
+// (freed_memory.h). One arena for every thread: a plug-in's per-pose scratch
+// (the tangent frames' lists, a mesh's worth of positions) is taken on
+// whichever thread computes the pose, and with an arena per thread each kept
+// an idle copy of it. MALLOC_CONF still overrides.
 extern "C" {
-const char* malloc_conf = "thp:always,metadata_thp:always,dirty_decay_ms:-1,muzzy_decay_ms:-1";
+const char* malloc_conf = "thp:always,metadata_thp:always,dirty_decay_ms:-1,muzzy_decay_ms:-1,narenas:1";
 }
 #endif
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "freed_memory.h"
 #include "memory_report.h"
 #include "pipeline.h"
 #include "progress.h"
@@ -41,10 +42,12 @@ void runShot(const ShotRun& run) {
                           fromFile ? slot.poseFile.text() : std::string_view(),
                           !slot.measures.empty() ? &slot.measures : nullptr};
     };
+    returnFreedMemory();
     reportMemory("rest mesh read, outputs opened");
     PipelineStages stages;
     stages.prepare = [&] {
         if (run.prepare) run.prepare();
+        returnFreedMemory();
         reportMemory("plug-in set up (scene, rest state, frames)");
     };
     stages.read = [&](size_t pose, size_t index) {

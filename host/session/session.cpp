@@ -166,6 +166,18 @@ HostHandle Session::addObject(const std::string& name, std::vector<Point3> point
     return scene.addObject(name, Mesh::packed(std::move(points), polygons));
 }
 
+HostHandle Session::addObjectLent(const std::string& name, const std::vector<Point3>& points,
+                                  const Polygons& polygons) {
+    std::lock_guard<TurnLock> lock(state_->mutex);
+    Scene& scene = state_->host.scene;
+    for (const SceneObject& other : scene.objects()) {
+        if (other.mesh.hasTopology(points.size(), polygons)) {
+            return scene.addObject(name, other.mesh.withLentPoints(points.data(), points.size()));
+        }
+    }
+    return scene.addObject(name, Mesh::packedLent(points.data(), points.size(), polygons));
+}
+
 HostHandle Session::addWeightMap(HostHandle object, const std::string& name, std::vector<float> values) {
     std::lock_guard<TurnLock> lock(state_->mutex);
     Scene& scene = state_->host.scene;
@@ -324,6 +336,28 @@ private:
     Mesh& mesh_;
 };
 
+// The caller's buffer as the next displacement pass's output, for the
+// length of one call.
+class LentOutput {
+public:
+    LentOutput(EffectState& effects, HostHandle mesh, Point3* out, size_t count) : effects_(effects) {
+        if (out == nullptr) return;
+        effects_.lentFor = mesh;
+        effects_.lent = out;
+        effects_.lentCount = count;
+    }
+    ~LentOutput() {
+        effects_.lentFor = 0;
+        effects_.lent = nullptr;
+        effects_.lentCount = 0;
+    }
+    LentOutput(const LentOutput&) = delete;
+    LentOutput& operator=(const LentOutput&) = delete;
+
+private:
+    EffectState& effects_;
+};
+
 }  // namespace
 
 void Session::computeWeights(const Instance& instance, const Point3* pose, float* out) {
@@ -364,7 +398,14 @@ void Session::displace(const Instance& instance, const Point3* pose, Point3* out
     const size_t count = static_cast<size_t>(object.mesh.pointCount());
     const LentPose lent(object.mesh, pose);
     object.output.clear();
+    // The pass writes straight into `out`, and the scene keeps no copy;
+    // unless `out` is the pose, which the pass reads to the end.
+    EffectState& effects = host.effects;
+    const int32_t passesBefore = effects.passes;
+    const bool apart = out + count <= pose || pose + count <= out;
+    const LentOutput lentOutput(effects, instance.item, apart ? out : nullptr, count);
     host.displaceEffect(instance.plugin.index, instance.item);
+    if (effects.lentPass > passesBefore) return;
     if (object.output.size() == count) {
         std::copy(object.output.begin(), object.output.end(), out);
     } else {

@@ -125,6 +125,10 @@ public:
     // out of range are kept as given, as a host would.
     HostHandle addObject(const std::string& name, std::vector<Point3> points,
                          const Polygons& polygons);
+    // The same with the caller's points shown uncopied: they must stay alive
+    // and unchanged for as long as the session lives.
+    HostHandle addObjectLent(const std::string& name, const std::vector<Point3>& points,
+                             const Polygons& polygons);
     // Adds a per-point weight map to an object (one value per point).
     HostHandle addWeightMap(HostHandle object, const std::string& name, std::vector<float> values);
     size_t pointCount(HostHandle object) const;

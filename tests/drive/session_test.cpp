@@ -176,6 +176,34 @@ TEST(DrivenPlugins, ASettingsFileCannotCarryWhatTheSettersRefuse) {
 
 namespace kestrin::host {
 
+// The scene may show the caller's rest points instead of a copy, and the
+// corrected points may go to the caller's buffer or over the pose itself:
+// every way gives the same positions.
+TEST(DrivenPlugins, LentRestPointsAndOutputsMoveAPoseAsCopiesDo) {
+    Session session(pluginDirectory());
+    const std::vector<Point3> rest = cube(1);
+    const drive::PluginSettings settings;
+    drive::Strainshaper copied(session, rest, cubeFaces(), cube(2), cube(0.5), std::nullopt, settings, {{" 1"}});
+    drive::Strainshaper lent(session, rest, cubeFaces(), cube(2), cube(0.5), std::nullopt, settings, {{" 2"}},
+                             drive::SetupPass::Now, drive::RestPoints::lent);
+    for (const double scale : {1.5, 0.5}) {
+        const std::vector<Point3> pose = cube(scale);
+        const std::vector<Point3> expected = copied.displace(pose);
+        ASSERT_NE(expected[6].x, pose[6].x) << scale;
+        std::vector<Point3> apart(pose.size());
+        lent.displace(pose.data(), apart.data());
+        std::vector<Point3> inPlace = pose;
+        lent.displace(inPlace.data(), inPlace.data());
+        for (size_t i = 0; i < pose.size(); ++i) {
+            for (const auto& got : {apart[i], inPlace[i]}) {
+                EXPECT_EQ(got.x, expected[i].x) << scale << " " << i;
+                EXPECT_EQ(got.y, expected[i].y) << scale << " " << i;
+                EXPECT_EQ(got.z, expected[i].z) << scale << " " << i;
+            }
+        }
+    }
+}
+
 // A Strainshaper whose setup pass is left to the caller moves nothing until
 // capture(), then moves every point as one set up at once.
 TEST(DrivenPlugins, AStrainshaperCapturesAtTheCallersSetupPass) {

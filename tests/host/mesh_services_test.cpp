@@ -138,7 +138,7 @@ TEST_F(MeshServices, StateZeroIsTheBaseStateOneTheCurrentPosition) {
 // and a mesh given new polygons leaves the one it shared them with alone.
 TEST_F(MeshServices, MeshesSharingPolygonsKeepTheirOwnPositions) {
     host::Mesh& first = host.scene.object(mesh)->mesh;
-    std::vector<Point3> raised = first.base();
+    std::vector<Point3> raised = first.base().copy();
     for (Point3& p : raised) p.z += 10;
     const HostHandle target = host.scene.addObject("target", first.withPoints(raised));
     for (int32_t point = 0; point < 6; ++point) {
@@ -150,7 +150,7 @@ TEST_F(MeshServices, MeshesSharingPolygonsKeepTheirOwnPositions) {
         EXPECT_EQ(at.z, 10.0) << point;
     }
 
-    std::vector<Point3> posed = first.base();
+    std::vector<Point3> posed = first.base().copy();
     posed[2].z = 5;
     first.setCurrent(posed);
     host::Mesh copy = first;

@@ -54,7 +54,7 @@ host::Mesh grid() {
 
 void scale(host::Host& host, HostHandle item, double r) {
     host::Mesh& mesh = host.scene.object(item)->mesh;
-    std::vector<Point3> points = mesh.base();
+    std::vector<Point3> points = mesh.base().copy();
     for (Point3& p : points) p = {p.x * r, p.y * r, p.z * r};
     mesh.setCurrent(points);
 }

@@ -38,7 +38,7 @@ TEST_F(RestStateTest, BuiltOnceAndKeptAcrossSettingsChanges) {
 TEST_F(RestStateTest, LoadingDropsTheRestStateAndTheNextComputationRebuildsIt) {
     addInstance(gridMesh(2, 2));
     computeWeights();
-    mesh().setBase(scaledAbout(mesh().base(), 1.5, {0.0, 0.0, 0.0}));
+    mesh().setBase(scaledAbout(mesh().base().copy(), 1.5, {0.0, 0.0, 0.0}));
     for (float weight : computeWeights()) EXPECT_NEAR(weight, 0.63188, 0.5e-5);
 
     host::SettingsContext context;

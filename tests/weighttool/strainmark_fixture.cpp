@@ -50,7 +50,7 @@ HostHandle StrainmarkTest::addInstance(host::Mesh mesh, const std::string& name)
 }
 
 void StrainmarkTest::scaleCurrent(double r, Point3 centre) {
-    mesh().setCurrent(scaledAbout(mesh().base(), r, centre));
+    mesh().setCurrent(scaledAbout(mesh().base().copy(), r, centre));
 }
 
 std::vector<float> StrainmarkTest::computeWeights() {

@@ -169,7 +169,7 @@ TEST_F(WeightTest, PointsAddedAfterTheCaptureGetZero) {
     EXPECT_EQ(computeWeights(), std::vector<float>(4, 1.0f));
 
     host::Mesh grown = gridMesh(2, 2);  // 9 points; the first 4 keep their indices' polygons
-    mesh().reset(grown.base(), {{0, 1, 4, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 5, 8, 7}});
+    mesh().reset(grown.base().copy(), {{0, 1, 4, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 5, 8, 7}});
     const std::vector<float> weights = computeWeights();
     ASSERT_EQ(weights.size(), 9u);
     for (int point = 4; point < 9; ++point) EXPECT_EQ(weights[point], 0.0f) << point;
