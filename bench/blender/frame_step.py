@@ -12,12 +12,16 @@ increase less that scan: reading the points, the object's own layer,
 writing and checking it, finding the enabled objects. Figures are medians.
 """
 
+import os
 import statistics
+import sys
 import time
 
 import addon_utils
 import bpy
-import numpy as np
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import rigged_grid  # noqa: E402
 
 addon_utils.enable("kestrin_tension", default_set=True, handle_error=None)
 import kestrin  # noqa: E402  (the add-on's copy, on the path once it is enabled)
@@ -29,20 +33,7 @@ COLS, ROWS, FRAMES, ROUNDS, BYSTANDERS = 400, 250, 12, 5, 2000
 def build_scene():
     for obj in list(bpy.data.objects):
         bpy.data.objects.remove(obj)
-    xs, ys = np.meshgrid(np.linspace(0, 8, COLS), np.linspace(0, 5, ROWS))
-    points = np.stack([xs.ravel(), ys.ravel(), 0.2 * np.sin(1.3 * xs.ravel())], 1)
-    index = np.arange(COLS * ROWS).reshape(ROWS, COLS)
-    quads = np.stack([index[:-1, :-1], index[:-1, 1:], index[1:, 1:], index[1:, :-1]], -1).reshape(-1, 4)
-    mesh = bpy.data.meshes.new("grid")
-    mesh.vertices.add(len(points))
-    mesh.vertices.foreach_set("co", points.astype(np.float32).ravel())
-    mesh.loops.add(quads.size)
-    mesh.loops.foreach_set("vertex_index", quads.astype(np.int32).ravel())
-    mesh.polygons.add(len(quads))
-    mesh.polygons.foreach_set("loop_start", np.arange(0, quads.size, 4, dtype=np.int32))
-    mesh.polygons.foreach_set("loop_total", np.full(len(quads), 4, np.int32))
-    mesh.update(calc_edges=True)
-    obj = bpy.data.objects.new("grid", mesh)
+    obj, points = rigged_grid.grid(COLS, ROWS)
     scene = bpy.context.scene
     character = bpy.data.collections.new("character")
     scene.collection.children.link(character)
@@ -54,32 +45,7 @@ def build_scene():
     small.from_pydata([(0, 0, 0), (1, 0, 0), (0, 1, 0)], [], [(0, 1, 2)])
     for index in range(BYSTANDERS):
         scene.collection.objects.link(bpy.data.objects.new(f"bystander {index}", small))
-
-    rig = bpy.data.objects.new("rig", bpy.data.armatures.new("rig"))
-    scene.collection.objects.link(rig)
-    bpy.context.view_layer.objects.active = rig
-    bpy.ops.object.mode_set(mode="EDIT")
-    first = rig.data.edit_bones.new("a")
-    first.head, first.tail = (0, 2.5, 0), (4, 2.5, 0)
-    second = rig.data.edit_bones.new("b")
-    second.head, second.tail, second.parent = (4, 2.5, 0), (8, 2.5, 0), first
-    bpy.ops.object.mode_set(mode="OBJECT")
-    share = np.clip((points[:, 0] - 3.0) / 2.0, 0, 1)
-    levels = np.round(share * 20) / 20
-    a, b = obj.vertex_groups.new(name="a"), obj.vertex_groups.new(name="b")
-    for level in np.unique(levels):
-        members = np.flatnonzero(levels == level).tolist()
-        if level < 1:
-            a.add(members, float(1 - level), "REPLACE")
-        if level > 0:
-            b.add(members, float(level), "REPLACE")
-    obj.modifiers.new("rig", "ARMATURE").object = rig
-    bone = rig.pose.bones["b"]
-    bone.rotation_mode = "XYZ"
-    for frame, angle in ((1, 0.0), (FRAMES, 1.0)):
-        bone.rotation_euler = (0, 0, angle)
-        bone.keyframe_insert("rotation_euler", frame=frame)
-    bpy.context.view_layer.objects.active = obj
+    rigged_grid.rig(scene, obj, points, FRAMES)
     return scene, obj
 
 
