@@ -58,15 +58,17 @@ fuzz: deps
 # shot through the tool, the Python module beside the tool and how soon it
 # answers while computing, and how long the shot's pages take to open in
 # headless Chromium, then time and memory against the shot's size for the
-# tool, the module and the floors (docs/scaling_*.svg, redrawn); last, the
-# Blender add-on's frame step (on the x64 build, where the module is built).
+# tool, the module, the floors, the Blender add-on and a geometry-nodes
+# stretch (docs/scaling_*.svg, redrawn); last, the Blender add-on's frame step
+# (on the x64 build, where the module is built).
 # BENCH_ARGS passes Google Benchmark options, e.g.
 # BENCH_ARGS=--benchmark_filter=grid/1M
 BENCH_DIR ?= build/bench-release
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_BENCH=ON \
 		-DKESTRIN_BUILD_TESTS=OFF -DKESTRIN_BUILD_TOOLS=ON -DKESTRIN_BUILD_PYTHON=ON >/dev/null
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot kestrin_floor kestrin_plan_bench _kestrin
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target kestrin_bench kestrin_shot_bench kestrin_make_shot kestrin_floor kestrin_plan_bench _kestrin \
+		kestrin_tension
 	./$(BENCH_DIR)/bench/kestrin_bench $(BENCH_ARGS)
 	./$(BENCH_DIR)/bench/kestrin_shot_bench
 	./$(BENCH_DIR)/bench/kestrin_plan_bench

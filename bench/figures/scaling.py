@@ -8,11 +8,18 @@ the kestrin tool, the Python module and the one-thread floors (kestrin_floor)
 as real processes, one case after another, three rounds, and takes each
 case's median. Time is wall time per frame; memory is the process's peak
 resident memory as the kernel counts it (what /usr/bin/time reports: mapped
-input included). It prints the figures and the memory targets and writes
+input included). Where blender is installed, two more cases run the same
+grid skinned to two bones in a fresh headless Blender each
+(bench/blender/scaling.py): the add-on's live attribute (the build's add-on,
+BUILD_DIR/python/blender) and a geometry-nodes stretch made without us, a
+frame step's median time and Blender's peak memory, its own included. It
+prints the figures and the memory targets and writes
 scaling_time.svg and scaling_memory.svg into OUT_DIR (docs/ by default).
 """
 
+import json
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -24,6 +31,9 @@ OUT = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path
 TOOL = os.path.join(BUILD, "tools", "kestrin")
 FLOOR = os.path.join(BUILD, "bench", "kestrin_floor")
 MAKE_SHOT = os.path.join(BUILD, "bench", "kestrin_make_shot")
+BLENDER = shutil.which("blender")
+BLENDER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "blender", "scaling.py")
+BLENDER_LINE = "kestrin-blender-scaling "
 
 SIDES = [100, 224, 500, 708, 1000, 1415]  # 10k, 50k, 250k, 500k, 1M, 2M points
 OBJ_POSES = 5
@@ -53,11 +63,23 @@ def run(words, env=None):
     _, status, usage = os.wait4(child.pid, 0)
     seconds = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
+        sys.stderr.write(output.decode(errors="replace"))  # Blender says what went wrong on its standard output
         sys.exit(f"failed: {' '.join(words)}")
     return seconds, usage.ru_maxrss / 1024.0, output
 
 
-def cases(folder):
+def blender(side, mode):
+    """Seconds per frame and peak MB of one fresh Blender process, as it reports them."""
+    frames = 8 if side < 1000 else 4  # a 2M-point run takes about 20 s a process, most of it building the scene
+    env = dict(os.environ, BLENDER_USER_SCRIPTS=os.path.join(BUILD, "python", "blender"), PYTHONDONTWRITEBYTECODE="1")
+    output = run([BLENDER, "-b", "--factory-startup", "--python-exit-code", "1", "--python", BLENDER_SCRIPT, "--",
+                  str(side), mode, str(frames)], env)[2]
+    line = next(line for line in output.decode().splitlines() if line.startswith(BLENDER_LINE))
+    figure = json.loads(line[len(BLENDER_LINE):])
+    return figure["seconds_per_frame"], figure["peak_mb"]
+
+
+def cases(folder, side):
     rest = os.path.join(folder, "rest.obj")
     cache = os.path.join(folder, "poses.mdd")
     poses = [os.path.join(folder, f"pose_{i + 1}.obj") for i in range(OBJ_POSES)]
@@ -70,7 +92,7 @@ def cases(folder):
         return float(output), peak
 
     # name: (frames, run() -> (seconds, peak MB))
-    return {
+    chosen = {
         "weights floor (OBJ -> CSV)": (OBJ_POSES, lambda: run([FLOOR, "weights", folder, rest] + poses)[:2]),
         "weights OBJ -> .csv": (OBJ_POSES, lambda: run([TOOL, "weights", "--rest", rest, "-o", out("w.csv"), "--pose"] + poses)[:2]),
         "morph floor (OBJ -> OBJ)": (OBJ_POSES, lambda: run([FLOOR, "morph", folder, rest] + poses)[:2]),
@@ -81,6 +103,10 @@ def cases(folder):
         "morph MDD -> .mdd, 5 frames": (5, lambda: run(morph + ["--pose", cache, "--frames", "1-5", "-o", out("c5.mdd")])[:2]),
         "Python module, MDD": (CACHE_FRAMES, module),
     }
+    if BLENDER:
+        chosen["Blender add-on"] = (1, lambda: blender(side, "addon"))
+        chosen["geometry nodes"] = (1, lambda: blender(side, "geometry-nodes"))
+    return chosen
 
 
 def memory_report(folder, points):
@@ -103,6 +129,8 @@ def memory_report(folder, points):
 
 def measure():
     figures = {}  # case -> [(points, seconds per frame, peak MB)]
+    if not BLENDER:
+        print("Blender add-on and geometry nodes: blender is not installed, skipped", flush=True)
     for side in SIDES:
         points = side * side
         with tempfile.TemporaryDirectory(prefix="kestrin-scaling-") as folder:
@@ -110,11 +138,11 @@ def measure():
                             "--obj-poses", str(OBJ_POSES)], check=True)
             if side == 708:
                 memory_report(folder, points)
-            runs = {name: [] for name in cases(folder)}
+            runs = {name: [] for name in cases(folder, side)}
             for _ in range(ROUNDS):
-                for name, (frames, once) in cases(folder).items():
+                for name, (frames, once) in cases(folder, side).items():
                     runs[name].append(once())
-            for name, (frames, _) in cases(folder).items():
+            for name, (frames, _) in cases(folder, side).items():
                 seconds = statistics.median(r[0] for r in runs[name])
                 peak = statistics.median(r[1] for r in runs[name])
                 figures.setdefault(name, []).append((points, seconds / frames, peak))
