@@ -15,4 +15,6 @@ arguments = sys.argv[sys.argv.index("--") + 1:]
 here = os.path.dirname(__file__)
 code = pytest.main(["-q", "-p", "no:cacheprovider", "--rootdir", here, "--confcutdir", here] + arguments)
 sys.stdout.flush()
-os._exit(int(code))
+# Through Blender's own exit, which removes its temporary folder (os._exit
+# left one in /tmp for every test file run).
+sys.exit(int(code))
