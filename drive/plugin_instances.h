@@ -27,15 +27,15 @@ struct PluginSettings {
     std::vector<std::pair<std::string, bool>> toggles;     // check box label -> ticked
 };
 
-// The scene objects one plug-in instance works on are named "mesh",
-// "stretch target" ... followed by this tag (" 3"), so that several
-// instances in one scene can tell theirs apart in saved settings; "" for a
-// scene of one instance.
 // How the scene holds a plug-in's rest points: a copy of its own, or the
 // caller's, uncopied, for a caller that keeps them alive and unchanged for
 // as long as the session lives (the tool, whose rest mesh outlives it).
 enum class RestPoints { copied, lent };
 
+// The scene objects one plug-in instance works on are named "mesh",
+// "stretch target" ... followed by this tag (" 3"), so that several
+// instances in one scene can tell theirs apart in saved settings; "" for a
+// scene of one instance.
 struct ObjectNames {
     std::string tag;
     std::string operator()(const char* what) const { return what + tag; }

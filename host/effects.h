@@ -7,7 +7,7 @@
 // place in that list, from 0, as its target id; between fxDisplaceBegin and
 // fxDisplaceEnd the positions given by fxDisplacePoint are collected, and
 // End makes them the target's output (SceneObject::output), or leaves them
-// in the buffer a driver lent for that mesh's pass (lendOutput). Points a
+// in the buffer a driver lent for that mesh's pass (Session::displace). Points a
 // pass does not move keep their current position.
 #ifndef KESTRIN_HOST_EFFECTS_H
 #define KESTRIN_HOST_EFFECTS_H
