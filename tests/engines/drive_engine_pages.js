@@ -34,8 +34,12 @@ async function main() {
   const shot = await open(shotPath);
   await waitForShotPage(shot.evaluate, 60000);
   const frame = await shot.evaluate('window.kestrinShot.index.frames.length - 1');
-  await shot.evaluate(`(() => { const slider = document.getElementById('frame');
-      slider.value = '${frame}'; slider.dispatchEvent(new Event('input')); })()`);
+  // The page draws a frame it has not read yet once it has, later; with
+  // every frame read, the slider's frame is the one drawn when it returns.
+  await shot.evaluate(`(async () => { await window.kestrinShot.decoded;
+      const slider = document.getElementById('frame');
+      slider.value = '${frame}'; slider.dispatchEvent(new Event('input'));
+      if (window.kestrinShot.frame() !== ${frame}) throw new Error('the slider did not move'); })()`);
   const shotColours = await shot.evaluate('Array.from(window.kestrinShot.colours())');
 
   const proof = await open(proofPath);
