@@ -49,7 +49,9 @@ async function main() {
   await page('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false });
   await page('Page.navigate', { url: 'file://' + path.resolve(pagePath) });
   await waitForShotPage(evaluate, 60000);
-  await evaluate(`(() => { const slider = document.getElementById('frame');
+  // Every frame read first: a frame not read yet would be drawn later.
+  await evaluate(`(async () => { await window.kestrinShot.decoded;
+      const slider = document.getElementById('frame');
       slider.value = '${frame}'; slider.dispatchEvent(new Event('input')); })()`);
   await drawn();
   fs.writeFileSync(shotPath, await shoot());
