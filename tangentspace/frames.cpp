@@ -14,6 +14,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include "host_api.h"
 #include "tangent_space.h"
 
@@ -327,18 +329,26 @@ void computeFrame(const Pass& pass, int32_t point, double* frame) {
     }
 }
 
-// Points [begin, end) of a calculation, for one thread.
-struct Share {
+// A calculation's points, handed out to its threads a run at a time: a
+// thread that gets less of the processor than the others (the caller's other
+// threads are busy too) takes fewer runs instead of holding the rest up.
+struct Work {
     const Pass* pass;
     double* frames;
-    int32_t begin;
-    int32_t end;
+    std::atomic<int64_t> next;  // wide: it passes the count by a run per thread
 };
 
-void* computeShare(void* argument) {
-    const Share* share = static_cast<const Share*>(argument);
-    for (int32_t i = share->begin; i < share->end; ++i) {
-        computeFrame(*share->pass, i, share->frames + (size_t)i * FRAME_SIZE);
+const int32_t POINTS_PER_RUN = 4096;
+
+void* computeRuns(void* argument) {
+    Work* work = static_cast<Work*>(argument);
+    const int64_t count = work->pass->pointCount;
+    for (int64_t begin = work->next.fetch_add(POINTS_PER_RUN); begin < count;
+         begin = work->next.fetch_add(POINTS_PER_RUN)) {
+        const int32_t end = (int32_t)(count - begin > POINTS_PER_RUN ? begin + POINTS_PER_RUN : count);
+        for (int32_t i = (int32_t)begin; i < end; ++i) {
+            computeFrame(*work->pass, i, work->frames + (size_t)i * FRAME_SIZE);
+        }
     }
     return nullptr;
 }
@@ -361,25 +371,17 @@ int32_t threadCount(const Pass& pass) {
 
 void computeAll(const Pass& pass, double* frames) {
     const int32_t threads = threadCount(pass);
-    Share shares[MAX_THREADS];
+    Work work = {&pass, frames, {0}};
     pthread_t started[MAX_THREADS];
     bool running[MAX_THREADS] = {};
-    for (int32_t t = 0; t < threads; ++t) {
-        shares[t] = {&pass, frames, (int32_t)((int64_t)pass.pointCount * t / threads),
-                     (int32_t)((int64_t)pass.pointCount * (t + 1) / threads)};
-    }
-    // The calling thread takes the first share; a thread that cannot start
-    // leaves its share to the calling thread too.
+    // The calling thread works too, and takes every run left when the
+    // others are done or could not start.
     for (int32_t t = 1; t < threads; ++t) {
-        running[t] = pthread_create(&started[t], nullptr, computeShare, &shares[t]) == 0;
+        running[t] = pthread_create(&started[t], nullptr, computeRuns, &work) == 0;
     }
-    computeShare(&shares[0]);
+    computeRuns(&work);
     for (int32_t t = 1; t < threads; ++t) {
-        if (running[t]) {
-            pthread_join(started[t], nullptr);
-        } else {
-            computeShare(&shares[t]);
-        }
+        if (running[t]) pthread_join(started[t], nullptr);
     }
 }
 
