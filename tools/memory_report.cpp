@@ -1,5 +1,6 @@
 #include "memory_report.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,9 @@ bool residentKiB(long* now, long* peak) {
     return true;
 }
 
+// When the run started, near enough: static objects are made before main.
+const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
 }  // namespace
 
 void reportMemory(const char* stage) {
@@ -32,8 +36,9 @@ void reportMemory(const char* stage) {
     long now = 0;
     long peak = 0;
     if (!residentKiB(&now, &peak)) return;
-    std::fprintf(stderr, "memory: %-44s %8.1f MB resident (%+8.1f MB), peak %8.1f MB\n", stage, now / 1024.0,
-                 (now - last) / 1024.0, peak / 1024.0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "memory: %-44s %8.1f MB resident (%+8.1f MB), peak %8.1f MB, at %.3f s\n", stage,
+                 now / 1024.0, (now - last) / 1024.0, peak / 1024.0, seconds);
     last = now;
 }
 
